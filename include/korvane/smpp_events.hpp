@@ -1,0 +1,38 @@
+// SMPPEvents: the outgoing event interface of an SMPP session. Derive from it,
+// override the events of interest and Subscribe the sink to a session. All
+// events are raised synchronously on the thread that runs the session's event
+// loop; the session goes on when the handler returns.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "korvane/message_object.hpp"
+
+namespace korvane {
+
+class SMPPEvents {
+ public:
+  virtual ~SMPPEvents() = default;
+
+  virtual void ConnectionClosed() {}
+  virtual void LinkOk() {}
+  virtual void Bound() {}
+  virtual void UnBound() {}
+  virtual void Error(int32_t number, const std::string& source, const std::string& description) {
+    (void)number, (void)source, (void)description;
+  }
+  virtual void MessageDelivered(MessageObject& Message) { (void)Message; }
+  virtual void MessageCancelResult(MessageObject& Message) { (void)Message; }
+  virtual void MessageStatusReceived(MessageObject& Message) { (void)Message; }
+  virtual void NACK() {}
+  virtual void GenericNACK(int32_t Status, int32_t SequenceNumber) { (void)Status, (void)SequenceNumber; }
+  virtual void Warning(int32_t number, const std::string& source, const std::string& description) {
+    (void)number, (void)source, (void)description;
+  }
+  virtual void MessageReceived(MessageObject& Message) { (void)Message; }
+  virtual void DebugLog(const std::string& Message) { (void)Message; }
+  virtual void TraceLog(const std::string& Message) { (void)Message; }
+};
+
+}  // namespace korvane

@@ -1,0 +1,119 @@
+// SMPP: one ESME session towards one SMSC over one TCP connection.
+//
+// Threading: the object lives on the thread that runs its event loop; all its
+// events are raised there, synchronously. Methods and properties never throw:
+// a failure reaches the host as the Error event with a seven-line report.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "korvane/enums.hpp"
+#include "korvane/message_object.hpp"
+#include "korvane/smpp_events.hpp"
+#include "korvane/variant.hpp"
+
+namespace asio {
+class io_context;
+}
+
+namespace korvane {
+
+namespace platform {
+class Environment;
+}
+namespace session {
+class Session;
+}
+
+class SMPP {
+ public:
+  // Runs on the calling thread's own event loop (see DoEvents).
+  SMPP();
+  // Shares a host's Asio loop.
+  explicit SMPP(asio::io_context& loop);
+  // Runs on an environment of the host's (a fake one in tests). The
+  // environment must outlive the session.
+  explicit SMPP(platform::Environment& environment);
+  ~SMPP();
+
+  SMPP(const SMPP&) = delete;
+  SMPP& operator=(const SMPP&) = delete;
+  SMPP(SMPP&&) = delete;
+  SMPP& operator=(SMPP&&) = delete;
+
+  // Public variables: plain fields, no checks, no side effects.
+  bool ConnectedAndBound = false;
+  std::string LastMessageID;
+  bool ForceNoNullMessage = false;
+  bool ForceNoPayloadFieldUsage = false;
+  int32_t InstanceID = 0;
+  bool ReplaceNullWithSpace = false;
+
+  // Connection settings.
+  std::string SMPPServerAddress() const;
+  void SMPPServerAddress(const std::string& value);
+  int32_t SMPPServerPort() const;
+  void SMPPServerPort(int32_t value);
+  // SystemID and UserName are two names of one field.
+  std::string SystemID() const;
+  void SystemID(const std::string& value);
+  std::string UserName() const;
+  void UserName(const std::string& value);
+  Variant Password() const;
+  void Password(const Variant& value);
+  std::string SystemType() const;
+  void SystemType(const std::string& value);
+  // At most 41 characters; a longer value raises Error 22342 and the stored
+  // range stays.
+  std::string ReceiverAddressRange() const;
+  void ReceiverAddressRange(const std::string& value);
+  ProtocolIDs ProtocolID() const;
+  void ProtocolID(ProtocolIDs value);
+  AddressTypeOfNumbers AddressTON() const;
+  void AddressTON(AddressTypeOfNumbers value);
+  AddressNumberPlanIndicators AddressNPI() const;
+  void AddressNPI(AddressNumberPlanIndicators value);
+  SMSDataCodingSchemes DataCodingScheme() const;
+  void DataCodingScheme(SMSDataCodingSchemes value);
+
+  // Diagnostics and lifetime.
+  bool EnableDebugMessages() const;
+  void EnableDebugMessages(bool value);
+  bool EnableTraceMessages() const;
+  void EnableTraceMessages(bool value);
+  bool AutoUnbindOnDestroy() const;
+  void AutoUnbindOnDestroy(bool value);
+
+  // Seconds; no range check (0 or below makes every wait end at once).
+  int16_t OperationsTimeout() const;
+  void OperationsTimeout(int16_t value);
+  int16_t ConnectionTimeout() const;
+  void ConnectionTimeout(int16_t value);
+  // Seconds between automatic enquire_link PDUs; a negative value stores 0.
+  int16_t AutoEnquireLinkInterval() const;
+  void AutoEnquireLinkInterval(int16_t value);
+
+  // The socket's view: empty / 0 before any connection.
+  std::string LocalIPAddress() const;
+  int32_t LocalTCPPort() const;
+  void LocalTCPPort(int32_t value);
+  int32_t SocketHandle() const;
+
+  // A new, independent message in its initial state.
+  MessageObject NewMessage();
+  // Hands the component's title and version to the About hook.
+  void AboutKVSMPP();
+
+  // Sinks are called in subscription order; subscribing twice keeps one
+  // subscription; a sink unsubscribed during an event is not called again.
+  void Subscribe(SMPPEvents& sink);
+  void Unsubscribe(SMPPEvents& sink);
+
+ private:
+  friend class session::Session;
+  std::unique_ptr<session::Session> session_;
+};
+
+}  // namespace korvane
