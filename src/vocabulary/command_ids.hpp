@@ -1,0 +1,61 @@
+// The fixed numbers of the wire protocol: the layout of the 16-octet PDU
+// header, the command ids the component sends and recognises, the fixed
+// sequence numbers of the bind and enquire_link requests, and the tags of the
+// optional parameters the component reads or writes itself. Constants only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace korvane::vocabulary {
+
+// Header: four big-endian 32-bit fields; the body follows at kHeaderLength.
+inline constexpr std::size_t kHeaderLength = 16;
+inline constexpr std::size_t kCommandLengthOffset = 0;
+inline constexpr std::size_t kCommandIdOffset = 4;
+inline constexpr std::size_t kCommandStatusOffset = 8;
+inline constexpr std::size_t kSequenceNumberOffset = 12;
+
+// A response's command_id is its request's with this bit set.
+inline constexpr uint32_t kResponseBit = 0x80000000;
+
+inline constexpr uint32_t kGenericNack = 0x80000000;
+inline constexpr uint32_t kBindReceiver = 0x00000001;
+inline constexpr uint32_t kBindReceiverResp = 0x80000001;
+inline constexpr uint32_t kBindTransmitter = 0x00000002;
+inline constexpr uint32_t kBindTransmitterResp = 0x80000002;
+inline constexpr uint32_t kQuerySm = 0x00000003;
+inline constexpr uint32_t kQuerySmResp = 0x80000003;
+inline constexpr uint32_t kSubmitSm = 0x00000004;
+inline constexpr uint32_t kSubmitSmResp = 0x80000004;
+inline constexpr uint32_t kDeliverSm = 0x00000005;
+inline constexpr uint32_t kDeliverSmResp = 0x80000005;
+inline constexpr uint32_t kUnbind = 0x00000006;
+inline constexpr uint32_t kUnbindResp = 0x80000006;
+inline constexpr uint32_t kCancelSm = 0x00000008;
+inline constexpr uint32_t kCancelSmResp = 0x80000008;
+inline constexpr uint32_t kBindTransceiver = 0x00000009;
+inline constexpr uint32_t kBindTransceiverResp = 0x80000009;
+inline constexpr uint32_t kEnquireLink = 0x00000015;
+inline constexpr uint32_t kEnquireLinkResp = 0x80000015;
+inline constexpr uint32_t kSubmitMulti = 0x00000021;
+inline constexpr uint32_t kSubmitMultiResp = 0x80000021;
+
+// Requests sent with a fixed sequence_number; they leave the counter alone.
+inline constexpr int32_t kBindReceiverSequence = 2;
+inline constexpr int32_t kBindTransmitterSequence = 1;
+inline constexpr int32_t kBindTransceiverSequence = 2;
+inline constexpr int32_t kEnquireLinkSequence = 1;
+
+// Optional-parameter tags.
+inline constexpr uint16_t kTagReceiptedMessageId = 0x001E;
+inline constexpr uint16_t kTagUserMessageReference = 0x0204;
+inline constexpr uint16_t kTagCallbackNum = 0x0381;
+inline constexpr uint16_t kTagMessagePayload = 0x0424;
+inline constexpr uint16_t kTagMessageState = 0x0427;
+
+// Octets of an optional parameter's tag and length fields.
+inline constexpr std::size_t kTlvHeaderLength = 4;
+inline constexpr std::size_t kMaxTlvValueLength = 0xFFFF;
+
+}  // namespace korvane::vocabulary
