@@ -1,0 +1,73 @@
+// Session: the state and the shared procedures behind one SMPP object. It
+// holds the settings, the event sinks and the environment, raises the
+// events, and is the error reporter of the module "SMPP": a failure in a
+// trapped procedure becomes the Error event with the seven-line report and
+// the procedure carries on with its next step.
+//
+// Lives and is used on the thread that runs its environment's loop.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "diagnostics/error_record.hpp"
+#include "diagnostics/error_trap.hpp"
+#include "korvane/platform.hpp"
+#include "korvane/smpp_session.hpp"
+#include "session/event_sinks.hpp"
+#include "session/session_settings.hpp"
+
+namespace korvane::session {
+
+class Session final : public diagnostics::ErrorReporter {
+ public:
+  Session(SMPP& owner, platform::Environment& environment,
+          std::unique_ptr<platform::Environment> owned_environment = nullptr);
+
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // The session behind a public object.
+  static Session& Of(SMPP& smpp) { return *smpp.session_; }
+
+  // The public object, whose public variables the procedures read and write.
+  SMPP& owner() { return owner_; }
+  platform::Environment& environment() { return environment_; }
+  SessionSettings& settings() { return settings_; }
+  EventSinks& sinks() { return sinks_; }
+
+  // The socket of the current connection; null before any connection.
+  platform::TcpSocket* socket() { return socket_.get(); }
+
+  // A procedure of the module "SMPP" under this session's error trap.
+  diagnostics::TrappedProcedure Procedure(std::string_view name) { return {*this, "SMPP", name}; }
+
+  // Raises the Error event with the report of the current error and answers
+  // Ignore; the current error is the same afterwards whatever the host's
+  // handler did.
+  ErrorDecision ReportError(std::string_view module, std::string_view procedure) override;
+
+  void RaiseError(int32_t number, const std::string& source, const std::string& description);
+  void RaiseWarning(int32_t number, const std::string& source, const std::string& description);
+
+  // Diagnostic channels: DebugLog while debug messages are enabled, TraceLog
+  // while trace messages are enabled. Callers test the trace flag before
+  // CalcTraceLog so that no trace text is built while tracing is off.
+  void SendDebugMsg(const std::string& message);
+  void SendTraceMsg(const std::string& message);
+  void CalcTraceLog(std::span<const uint8_t> pdu, std::string_view label);
+
+ private:
+  SMPP& owner_;
+  std::unique_ptr<platform::Environment> owned_environment_;
+  platform::Environment& environment_;
+  SessionSettings settings_;
+  EventSinks sinks_;
+  std::unique_ptr<platform::TcpSocket> socket_;
+  diagnostics::SavedError saved_error_;
+};
+
+}  // namespace korvane::session

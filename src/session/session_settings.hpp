@@ -1,0 +1,31 @@
+// The stored values behind the session's properties, with their defaults.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace korvane::session {
+
+struct SessionSettings {
+  std::string server_address;
+  int32_t server_port = 0;
+  std::string system_id;  // also reached as UserName
+  std::string password;
+  std::string system_type;
+  std::string receiver_address_range;  // at most kMaxReceiverAddressRange characters
+  int32_t protocol_id = 51;            // interface_version of the bind PDUs
+  int32_t address_ton = 1;
+  int32_t address_npi = 1;
+  int32_t data_coding_scheme = 0;
+  bool enable_debug = false;
+  bool enable_trace = false;
+  bool auto_unbind_on_destroy = true;
+  int16_t operations_timeout = 5;  // seconds
+  int16_t connection_timeout = 5;  // seconds
+  int16_t auto_enquire_link_interval = 0;  // seconds, never negative
+  int32_t local_tcp_port = 0;  // the local port the next connection binds to
+};
+
+inline constexpr size_t kMaxReceiverAddressRange = 41;
+
+}  // namespace korvane::session

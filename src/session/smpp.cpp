@@ -1,0 +1,117 @@
+// The public face of the session: construction, properties and the methods
+// that need nothing beyond the session's own state. Every accessor runs under
+// the session's error trap with the procedure name the error report shows.
+#include "korvane/smpp_session.hpp"
+
+#include "diagnostics/hooks.hpp"
+#include "korvane/platform.hpp"
+#include "session/session.hpp"
+
+namespace korvane {
+namespace {
+
+std::unique_ptr<session::Session> MakeSession(SMPP& owner, asio::io_context& loop) {
+  auto environment = platform::MakeAsioEnvironment(loop);
+  platform::Environment& reference = *environment;
+  return std::make_unique<session::Session>(owner, reference, std::move(environment));
+}
+
+}  // namespace
+
+SMPP::SMPP() : SMPP(platform::ThreadEventLoop()) {}
+
+SMPP::SMPP(asio::io_context& loop) : session_(MakeSession(*this, loop)) {}
+
+SMPP::SMPP(platform::Environment& environment)
+    : session_(std::make_unique<session::Session>(*this, environment)) {}
+
+SMPP::~SMPP() = default;
+
+// Each accessor is one trapped step named after its property, as the error
+// report shows it. A failed read returns the type's empty value; a failed
+// write leaves the stored value as it was.
+#define KORVANE_GET(name, type, expression)                                      \
+  type SMPP::name() const {                                                      \
+    return session_->Procedure(#name "[Property Get]").Value<type>(type{}, [&] { \
+      return expression;                                                         \
+    });                                                                          \
+  }
+#define KORVANE_LET(name, type, target, expression)                                 \
+  void SMPP::name(type value) {                                                     \
+    session_->Procedure(#name "[Property Let]").Step([&] { target = expression; }); \
+  }
+#define KORVANE_FIELD(name, type, field)                \
+  KORVANE_GET(name, type, session_->settings().field) \
+  KORVANE_LET(name, type, session_->settings().field, value)
+#define KORVANE_TEXT_FIELD(name, field)                       \
+  KORVANE_GET(name, std::string, session_->settings().field) \
+  KORVANE_LET(name, const std::string&, session_->settings().field, value)
+#define KORVANE_ENUM_FIELD(name, type, field)                                 \
+  KORVANE_GET(name, type, static_cast<type>(session_->settings().field))    \
+  KORVANE_LET(name, type, session_->settings().field, static_cast<int32_t>(value))
+
+KORVANE_TEXT_FIELD(SMPPServerAddress, server_address)
+KORVANE_FIELD(SMPPServerPort, int32_t, server_port)
+KORVANE_TEXT_FIELD(SystemID, system_id)
+KORVANE_TEXT_FIELD(UserName, system_id)
+KORVANE_TEXT_FIELD(SystemType, system_type)
+KORVANE_ENUM_FIELD(ProtocolID, ProtocolIDs, protocol_id)
+KORVANE_ENUM_FIELD(AddressTON, AddressTypeOfNumbers, address_ton)
+KORVANE_ENUM_FIELD(AddressNPI, AddressNumberPlanIndicators, address_npi)
+KORVANE_ENUM_FIELD(DataCodingScheme, SMSDataCodingSchemes, data_coding_scheme)
+KORVANE_FIELD(EnableDebugMessages, bool, enable_debug)
+KORVANE_FIELD(EnableTraceMessages, bool, enable_trace)
+KORVANE_FIELD(AutoUnbindOnDestroy, bool, auto_unbind_on_destroy)
+KORVANE_FIELD(OperationsTimeout, int16_t, operations_timeout)
+KORVANE_FIELD(ConnectionTimeout, int16_t, connection_timeout)
+KORVANE_GET(AutoEnquireLinkInterval, int16_t, session_->settings().auto_enquire_link_interval)
+KORVANE_LET(AutoEnquireLinkInterval, int16_t, session_->settings().auto_enquire_link_interval,
+            value < 0 ? int16_t{0} : value)
+KORVANE_GET(Password, Variant, Variant(session_->settings().password))
+KORVANE_LET(Password, const Variant&, session_->settings().password, value.ToText())
+KORVANE_GET(ReceiverAddressRange, std::string, session_->settings().receiver_address_range)
+
+// The socket's view. Before any connection there is no socket: no address,
+// no handle, and the local port is the one the next connection binds to.
+KORVANE_GET(LocalIPAddress, std::string,
+            session_->socket() ? session_->socket()->LocalIPAddress() : std::string())
+KORVANE_GET(SocketHandle, int32_t, session_->socket() ? session_->socket()->SocketHandle() : 0)
+KORVANE_GET(LocalTCPPort, int32_t,
+            session_->socket() ? session_->socket()->LocalPort()
+                               : session_->settings().local_tcp_port)
+
+#undef KORVANE_ENUM_FIELD
+#undef KORVANE_TEXT_FIELD
+#undef KORVANE_FIELD
+#undef KORVANE_LET
+#undef KORVANE_GET
+
+void SMPP::ReceiverAddressRange(const std::string& value) {
+  session_->Procedure("ReceiverAddressRange[Property Let]").Step([&] {
+    if (value.size() > session::kMaxReceiverAddressRange) {
+      throw ComponentError(22342, "Invalid Address range length");
+    }
+    session_->settings().receiver_address_range = value;
+  });
+}
+
+void SMPP::LocalTCPPort(int32_t value) {
+  session_->Procedure("LocalTCPPort[Property Let]").Step([&] {
+    session_->settings().local_tcp_port = value;
+    if (session_->socket()) session_->socket()->LocalPort(value);
+  });
+}
+
+MessageObject SMPP::NewMessage() {
+  return session_->Procedure("NewMessage").Value<MessageObject>({}, [] { return MessageObject(); });
+}
+
+void SMPP::AboutKVSMPP() {
+  session_->Procedure("AboutKVSMPP").Step([] { diagnostics::ShowAbout("KorvaneSMPP", KORVANE_VERSION); });
+}
+
+void SMPP::Subscribe(SMPPEvents& sink) { session_->sinks().Subscribe(sink); }
+
+void SMPP::Unsubscribe(SMPPEvents& sink) { session_->sinks().Unsubscribe(sink); }
+
+}  // namespace korvane

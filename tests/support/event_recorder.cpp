@@ -1,0 +1,37 @@
+#include "support/event_recorder.hpp"
+
+namespace korvane::testing {
+
+std::vector<RecordedEvent> EventRecorder::Named(const std::string& name) const {
+  std::vector<RecordedEvent> matching;
+  for (const RecordedEvent& event : events) {
+    if (event.name == name) matching.push_back(event);
+  }
+  return matching;
+}
+
+std::vector<std::string> EventRecorder::Names() const {
+  std::vector<std::string> names;
+  for (const RecordedEvent& event : events) names.push_back(event.name);
+  return names;
+}
+
+void EventRecorder::Add(std::string name, int32_t number, std::string source, std::string text) {
+  events.push_back({std::move(name), number, std::move(source), std::move(text), MessageObject()});
+}
+
+void EventRecorder::Add(std::string name, const MessageObject& message) {
+  events.push_back({std::move(name), 0, "", "", message});
+}
+
+std::vector<std::string> ReportLines(const std::string& report) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = report.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    lines.push_back(report.substr(start, end - start));
+  }
+  lines.push_back(report.substr(start));
+  return lines;
+}
+
+}  // namespace korvane::testing
