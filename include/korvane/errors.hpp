@@ -48,6 +48,7 @@ void SetUnexpectedErrorHandler(std::function<ErrorDecision(const std::string& re
 
 // Receives the component's title and version from SMPP::AboutKVSMPP. Without
 // a handler they are written to standard error. Process-wide.
-void SetAboutHandler(std::function<void(const std::string& title, const std::string& version)> handler);
+void SetAboutHandler(
+    std::function<void(const std::string& title, const std::string& version)> handler);
 
 }  // namespace korvane

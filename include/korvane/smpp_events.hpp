@@ -26,7 +26,9 @@ class SMPPEvents {
   virtual void MessageCancelResult(MessageObject& Message) { (void)Message; }
   virtual void MessageStatusReceived(MessageObject& Message) { (void)Message; }
   virtual void NACK() {}
-  virtual void GenericNACK(int32_t Status, int32_t SequenceNumber) { (void)Status, (void)SequenceNumber; }
+  virtual void GenericNACK(int32_t Status, int32_t SequenceNumber) {
+    (void)Status, (void)SequenceNumber;
+  }
   virtual void Warning(int32_t number, const std::string& source, const std::string& description) {
     (void)number, (void)source, (void)description;
   }

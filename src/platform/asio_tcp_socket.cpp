@@ -47,22 +47,23 @@ struct AsioTcpSocket::Link : std::enable_shared_from_this<Link> {
     }
     // No address-configured filter: a machine with only the loopback
     // interface must still resolve "localhost".
-    resolver.async_resolve(
-        host, std::to_string(port), Tcp::resolver::flags(),
-        [self = shared_from_this(), started = generation](const std::error_code& error,
-                                                          Tcp::resolver::results_type results) {
-          if (started != self->generation || Aborted(error)) return;
-          if (error) return self->Fail(error);
-          std::vector<Tcp::endpoint> endpoints;
-          for (const auto& entry : results) endpoints.push_back(entry.endpoint());
-          self->state = kSocketConnecting;
-          self->ConnectTo(std::move(endpoints), 0, asio::error::host_not_found);
-        });
+    resolver.async_resolve(host, std::to_string(port), Tcp::resolver::flags(),
+                           [self = shared_from_this(), started = generation](
+                               const std::error_code& error, Tcp::resolver::results_type results) {
+                             if (started != self->generation || Aborted(error)) return;
+                             if (error) return self->Fail(error);
+                             std::vector<Tcp::endpoint> endpoints;
+                             for (const auto& entry : results)
+                               endpoints.push_back(entry.endpoint());
+                             self->state = kSocketConnecting;
+                             self->ConnectTo(std::move(endpoints), 0, asio::error::host_not_found);
+                           });
   }
 
   // Tries the resolved endpoints in order; `last_error` is reported when none
   // is left.
-  void ConnectTo(std::vector<Tcp::endpoint> endpoints, std::size_t index, std::error_code last_error) {
+  void ConnectTo(std::vector<Tcp::endpoint> endpoints, std::size_t index,
+                 std::error_code last_error) {
     for (; index < endpoints.size(); ++index) {
       const Tcp::endpoint target = endpoints[index];
       std::error_code error;
@@ -71,37 +72,40 @@ struct AsioTcpSocket::Link : std::enable_shared_from_this<Link> {
       if (!error && bind_port != 0) {
         // A fixed port is reused at once after a close, despite TIME_WAIT.
         socket.set_option(Tcp::socket::reuse_address(true), error);
-        if (!error) socket.bind(Tcp::endpoint(target.protocol(), static_cast<uint16_t>(bind_port)), error);
+        if (!error)
+          socket.bind(Tcp::endpoint(target.protocol(), static_cast<uint16_t>(bind_port)), error);
       }
       if (error) {
         last_error = error;
         continue;
       }
-      socket.async_connect(target, [self = shared_from_this(), started = generation,
-                                    endpoints = std::move(endpoints), index](const std::error_code& error) mutable {
-        if (started != self->generation || Aborted(error)) return;
-        if (error) return self->ConnectTo(std::move(endpoints), index + 1, error);
-        self->state = kSocketConnected;
-        self->Read();
-      });
+      socket.async_connect(
+          target, [self = shared_from_this(), started = generation,
+                   endpoints = std::move(endpoints), index](const std::error_code& error) mutable {
+            if (started != self->generation || Aborted(error)) return;
+            if (error) return self->ConnectTo(std::move(endpoints), index + 1, error);
+            self->state = kSocketConnected;
+            self->Read();
+          });
       return;
     }
     Fail(last_error);
   }
 
   void Read() {
-    socket.async_read_some(asio::buffer(read_buffer), [self = shared_from_this(), started = generation](
-                                                          const std::error_code& error, std::size_t size) {
-      if (started != self->generation || Aborted(error)) return;
-      if (error == asio::error::eof) return self->PeerClosed();
-      if (error) return self->Fail(error);
-      self->input.insert(self->input.end(), self->read_buffer.begin(),
-                         self->read_buffer.begin() + static_cast<std::ptrdiff_t>(size));
-      // The next read goes out first: the listener may pump events and must
-      // see further arrivals.
-      self->Read();
-      if (self->listener) self->listener->OnSocketDataArrival(self->input.size());
-    });
+    socket.async_read_some(
+        asio::buffer(read_buffer), [self = shared_from_this(), started = generation](
+                                       const std::error_code& error, std::size_t size) {
+          if (started != self->generation || Aborted(error)) return;
+          if (error == asio::error::eof) return self->PeerClosed();
+          if (error) return self->Fail(error);
+          self->input.insert(self->input.end(), self->read_buffer.begin(),
+                             self->read_buffer.begin() + static_cast<std::ptrdiff_t>(size));
+          // The next read goes out first: the listener may pump events and must
+          // see further arrivals.
+          self->Read();
+          if (self->listener) self->listener->OnSocketDataArrival(self->input.size());
+        });
   }
 
   void Send(std::vector<uint8_t> data) {
@@ -119,13 +123,14 @@ struct AsioTcpSocket::Link : std::enable_shared_from_this<Link> {
     buffers.reserve(batch->size());
     for (const auto& chunk : *batch) buffers.push_back(asio::buffer(chunk));
     writing = true;
-    asio::async_write(socket, buffers, [self = shared_from_this(), started = generation, batch](
-                                           const std::error_code& error, std::size_t) {
-      if (started != self->generation || Aborted(error)) return;
-      if (error) return self->Fail(error);
-      self->writing = false;
-      if (!self->output.empty()) self->Write();
-    });
+    asio::async_write(socket, buffers,
+                      [self = shared_from_this(), started = generation, batch](
+                          const std::error_code& error, std::size_t) {
+                        if (started != self->generation || Aborted(error)) return;
+                        if (error) return self->Fail(error);
+                        self->writing = false;
+                        if (!self->output.empty()) self->Write();
+                      });
   }
 
   // The peer's orderly close: reading ends, the socket stays open until Close.

@@ -5,6 +5,7 @@
 
 #include "diagnostics/error_report.hpp"
 #include "diagnostics/trace_format.hpp"
+#include "vocabulary/octets.hpp"
 
 namespace korvane::session {
 namespace {
@@ -28,6 +29,10 @@ Session::Session(SMPP& owner, platform::Environment& environment,
   });
 }
 
+std::array<uint8_t, 4> Session::NextSequence() {
+  return vocabulary::LongToOctets(sequence_.Next());
+}
+
 ErrorDecision Session::ReportError(std::string_view module, std::string_view procedure) {
   saved_error_.Save();
   const diagnostics::ErrorRecord& error = diagnostics::CurrentError();
@@ -38,7 +43,8 @@ ErrorDecision Session::ReportError(std::string_view module, std::string_view pro
   return ErrorDecision::Ignore;
 }
 
-void Session::RaiseError(int32_t number, const std::string& source, const std::string& description) {
+void Session::RaiseError(int32_t number, const std::string& source,
+                         const std::string& description) {
   sinks_.Raise([&](SMPPEvents& sink) { sink.Error(number, source, description); });
 }
 

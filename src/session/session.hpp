@@ -7,6 +7,7 @@
 // Lives and is used on the thread that runs its environment's loop.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -19,6 +20,7 @@
 #include "korvane/smpp_session.hpp"
 #include "session/event_sinks.hpp"
 #include "session/session_settings.hpp"
+#include "vocabulary/sequence_counter.hpp"
 
 namespace korvane::session {
 
@@ -38,6 +40,12 @@ class Session final : public diagnostics::ErrorReporter {
   platform::Environment& environment() { return environment_; }
   SessionSettings& settings() { return settings_; }
   EventSinks& sinks() { return sinks_; }
+
+  // The counter of the requests that take a counted sequence_number.
+  vocabulary::SequenceCounter& sequence() { return sequence_; }
+  // Advances the counter and returns the new value as the four octets of a
+  // sequence_number (the first is 4; after 0x7FFFFFFF comes 1).
+  std::array<uint8_t, 4> NextSequence();
 
   // The socket of the current connection; null before any connection.
   platform::TcpSocket* socket() { return socket_.get(); }
@@ -66,6 +74,7 @@ class Session final : public diagnostics::ErrorReporter {
   platform::Environment& environment_;
   SessionSettings settings_;
   EventSinks sinks_;
+  vocabulary::SequenceCounter sequence_;
   std::unique_ptr<platform::TcpSocket> socket_;
   diagnostics::SavedError saved_error_;
 };

@@ -1,10 +1,9 @@
 // The public face of the session: construction, properties and the methods
 // that need nothing beyond the session's own state. Every accessor runs under
 // the session's error trap with the procedure name the error report shows.
-#include "korvane/smpp_session.hpp"
-
 #include "diagnostics/hooks.hpp"
 #include "korvane/platform.hpp"
+#include "korvane/smpp_session.hpp"
 #include "session/session.hpp"
 
 namespace korvane {
@@ -40,14 +39,14 @@ SMPP::~SMPP() = default;
   void SMPP::name(type value) {                                                     \
     session_->Procedure(#name "[Property Let]").Step([&] { target = expression; }); \
   }
-#define KORVANE_FIELD(name, type, field)                \
+#define KORVANE_FIELD(name, type, field)              \
   KORVANE_GET(name, type, session_->settings().field) \
   KORVANE_LET(name, type, session_->settings().field, value)
-#define KORVANE_TEXT_FIELD(name, field)                       \
+#define KORVANE_TEXT_FIELD(name, field)                      \
   KORVANE_GET(name, std::string, session_->settings().field) \
   KORVANE_LET(name, const std::string&, session_->settings().field, value)
-#define KORVANE_ENUM_FIELD(name, type, field)                                 \
-  KORVANE_GET(name, type, static_cast<type>(session_->settings().field))    \
+#define KORVANE_ENUM_FIELD(name, type, field)                            \
+  KORVANE_GET(name, type, static_cast<type>(session_->settings().field)) \
   KORVANE_LET(name, type, session_->settings().field, static_cast<int32_t>(value))
 
 KORVANE_TEXT_FIELD(SMPPServerAddress, server_address)
@@ -107,7 +106,9 @@ MessageObject SMPP::NewMessage() {
 }
 
 void SMPP::AboutKVSMPP() {
-  session_->Procedure("AboutKVSMPP").Step([] { diagnostics::ShowAbout("KorvaneSMPP", KORVANE_VERSION); });
+  session_->Procedure("AboutKVSMPP").Step([] {
+    diagnostics::ShowAbout("KorvaneSMPP", KORVANE_VERSION);
+  });
 }
 
 void SMPP::Subscribe(SMPPEvents& sink) { session_->sinks().Subscribe(sink); }

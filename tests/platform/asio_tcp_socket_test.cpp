@@ -8,8 +8,8 @@
 #include <asio/read.hpp>
 #include <asio/write.hpp>
 
-#include "support/pump_until.hpp"
 #include "korvane/errors.hpp"
+#include "support/pump_until.hpp"
 
 namespace korvane::platform {
 namespace {
@@ -98,7 +98,8 @@ TEST_F(AsioTcpSocketTest, ThousandSendsArriveInOrderAndIntact) {
   }
   std::vector<uint8_t> received(expected.size());
   bool done = false;
-  asio::async_read(peer_, asio::buffer(received), [&](const std::error_code& error, std::size_t) { done = !error; });
+  asio::async_read(peer_, asio::buffer(received),
+                   [&](const std::error_code& error, std::size_t) { done = !error; });
   ASSERT_TRUE(PumpUntil(loop_, [&] { return done; }));
   EXPECT_EQ(received, expected);
 }
@@ -137,8 +138,9 @@ TEST_F(AsioTcpSocketTest, CloseDropsWaitingInputSilently) {
   asio::write(peer_, asio::buffer("abc", 3));
   peer_.close();
   socket.Close();
-  EXPECT_FALSE(PumpUntil(loop_, [&] { return listener_.arrivals + listener_.closes > 0; },
-                         std::chrono::milliseconds(20)));
+  EXPECT_FALSE(PumpUntil(
+      loop_, [&] { return listener_.arrivals + listener_.closes > 0; },
+      std::chrono::milliseconds(20)));
   EXPECT_TRUE(socket.GetData().empty());
   EXPECT_TRUE(listener_.errors.empty());
 }

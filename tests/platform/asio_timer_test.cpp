@@ -33,7 +33,8 @@ TEST(AsioTimerTest, DisablingInsideATickStopsFurtherTicks) {
   timer.Interval(1);
   timer.Enabled(true);
   EXPECT_TRUE(PumpUntil(loop, [&] { return ticks == 1; }));
-  EXPECT_FALSE(PumpUntil(loop, [&] { return ticks > 1; }, milliseconds(30)));
+  EXPECT_FALSE(PumpUntil(
+      loop, [&] { return ticks > 1; }, milliseconds(30)));
 }
 
 // The re-arm precedes the callback, so a callback that yields sees the next
@@ -51,7 +52,8 @@ TEST(AsioTimerTest, TickThatPumpsSeesTheNextTickAndMayDestroyTheTimer) {
   timer->Interval(1);
   timer->Enabled(true);
   EXPECT_TRUE(PumpUntil(loop, [&] { return timer == nullptr; }));
-  EXPECT_FALSE(PumpUntil(loop, [&] { return ticks > 2; }, milliseconds(20)));
+  EXPECT_FALSE(PumpUntil(
+      loop, [&] { return ticks > 2; }, milliseconds(20)));
 }
 
 }  // namespace

@@ -13,7 +13,9 @@ using std::chrono::milliseconds;
 
 struct RecordingListener : platform::SocketListener {
   void OnSocketClose() override { events.push_back("close"); }
-  void OnSocketDataArrival(std::size_t waiting) override { events.push_back("data " + std::to_string(waiting)); }
+  void OnSocketDataArrival(std::size_t waiting) override {
+    events.push_back("data " + std::to_string(waiting));
+  }
   void OnSocketError(int32_t number, const std::string& description) override {
     events.push_back("error " + std::to_string(number) + " " + description);
   }
@@ -23,13 +25,15 @@ struct RecordingListener : platform::SocketListener {
 TEST(FakeEnvironmentTest, TimersAndActionsRunInVirtualTimeOrder) {
   FakeEnvironment env;
   std::vector<std::string> order;
-  auto timer = env.CreateTimer([&] { order.push_back("tick " + std::to_string(env.Elapsed().count())); });
+  auto timer =
+      env.CreateTimer([&] { order.push_back("tick " + std::to_string(env.Elapsed().count())); });
   timer->Interval(1000);
   timer->Enabled(true);
   env.At(milliseconds(1500), [&] { order.push_back("action 1500"); });
   env.At(milliseconds(1000), [&] { order.push_back("action 1000"); });
   env.Advance(milliseconds(2500));
-  EXPECT_EQ(order, (std::vector<std::string>{"action 1000", "tick 1000", "action 1500", "tick 2000"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"action 1000", "tick 1000", "action 1500", "tick 2000"}));
   timer->Enabled(false);
   env.Advance(milliseconds(5000));
   EXPECT_EQ(order.size(), 4u);

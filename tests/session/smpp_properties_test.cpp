@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "korvane/smpp.hpp"
 #include "support/event_recorder.hpp"
 #include "support/fake_environment.hpp"
-#include "korvane/smpp.hpp"
 
 namespace korvane {
 namespace {

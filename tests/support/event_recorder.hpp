@@ -10,10 +10,10 @@
 namespace korvane::testing {
 
 struct RecordedEvent {
-  std::string name;  // the event's name, e.g. "Error"
+  std::string name;    // the event's name, e.g. "Error"
   int32_t number = 0;  // Error / Warning number, GenericNACK status
   std::string source;
-  std::string text;  // description, log text
+  std::string text;       // description, log text
   MessageObject message;  // for the message events
 };
 

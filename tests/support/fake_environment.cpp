@@ -138,7 +138,8 @@ std::unique_ptr<platform::Timer> FakeEnvironment::CreateTimer(std::function<void
   return std::make_unique<FakeTimer>(*this, std::move(on_tick));
 }
 
-std::unique_ptr<platform::TcpSocket> FakeEnvironment::CreateSocket(platform::SocketListener& listener) {
+std::unique_ptr<platform::TcpSocket> FakeEnvironment::CreateSocket(
+    platform::SocketListener& listener) {
   return std::make_unique<ScriptedSocket>(*this, listener);
 }
 
@@ -160,9 +161,10 @@ void FakeEnvironment::SetLocalNow(const DateTime& now) {
 }
 
 bool FakeEnvironment::RunNext(milliseconds limit) {
-  auto action = std::min_element(actions_.begin(), actions_.end(), [](const Action& a, const Action& b) {
-    return a.due != b.due ? a.due < b.due : a.order < b.order;
-  });
+  auto action =
+      std::min_element(actions_.begin(), actions_.end(), [](const Action& a, const Action& b) {
+        return a.due != b.due ? a.due < b.due : a.order < b.order;
+      });
   FakeTimer* timer = nullptr;
   for (FakeTimer* candidate : timers_) {
     if (candidate->due_ && (!timer || *candidate->due_ < *timer->due_)) timer = candidate;

@@ -1,10 +1,9 @@
 // Checks the installed package from a host's point of view: the umbrella
 // header, the session's defaults and properties, its Error event, and the
 // message object's recipient limit.
-#include <korvane/smpp.hpp>
-
 #include <cstdio>
 #include <cstdlib>
+#include <korvane/smpp.hpp>
 #include <string>
 
 namespace {
