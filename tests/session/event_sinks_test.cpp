@@ -27,23 +27,14 @@ void RaiseLinkOk(EventSinks& sinks) {
 
 TEST(EventSinksTest, CallsSinksInSubscriptionOrderOncePerSubscription) {
   std::vector<std::string> log;
-  NamedSink a("a", log), b("b", log);
+  NamedSink a("a", log), b("b", log), stranger("x", log);
   EventSinks sinks;
   sinks.Subscribe(a);
   sinks.Subscribe(b);
   sinks.Subscribe(a);
-  RaiseLinkOk(sinks);
-  EXPECT_EQ(log, (std::vector<std::string>{"a", "b"}));
-}
-
-TEST(EventSinksTest, UnsubscribingAnUnknownSinkDoesNothing) {
-  std::vector<std::string> log;
-  NamedSink a("a", log), stranger("x", log);
-  EventSinks sinks;
-  sinks.Subscribe(a);
   sinks.Unsubscribe(stranger);
   RaiseLinkOk(sinks);
-  EXPECT_EQ(log, (std::vector<std::string>{"a"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"a", "b"}));
 }
 
 TEST(EventSinksTest, SinkUnsubscribedDuringAnEventIsNotCalledAgainButOthersAre) {

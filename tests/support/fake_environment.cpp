@@ -2,35 +2,59 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
 #include "platform/socket_errors.hpp"
 
 namespace korvane::testing {
+namespace {
 
 using std::chrono::milliseconds;
 
-FakeTimer::FakeTimer(FakeEnvironment& environment, std::function<void()> on_tick)
-    : environment_(environment), on_tick_(std::move(on_tick)) {
-  environment_.timers_.push_back(this);
-}
+// Ticks every interval of virtual time while enabled. As the real timer: the
+// interval applies from the next arming, enabling a disabled timer arms it,
+// 0 or below never ticks. Each arming schedules one action, which a later
+// arming, a disable or the timer's destruction turns stale.
+class FakeTimer final : public platform::Timer {
+ public:
+  FakeTimer(FakeEnvironment& environment, std::function<void()> on_tick)
+      : environment_(environment), on_tick_(std::move(on_tick)) {}
 
-FakeTimer::~FakeTimer() { std::erase(environment_.timers_, this); }
-
-void FakeTimer::Enabled(bool enabled) {
-  if (enabled == enabled_) return;
-  enabled_ = enabled;
-  if (enabled) {
-    Arm();
-  } else {
-    due_.reset();
+  void Interval(int32_t milliseconds) override { interval_ms_ = milliseconds; }
+  int32_t Interval() const override { return interval_ms_; }
+  void Enabled(bool enabled) override {
+    if (enabled == enabled_) return;
+    enabled_ = enabled;
+    if (enabled) {
+      Arm();
+    } else {
+      ++*arming_;
+    }
   }
-}
+  bool Enabled() const override { return enabled_; }
 
-void FakeTimer::Arm() {
-  due_.reset();
-  if (interval_ms_ > 0) due_ = environment_.now_ + milliseconds(interval_ms_);
-}
+ private:
+  void Arm() {
+    const uint64_t armed = ++*arming_;
+    if (interval_ms_ <= 0) return;
+    environment_.At(milliseconds(interval_ms_),
+                    [this, arming = std::weak_ptr<uint64_t>(arming_), armed] {
+                      const std::shared_ptr<uint64_t> current = arming.lock();
+                      if (!current || *current != armed) return;
+                      Arm();
+                      // A copy: the tick may destroy the timer.
+                      const std::function<void()> tick = on_tick_;
+                      tick();
+                    });
+  }
+
+  FakeEnvironment& environment_;
+  std::function<void()> on_tick_;
+  int32_t interval_ms_ = 0;
+  bool enabled_ = false;
+  std::shared_ptr<uint64_t> arming_ = std::make_shared<uint64_t>(0);
+};
+
+}  // namespace
 
 ScriptedSocket::ScriptedSocket(FakeEnvironment& environment, platform::SocketListener& listener)
     : environment_(environment), listener_(listener) {
@@ -43,13 +67,14 @@ ScriptedSocket::~ScriptedSocket() {
 
 void ScriptedSocket::Connect(const std::string& remote_host, int32_t remote_port) {
   if (state_ != platform::kSocketClosed) Close();
-  ++connect_count_;
   remote_host_ = remote_host;
   remote_port_ = remote_port;
   state_ = platform::kSocketConnecting;
+  const uint64_t attempt = ++*attempt_;
   if (outcome_ == Outcome::kNoAnswer) return;
-  environment_.At(delay_, [this, alive = std::weak_ptr<bool>(alive_), attempt = ++attempt_] {
-    if (alive.expired() || attempt != attempt_) return;
+  environment_.At(delay_, [this, current = std::weak_ptr<uint64_t>(attempt_), attempt] {
+    const std::shared_ptr<uint64_t> live = current.lock();
+    if (!live || *live != attempt) return;
     if (outcome_ == Outcome::kAccept) {
       state_ = platform::kSocketConnected;
     } else {
@@ -63,17 +88,14 @@ void ScriptedSocket::SendData(std::vector<uint8_t> data) {
   sent_.push_back(std::move(data));
 }
 
-std::vector<uint8_t> ScriptedSocket::GetData() { return std::exchange(input_, {}); }
-
 void ScriptedSocket::Close() {
-  ++attempt_;
+  ++*attempt_;
   state_ = platform::kSocketClosed;
   input_.clear();
 }
 
 int32_t ScriptedSocket::LocalPort() const {
-  const bool open = state_ == platform::kSocketConnected || state_ == platform::kSocketClosing;
-  return open && local_port_ == 0 ? kEphemeralPort : local_port_;
+  return Open() && local_port_ == 0 ? kEphemeralPort : local_port_;
 }
 
 void ScriptedSocket::LocalPort(int32_t port) {
@@ -82,25 +104,13 @@ void ScriptedSocket::LocalPort(int32_t port) {
 }
 
 std::string ScriptedSocket::LocalIPAddress() const {
-  return state_ == platform::kSocketConnected ? local_address_ : std::string();
+  return state_ == platform::kSocketConnected ? "127.0.0.1" : "";
 }
 
-int32_t ScriptedSocket::SocketHandle() const {
-  const bool open = state_ == platform::kSocketConnected || state_ == platform::kSocketClosing;
-  return open ? handle_ : 0;
-}
-
-void ScriptedSocket::AcceptConnect(milliseconds delay) {
-  outcome_ = Outcome::kAccept;
+void ScriptedSocket::Script(Outcome outcome, milliseconds delay) {
+  outcome_ = outcome;
   delay_ = delay;
 }
-
-void ScriptedSocket::RefuseConnect(milliseconds delay) {
-  outcome_ = Outcome::kRefuse;
-  delay_ = delay;
-}
-
-void ScriptedSocket::NeverAnswerConnect() { outcome_ = Outcome::kNoAnswer; }
 
 void ScriptedSocket::Receive(const std::vector<uint8_t>& octets) {
   input_.insert(input_.end(), octets.begin(), octets.end());
@@ -113,25 +123,19 @@ void ScriptedSocket::PeerClose() {
 }
 
 void ScriptedSocket::Fail(int32_t number, const std::string& description) {
-  ++attempt_;
+  ++*attempt_;
   state_ = platform::kSocketError;
   listener_.OnSocketError(number, description);
 }
 
 DateTime FakeEnvironment::LocalNow() {
-  const auto since_base = std::chrono::floor<std::chrono::seconds>(now_ - local_base_at_);
-  return local_base_.AddSeconds(since_base.count());
+  return kLocalStart.AddSeconds(std::chrono::floor<std::chrono::seconds>(now_).count());
 }
 
 double FakeEnvironment::SecondsSinceMidnight() {
-  const double at_base = local_base_.hour * 3600.0 + local_base_.minute * 60.0 + local_base_.second;
-  const double since_base = std::chrono::duration<double>(now_ - local_base_at_).count();
-  return std::fmod(at_base + since_base, 86400.0);
-}
-
-void FakeEnvironment::Yield() {
-  ++yields_;
-  Advance(slice_);
+  const double at_start =
+      kLocalStart.hour * 3600.0 + kLocalStart.minute * 60.0 + kLocalStart.second;
+  return std::fmod(at_start + std::chrono::duration<double>(now_).count(), 86400.0);
 }
 
 std::unique_ptr<platform::Timer> FakeEnvironment::CreateTimer(std::function<void()> on_tick) {
@@ -145,47 +149,20 @@ std::unique_ptr<platform::TcpSocket> FakeEnvironment::CreateSocket(
 
 void FakeEnvironment::Advance(milliseconds duration) {
   const milliseconds target = now_ + duration;
-  while (RunNext(target)) {
+  // Taken off the schedule before running: the action may schedule, yield
+  // (running later actions nested) or destroy what scheduled it.
+  while (!actions_.empty() && actions_.begin()->first <= target) {
+    now_ = std::max(now_, actions_.begin()->first);
+    std::function<void()> action = std::move(actions_.begin()->second);
+    actions_.erase(actions_.begin());
+    action();
   }
-  // A nested yield inside a tick or action may already have gone further.
+  // A nested yield inside an action may already have gone further.
   now_ = std::max(now_, target);
 }
 
 void FakeEnvironment::At(milliseconds delay, std::function<void()> action) {
-  actions_.push_back(Action{now_ + delay, next_order_++, std::move(action)});
-}
-
-void FakeEnvironment::SetLocalNow(const DateTime& now) {
-  local_base_ = now;
-  local_base_at_ = now_;
-}
-
-bool FakeEnvironment::RunNext(milliseconds limit) {
-  auto action =
-      std::min_element(actions_.begin(), actions_.end(), [](const Action& a, const Action& b) {
-        return a.due != b.due ? a.due < b.due : a.order < b.order;
-      });
-  FakeTimer* timer = nullptr;
-  for (FakeTimer* candidate : timers_) {
-    if (candidate->due_ && (!timer || *candidate->due_ < *timer->due_)) timer = candidate;
-  }
-  const bool action_due = action != actions_.end() && action->due <= limit;
-  const bool tick_due = timer && *timer->due_ <= limit;
-  if (action_due && (!tick_due || action->due <= *timer->due_)) {
-    now_ = std::max(now_, action->due);
-    std::function<void()> run = std::move(action->run);
-    actions_.erase(action);
-    run();
-    return true;
-  }
-  if (!tick_due) return false;
-  now_ = std::max(now_, *timer->due_);
-  timer->Arm();
-  ++timer->ticks_;
-  // A copy: the tick may destroy the timer.
-  std::function<void()> tick = timer->on_tick_;
-  tick();
-  return true;
+  actions_.emplace(now_ + delay, std::move(action));
 }
 
 }  // namespace korvane::testing

@@ -1,0 +1,113 @@
+// The error trap and its reporters, the seven-line error report, and the
+// trace line of a PDU.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "diagnostics/error_record.hpp"
+#include "diagnostics/error_report.hpp"
+#include "diagnostics/error_trap.hpp"
+#include "diagnostics/trace_format.hpp"
+
+namespace korvane::diagnostics {
+namespace {
+
+// Answers every report with one decision; keeps the errors it was shown.
+struct OneAnswer final : ErrorReporter {
+  explicit OneAnswer(ErrorDecision decision) : answer(decision) {}
+  ErrorDecision ReportError(std::string_view, std::string_view) override {
+    seen.push_back(CurrentError());
+    return answer;
+  }
+  ErrorDecision answer;
+  std::vector<ErrorRecord> seen;
+};
+
+// An unchecked stretch fails silently; then the first run of a step fails:
+// Abort raises the error as held, Retry runs the step again, Ignore goes on
+// with the next step, any other answer leaves the procedure. The current
+// error is cleared afterwards.
+TEST(TrappedProcedureTest, TheDecisionSetsHowTheProcedureGoesOn) {
+  const ErrorRecord failure{29983, "Not connected", "Winsock", "h.chm", 7};
+  // decision, runs of the failing step, next step ran, failure raised
+  const std::tuple<ErrorDecision, int, bool, bool> cases[] = {
+      {ErrorDecision::Abort, 1, false, true},
+      {ErrorDecision::Retry, 2, true, false},
+      {ErrorDecision::Ignore, 1, true, false},
+      {static_cast<ErrorDecision>(2), 1, false, false}};
+  for (const auto& [decision, expected_runs, next_runs, raises] : cases) {
+    SCOPED_TRACE(static_cast<int>(decision));
+    OneAnswer reporter(decision);
+    TrappedProcedure trap(reporter, "SMPP", "Bind");
+    int runs = 0;
+    bool next_ran = false;
+    ErrorRecord raised;
+    try {
+      trap.Unchecked([] { throw std::runtime_error("skipped"); });
+      trap.Step([&] {
+        if (++runs == 1) throw ToComponentError(failure);
+      });
+      trap.Step([&] { next_ran = true; });
+    } catch (...) {
+      raised = ErrorFromException(std::current_exception());
+    }
+    EXPECT_EQ(runs, expected_runs);
+    EXPECT_EQ(next_ran, next_runs);
+    EXPECT_EQ(raised, raises ? failure : ErrorRecord{});
+    EXPECT_EQ(reporter.seen, std::vector<ErrorRecord>{failure});
+    EXPECT_EQ(CurrentError(), ErrorRecord{});
+  }
+}
+
+TEST(BuildErrorReportTest, GivesTheSevenLabelledLines) {
+  const ErrorRecord error{5, "Invalid procedure call or argument", "KorvaneSMPP", "", 0};
+  EXPECT_EQ(BuildErrorReport(error, "SMPP", "SMPPServerAddress[Property Get]",
+                             DateTime(2024, 2, 29, 7, 5, 9), 120),
+            "Error Number  :5\r\n"
+            "Description   :Invalid procedure call or argument\r\n"
+            "Build Number  :1\r\n"
+            "Module Name   :SMPP\r\n"
+            "Procedure Name:SMPPServerAddress[Property Get]\r\n"
+            "Line Number   :120\r\n"
+            "Date and time :2024-02-29 07:05:09");
+}
+
+// Without a handler the report goes to standard error and the answer is
+// Ignore; a handler decides, and cannot change the error being reported.
+TEST(HelperModuleTest, AsksTheHookAndKeepsTheCurrentError) {
+  TrappedProcedure trap(HelperModule(), kHelperModuleName, "GetTZBiasString");
+  testing::internal::CaptureStderr();
+  trap.Step([] { throw std::overflow_error("bias"); });
+  EXPECT_EQ(trap.Value(0, [] { return 1; }), 1);  // the next step runs
+  EXPECT_TRUE(
+      testing::internal::GetCapturedStderr().starts_with("UNEXPECTED ERROR\nError Number  :6\r\n"));
+  std::string report;
+  SetUnexpectedErrorHandler([&](const std::string& text) {
+    report = text;
+    CurrentError() = {1, "changed by the host", "Host", "", 0};
+    return ErrorDecision::Abort;
+  });
+  try {
+    trap.Step([] { throw ComponentError(13, "Type mismatch"); });
+    ADD_FAILURE() << "no error raised";
+  } catch (const ComponentError&) {
+    EXPECT_EQ(ErrorFromException(std::current_exception()),
+              (ErrorRecord{13, "Type mismatch", "KorvaneSMPP", "", 0}));
+  }
+  SetUnexpectedErrorHandler(nullptr);
+  EXPECT_TRUE(report.starts_with("Error Number  :13\r\nDescription   :Type mismatch\r\n"));
+  EXPECT_NE(report.find("Module Name   :modCommon\r\n"), std::string::npos);
+}
+
+TEST(FormatTraceLineTest, WritesTwoUpperCaseDigitsAndABlankPerOctet) {
+  const std::vector<uint8_t> pdu = {0x0A, 0xFF, 0x00};
+  const std::string line = FormatTraceLine("Sent QUERY_SM", pdu);
+  EXPECT_EQ(line, "Sent QUERY_SM:\t0A FF 00 ");
+  EXPECT_EQ(line.size(), std::string("Sent QUERY_SM").size() + 2 + 3 * pdu.size());
+}
+
+}  // namespace
+}  // namespace korvane::diagnostics
