@@ -9,6 +9,7 @@
 
 #include "korvane/errors.hpp"
 #include "korvane/message_object.hpp"
+#include "support/test_util.hpp"
 
 namespace korvane {
 namespace {
@@ -17,14 +18,7 @@ using Bytes = std::vector<uint8_t>;
 constexpr auto kTon = AddressTypeOfNumbers::tonNational;
 constexpr auto kNpi = AddressNumberPlanIndicators::npiISDN;
 
-int32_t ErrorNumberOf(const auto& call) {
-  try {
-    call();
-  } catch (const ComponentError& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using testing::ErrorNumberOf;
 
 // The fields of a recipient, comparable as one value.
 auto Fields(const Recipient& r) {

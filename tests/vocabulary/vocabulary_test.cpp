@@ -6,13 +6,13 @@
 #include <cstdint>
 #include <limits>
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "korvane/date_time.hpp"
 #include "korvane/errors.hpp"
 #include "korvane/variant.hpp"
+#include "support/test_util.hpp"
 #include "vocabulary/command_ids.hpp"
 #include "vocabulary/numeric_text.hpp"
 #include "vocabulary/octets.hpp"
@@ -29,23 +29,8 @@ namespace {
 
 using namespace vocabulary;
 
-// "00 1A ff" -> {0x00, 0x1A, 0xFF}; one blank-separated hex pair per octet.
-std::vector<uint8_t> Hex(const std::string& text) {
-  std::istringstream in(text);
-  std::vector<uint8_t> octets;
-  for (unsigned octet = 0; in >> std::hex >> octet;) octets.push_back(static_cast<uint8_t>(octet));
-  return octets;
-}
-
-// The number of the ComponentError `action` throws, or 0 when it returns.
-int32_t ErrorNumberOf(const auto& action) {
-  try {
-    action();
-  } catch (const ComponentError& error) {
-    return error.Number();
-  }
-  return 0;
-}
+using testing::ErrorNumberOf;
+using testing::Hex;
 
 TEST(OctetsTest, IntegersAreBigEndianTwosComplementAndOctetsFit0To255) {
   EXPECT_EQ(LongToOctets(1), (std::array<uint8_t, 4>{0x00, 0x00, 0x00, 0x01}));
