@@ -11,9 +11,9 @@ namespace korvane::inbound {
 
 // What the session reports for a non-zero status.
 struct StatusReport {
-  int32_t number = 0;        // 27000 + status for a known status, 28000 otherwise
-  std::string description;   // the Error event's description
-  std::string debug_text;    // the DebugLog text
+  int32_t number = 0;       // 27000 + status for a known status, 28000 otherwise
+  std::string description;  // the Error event's description
+  std::string debug_text;   // the DebugLog text
 };
 
 // The report for the low octet of a command_status (0..255) received in
