@@ -95,11 +95,29 @@ class SMPP {
   int16_t AutoEnquireLinkInterval() const;
   void AutoEnquireLinkInterval(int16_t value);
 
-  // The socket's view: empty / 0 before any connection.
+  // The socket's view: empty / 0 before any connection; the local port is
+  // the one the next connect binds to (0: the system chooses).
   std::string LocalIPAddress() const;
   int32_t LocalTCPPort() const;
   void LocalTCPPort(int32_t value);
   int32_t SocketHandle() const;
+
+  // Connects and binds as receiver, transmitter or transceiver; waits until
+  // the SMSC accepts or OperationsTimeout passes. Returns the accepted
+  // binding type (1, 2 or 3), or 0.
+  int16_t Bind(BindTypes BindingType);
+  // Sends unbind, waits for the reply up to OperationsTimeout, and closes
+  // the connection.
+  void Unbind();
+  // Sends one enquire_link while bound (the reply arrives as LinkOk); true
+  // when it was handed to the connection, false when not bound or not sent.
+  bool EnquireLink();
+
+  // Feeds a PDU typed as hexadecimal octets separated by blanks ("00 00 00
+  // 10 80 00 00 15 ...") to the inbound handler as if the SMSC had sent it.
+  // Throws ComponentError 13 for a piece that is not hexadecimal and 6 for
+  // one above FF; then nothing is dispatched.
+  void DebugPDU(const std::string& sPDU);
 
   // A new, independent message in its initial state.
   MessageObject NewMessage();

@@ -84,6 +84,10 @@ struct AsioTcpSocket::Link : std::enable_shared_from_this<Link> {
                    endpoints = std::move(endpoints), index](const std::error_code& error) mutable {
             if (started != self->generation || Aborted(error)) return;
             if (error) return self->ConnectTo(std::move(endpoints), index + 1, error);
+            // Each PDU goes out at once instead of waiting on delayed
+            // acknowledgements: request and response are small.
+            std::error_code ignored;
+            self->socket.set_option(Tcp::no_delay(true), ignored);
             self->state = kSocketConnected;
             self->Read();
           });

@@ -5,6 +5,7 @@
 
 #include "diagnostics/error_report.hpp"
 #include "diagnostics/trace_format.hpp"
+#include "session/binding.hpp"
 #include "vocabulary/octets.hpp"
 
 namespace korvane::session {
@@ -23,9 +24,27 @@ int32_t NewInstanceId(double seconds_since_midnight) {
 
 Session::Session(SMPP& owner, platform::Environment& environment,
                  std::unique_ptr<platform::Environment> owned_environment)
-    : owner_(owner), owned_environment_(std::move(owned_environment)), environment_(environment) {
+    : owner_(owner),
+      owned_environment_(std::move(owned_environment)),
+      environment_(environment),
+      transport_(std::make_unique<Transport>(*this)),
+      link_supervisor_(std::make_unique<LinkSupervisor>(*this)) {
   Procedure("Class_Initialize").Step([&] {
     owner_.InstanceID = NewInstanceId(environment_.SecondsSinceMidnight());
+  });
+}
+
+Session::~Session() = default;
+
+void Session::WaitUntil(int32_t timeout_seconds, const std::function<bool()>& done) {
+  const auto start = environment_.MonotonicNow();
+  const std::chrono::duration<double> timeout(timeout_seconds);
+  while (environment_.MonotonicNow() - start < timeout && !done()) environment_.Yield();
+}
+
+void Session::Shutdown() {
+  Procedure("Class_Terminate").Step([&] {
+    if (settings_.auto_unbind_on_destroy && transport_->Connected()) Unbind(*this);
   });
 }
 

@@ -8,18 +8,25 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "diagnostics/error_record.hpp"
 #include "diagnostics/error_trap.hpp"
 #include "korvane/platform.hpp"
 #include "korvane/smpp_session.hpp"
 #include "session/event_sinks.hpp"
+#include "session/link_supervision.hpp"
 #include "session/session_settings.hpp"
+#include "session/transport.hpp"
 #include "vocabulary/sequence_counter.hpp"
 
 namespace korvane::session {
@@ -29,6 +36,7 @@ class Session final : public diagnostics::ErrorReporter {
   Session(SMPP& owner, platform::Environment& environment,
           std::unique_ptr<platform::Environment> owned_environment = nullptr);
 
+  ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
@@ -47,8 +55,32 @@ class Session final : public diagnostics::ErrorReporter {
   // sequence_number (the first is 4; after 0x7FFFFFFF comes 1).
   std::array<uint8_t, 4> NextSequence();
 
-  // The socket of the current connection; null before any connection.
-  platform::TcpSocket* socket() { return socket_.get(); }
+  Transport& transport() { return *transport_; }
+  platform::TcpSocket& socket() { return transport_->socket(); }
+  LinkSupervisor& link_supervisor() { return *link_supervisor_; }
+
+  // 0 = not bound, 1 = receiver, 2 = transmitter, 3 = transceiver.
+  int32_t binding_type = 0;
+  // What Bind waits on and returns; set only by an accepted bind response.
+  int32_t bind_result = 0;
+  // Whole PDUs received and not yet handled, oldest first.
+  std::deque<std::vector<uint8_t>>& received() { return received_; }
+
+  // Yields until `done` holds or `timeout_seconds` have passed on the
+  // monotonic clock; with a timeout of 0 or below it does not yield at all.
+  void WaitUntil(int32_t timeout_seconds, const std::function<bool()>& done);
+  // The wait every operation uses for its response: OperationsTimeout.
+  void WaitForResponse(const std::function<bool()>& done) {
+    WaitUntil(settings_.operations_timeout, done);
+  }
+
+  // Unbinds when AutoUnbindOnDestroy is set and a connection is open.
+  void Shutdown();
+
+  template <typename Event>
+  void Raise(Event&& event) {
+    sinks_.Raise(std::forward<Event>(event));
+  }
 
   // A procedure of the module "SMPP" under this session's error trap.
   diagnostics::TrappedProcedure Procedure(std::string_view name) { return {*this, "SMPP", name}; }
@@ -75,8 +107,10 @@ class Session final : public diagnostics::ErrorReporter {
   SessionSettings settings_;
   EventSinks sinks_;
   vocabulary::SequenceCounter sequence_;
-  std::unique_ptr<platform::TcpSocket> socket_;
   diagnostics::SavedError saved_error_;
+  std::deque<std::vector<uint8_t>> received_;
+  std::unique_ptr<Transport> transport_;
+  std::unique_ptr<LinkSupervisor> link_supervisor_;
 };
 
 }  // namespace korvane::session

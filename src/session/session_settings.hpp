@@ -20,10 +20,8 @@ struct SessionSettings {
   bool enable_debug = false;
   bool enable_trace = false;
   bool auto_unbind_on_destroy = true;
-  int16_t operations_timeout = 5;          // seconds
-  int16_t connection_timeout = 5;          // seconds
-  int16_t auto_enquire_link_interval = 0;  // seconds, never negative
-  int32_t local_tcp_port = 0;              // the local port the next connection binds to
+  int16_t operations_timeout = 5;  // seconds
+  int16_t connection_timeout = 5;  // seconds
 };
 
 inline constexpr size_t kMaxReceiverAddressRange = 41;

@@ -1,9 +1,13 @@
 // The public face of the session: construction, properties and the methods
 // that need nothing beyond the session's own state. Every accessor runs under
 // the session's error trap with the procedure name the error report shows.
+#include "diagnostics/hex_octets.hpp"
 #include "diagnostics/hooks.hpp"
+#include "inbound/dispatcher.hpp"
 #include "korvane/platform.hpp"
 #include "korvane/smpp_session.hpp"
+#include "session/binding.hpp"
+#include "session/link_supervision.hpp"
 #include "session/session.hpp"
 
 namespace korvane {
@@ -24,7 +28,10 @@ SMPP::SMPP(asio::io_context& loop) : session_(MakeSession(*this, loop)) {}
 SMPP::SMPP(platform::Environment& environment)
     : session_(std::make_unique<session::Session>(*this, environment)) {}
 
-SMPP::~SMPP() = default;
+SMPP::~SMPP() {
+  // Trapped inside; nothing escapes a destructor.
+  session_->Shutdown();
+}
 
 // Each accessor is one trapped step named after its property, as the error
 // report shows it. A failed read returns the type's empty value; a failed
@@ -63,21 +70,17 @@ KORVANE_FIELD(EnableTraceMessages, bool, enable_trace)
 KORVANE_FIELD(AutoUnbindOnDestroy, bool, auto_unbind_on_destroy)
 KORVANE_FIELD(OperationsTimeout, int16_t, operations_timeout)
 KORVANE_FIELD(ConnectionTimeout, int16_t, connection_timeout)
-KORVANE_GET(AutoEnquireLinkInterval, int16_t, session_->settings().auto_enquire_link_interval)
-KORVANE_LET(AutoEnquireLinkInterval, int16_t, session_->settings().auto_enquire_link_interval,
-            value < 0 ? int16_t{0} : value)
+KORVANE_GET(AutoEnquireLinkInterval, int16_t, session_->link_supervisor().Interval())
 KORVANE_GET(Password, Variant, Variant(session_->settings().password))
 KORVANE_LET(Password, const Variant&, session_->settings().password, value.ToText())
 KORVANE_GET(ReceiverAddressRange, std::string, session_->settings().receiver_address_range)
 
-// The socket's view. Before any connection there is no socket: no address,
-// no handle, and the local port is the one the next connection binds to.
-KORVANE_GET(LocalIPAddress, std::string,
-            session_->socket() ? session_->socket()->LocalIPAddress() : std::string())
-KORVANE_GET(SocketHandle, int32_t, session_->socket() ? session_->socket()->SocketHandle() : 0)
-KORVANE_GET(LocalTCPPort, int32_t,
-            session_->socket() ? session_->socket()->LocalPort()
-                               : session_->settings().local_tcp_port)
+// The socket's view, asked each time. Before a connection there is no
+// address and no handle, and the local port is the one the next connect
+// binds to.
+KORVANE_GET(LocalIPAddress, std::string, session_->socket().LocalIPAddress())
+KORVANE_GET(SocketHandle, int32_t, session_->socket().SocketHandle())
+KORVANE_GET(LocalTCPPort, int32_t, session_->socket().LocalPort())
 
 #undef KORVANE_ENUM_FIELD
 #undef KORVANE_TEXT_FIELD
@@ -96,9 +99,29 @@ void SMPP::ReceiverAddressRange(const std::string& value) {
 
 void SMPP::LocalTCPPort(int32_t value) {
   session_->Procedure("LocalTCPPort[Property Let]").Step([&] {
-    session_->settings().local_tcp_port = value;
-    if (session_->socket()) session_->socket()->LocalPort(value);
+    session_->socket().LocalPort(value);
   });
+}
+
+void SMPP::AutoEnquireLinkInterval(int16_t value) {
+  session_->Procedure("AutoEnquireLinkInterval[Property Let]").Step([&] {
+    session_->link_supervisor().SetInterval(value);
+  });
+}
+
+int16_t SMPP::Bind(BindTypes BindingType) {
+  return session::Bind(*session_, static_cast<int32_t>(BindingType));
+}
+
+void SMPP::Unbind() { session::Unbind(*session_); }
+
+bool SMPP::EnquireLink() { return session::EnquireLink(*session_); }
+
+// Untrapped: a piece that is not a hexadecimal octet is the caller's error
+// (13 or 6) and nothing is dispatched.
+void SMPP::DebugPDU(const std::string& sPDU) {
+  std::vector<uint8_t> pdu = diagnostics::ParseHexOctets(sPDU);
+  inbound::TestPDU(*session_, std::move(pdu));
 }
 
 MessageObject SMPP::NewMessage() {

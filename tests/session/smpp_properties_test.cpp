@@ -78,13 +78,12 @@ TEST_F(SmppPropertiesTest, ReceiverAddressRangeOver41CharactersRaisesOneErrorAnd
   const auto& error = events.events[0];
   EXPECT_EQ(error.number, 22342);
   EXPECT_EQ(error.source, "KorvaneSMPP");
-  EXPECT_EQ(ReportLines(error.text),
-            (std::vector<std::string>{"Error Number  :22342",
-                                      "Description   :Invalid Address range length",
-                                      "Build Number  :1", "Module Name   :SMPP",
-                                      "Procedure Name:ReceiverAddressRange[Property Let]",
-                                      "Line Number   :0",
-                                      "Date and time :" + environment.LocalNow().ToString()}));
+  EXPECT_EQ(
+      ReportLines(error.text),
+      (std::vector<std::string>{
+          "Error Number  :22342", "Description   :Invalid Address range length", "Build Number  :1",
+          "Module Name   :SMPP", "Procedure Name:ReceiverAddressRange[Property Let]",
+          "Line Number   :0", "Date and time :" + environment.LocalNow().ToString()}));
 }
 
 TEST_F(SmppPropertiesTest, TwoSessionsCreatedAtTheSameInstantGetDifferentInstanceIds) {

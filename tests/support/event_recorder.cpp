@@ -18,10 +18,12 @@ std::vector<std::string> EventRecorder::Names() const {
 
 void EventRecorder::Add(std::string name, int32_t number, std::string source, std::string text) {
   events.push_back({std::move(name), number, std::move(source), std::move(text), MessageObject()});
+  if (on_event) on_event(RecordedEvent(events.back()));
 }
 
 void EventRecorder::Add(std::string name, const MessageObject& message) {
   events.push_back({std::move(name), 0, "", "", message});
+  if (on_event) on_event(RecordedEvent(events.back()));
 }
 
 std::vector<std::string> ReportLines(const std::string& report) {

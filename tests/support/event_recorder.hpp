@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ struct RecordedEvent {
 class EventRecorder : public SMPPEvents {
  public:
   std::vector<RecordedEvent> events;
+  // Called after each event is recorded (to act from inside a handler).
+  std::function<void(const RecordedEvent&)> on_event;
 
   // The events with this name, in order.
   std::vector<RecordedEvent> Named(const std::string& name) const;

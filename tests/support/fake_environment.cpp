@@ -86,6 +86,14 @@ void ScriptedSocket::Connect(const std::string& remote_host, int32_t remote_port
 void ScriptedSocket::SendData(std::vector<uint8_t> data) {
   if (state_ != platform::kSocketConnected) throw platform::WrongStateError();
   sent_.push_back(std::move(data));
+  if (!responder_) return;
+  std::vector<uint8_t> answer = responder_(sent_.back());
+  if (answer.empty()) return;
+  environment_.At(answer_delay_, [this, current = std::weak_ptr<uint64_t>(attempt_),
+                                  attempt = *attempt_, answer = std::move(answer)] {
+    const std::shared_ptr<uint64_t> live = current.lock();
+    if (live && *live == attempt && state_ == platform::kSocketConnected) Receive(answer);
+  });
 }
 
 void ScriptedSocket::Close() {

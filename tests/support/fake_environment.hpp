@@ -59,6 +59,15 @@ class ScriptedSocket final : public platform::TcpSocket {
   void PeerClose();
   void Fail(int32_t number, const std::string& description);
 
+  // The peer's automatic answers: after each SendData, `responder` sees the
+  // octets sent and its answer (if not empty) arrives `delay` later.
+  using Responder = std::function<std::vector<uint8_t>(const std::vector<uint8_t>& sent)>;
+  void AnswerWith(Responder responder,
+                  std::chrono::milliseconds delay = std::chrono::milliseconds(10)) {
+    responder_ = std::move(responder);
+    answer_delay_ = delay;
+  }
+
   // Every SendData call, in order, one entry each.
   const std::vector<std::vector<uint8_t>>& Sent() const { return sent_; }
   const std::string& RemoteHost() const { return remote_host_; }
@@ -86,6 +95,8 @@ class ScriptedSocket final : public platform::TcpSocket {
   int32_t remote_port_ = 0;
   std::vector<uint8_t> input_;
   std::vector<std::vector<uint8_t>> sent_;
+  Responder responder_;
+  std::chrono::milliseconds answer_delay_{10};
 };
 
 class FakeEnvironment final : public platform::Environment {

@@ -1,0 +1,120 @@
+#include "inbound/session_branches.hpp"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "inbound/check_error.hpp"
+#include "session/link_supervision.hpp"
+#include "session/session.hpp"
+#include "vocabulary/command_ids.hpp"
+#include "vocabulary/pdu_reader.hpp"
+#include "vocabulary/pdu_writer.hpp"
+
+namespace korvane::inbound {
+namespace {
+
+constexpr const char* kSource = "KorvaneSMPP";
+
+struct BindKind {
+  int32_t binding_type;
+  std::string_view trace_label;
+  std::string_view operation;
+  int32_t invalid_number;
+  const char* invalid_text;
+};
+
+BindKind BindKindOf(uint8_t command_low) {
+  switch (command_low) {
+    case 1:
+      return {1, "Received BIND_RECEIVER_RESP", "Bind Receiver", 29001,
+              "Invalid Data in Receiver Bind Segment"};
+    case 2:
+      return {2, "Received BIND_TRANSMITTER_RESP", "Bind Transmitter", 29002,
+              "Invalid Data in Transmitter Bind Segment"};
+    default:
+      return {3, "Received BIND_TRANSCEIVER_RESP", "Bind Transceiver", 29009,
+              "Invalid Data in Transceiver Bind Segment"};
+  }
+}
+
+// Answers the SMSC's unbind: the protocol requires the response, and the
+// SMSC waits for it before it closes.
+void SendUnbindResp(session::Session& session, const ReceivedPdu& pdu) {
+  auto writer =
+      vocabulary::PduWriter::Computed(vocabulary::kHeaderLength, vocabulary::kUnbindResp, 0);
+  std::vector<uint8_t> reply = std::move(writer).Finish();
+  const auto sequence = pdu.SequenceOctets();
+  std::copy(sequence.begin(), sequence.end(), reply.begin() + vocabulary::kSequenceNumberOffset);
+  if (session.settings().enable_trace) session.CalcTraceLog(reply, "Sent UNBIND_RESP");
+  session.transport().wsSendData(std::move(reply));
+}
+
+}  // namespace
+
+void HandleGenericNack(session::Session& session, ReceivedPdu& pdu) {
+  pdu.trace_label = "Received GENERIC_NACK";
+  if (!pdu.IsResponse()) return;
+  CheckError(session, pdu.status_low, "NACK");
+  // A sequence_number of 2^31 or more does not fit: reported, taken as 0.
+  const int32_t sequence_number = pdu.procedure->Value<int32_t>(
+      0, [&] { return vocabulary::SequenceNumberOf(vocabulary::ReadHeader(pdu.octets)); });
+  session.RaiseWarning(29000, kSource, "Generic NACK received from SMSC");
+  session.SendDebugMsg("Generic NACK received from SMSC");
+  const int32_t status = pdu.status_low;
+  session.Raise([&](SMPPEvents& sink) { sink.GenericNACK(status, sequence_number); });
+}
+
+void HandleBindResponse(session::Session& session, ReceivedPdu& pdu) {
+  const BindKind kind = BindKindOf(pdu.command_low);
+  pdu.trace_label = kind.trace_label;
+  const bool accepted = CheckError(session, pdu.status_low, kind.operation) && pdu.IsResponse();
+  if (!accepted) {
+    session.owner().ConnectedAndBound = false;
+    session.RaiseError(kind.invalid_number, kSource, kind.invalid_text);
+    return;
+  }
+  const auto bind = [&] {
+    session.owner().ConnectedAndBound = true;
+    session.binding_type = kind.binding_type;
+    session.bind_result = kind.binding_type;
+  };
+  // A transceiver's Bound handler still sees the state from before the bind.
+  if (kind.binding_type == 3) {
+    session.Raise([](SMPPEvents& sink) { sink.Bound(); });
+    bind();
+  } else {
+    bind();
+    session.Raise([](SMPPEvents& sink) { sink.Bound(); });
+  }
+}
+
+void HandleUnbind(session::Session& session, ReceivedPdu& pdu) {
+  pdu.trace_label = "Received UNBIND_RESP";
+  const bool accepted = CheckError(session, pdu.status_low, "UnBind") && pdu.IsResponse();
+  if (accepted) {
+    session.Raise([](SMPPEvents& sink) { sink.UnBound(); });
+  } else {
+    session.RaiseError(29006, kSource, "Invalid Data in UnBind Segment");
+  }
+  session.binding_type = 0;
+  session.owner().ConnectedAndBound = false;
+  if (pdu.IsRequest()) SendUnbindResp(session, pdu);
+}
+
+void HandleEnquireLink(session::Session& session, ReceivedPdu& pdu) {
+  pdu.trace_label = "Received ENQUIRE_LINK_RESP";
+  const bool accepted = CheckError(session, pdu.status_low, "Enquire Link") && pdu.IsResponse();
+  if (accepted) {
+    session.owner().ConnectedAndBound = true;
+    session.Raise([](SMPPEvents& sink) { sink.LinkOk(); });
+    return;
+  }
+  session.RaiseWarning(28282, "KvSmpp", "Server sent EnquireLink");
+  // Traced here, before the reply, instead of at the end of the dispatch.
+  pdu.traced = true;
+  if (session.settings().enable_trace) session.CalcTraceLog(pdu.octets, "Received ENQUIRE_LINK");
+  session::EnquireLinkReply(session, pdu.SequenceOctets());
+}
+
+}  // namespace korvane::inbound

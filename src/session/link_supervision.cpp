@@ -1,0 +1,85 @@
+#include "session/link_supervision.hpp"
+
+#include <algorithm>
+#include <vector>
+
+#include "session/session.hpp"
+#include "vocabulary/command_ids.hpp"
+#include "vocabulary/pdu_writer.hpp"
+
+namespace korvane::session {
+namespace {
+
+constexpr int32_t kTickMilliseconds = 1000;
+
+// Builds, traces and sends a bare 16-octet PDU.
+bool SendHeaderOnly(Session& session, uint32_t command_id, std::array<uint8_t, 4> sequence,
+                    std::string_view label) {
+  std::vector<uint8_t> pdu =
+      vocabulary::PduWriter::Computed(vocabulary::kHeaderLength, command_id, 0).Finish();
+  std::copy(sequence.begin(), sequence.end(), pdu.begin() + vocabulary::kSequenceNumberOffset);
+  if (session.settings().enable_trace) session.CalcTraceLog(pdu, label);
+  return session.transport().wsSendData(std::move(pdu));
+}
+
+// The enquire_link request, always with sequence_number 1.
+bool EnquireTLink(Session& session) {
+  bool sent = false;
+  session.Procedure("EnquireTLink").Step([&] {
+    sent = SendHeaderOnly(session, vocabulary::kEnquireLink, {0, 0, 0, 1}, "Sent ENQUIRE_LINK");
+  });
+  return sent;
+}
+
+}  // namespace
+
+LinkSupervisor::LinkSupervisor(Session& session)
+    : session_(session), timer_(session.environment().CreateTimer([this] { OnTick(); })) {}
+
+void LinkSupervisor::SetInterval(int16_t seconds) {
+  interval_ = seconds < 0 ? int16_t{0} : seconds;
+  if (interval_ < 1) {
+    timer_->Enabled(false);
+  } else {
+    timer_->Interval(kTickMilliseconds);
+    timer_->Enabled(true);
+  }
+}
+
+void LinkSupervisor::OnTick() {
+  session_.Procedure("timAutoEnqLink_Timer").Step([&] {
+    if (interval_ <= 0) return;
+    if (tick_count_ < interval_) {
+      ++tick_count_;
+    } else if (session_.binding_type != 0) {
+      // No tick may start a second enquire_link while this one runs events.
+      timer_->Enabled(false);
+      EnquireLink(session_);
+      tick_count_ = 1;
+      // Unless a handler stopped the supervision meanwhile.
+      if (interval_ >= 1) timer_->Enabled(true);
+    }
+    // Not bound: the count stays at the interval, so the first tick after a
+    // bind sends at once.
+  });
+}
+
+bool EnquireLink(Session& session) {
+  bool sent = false;
+  session.Procedure("EnquireLink").Step([&] {
+    if (!session.owner().ConnectedAndBound) {
+      session.RaiseError(98821, "KorvaneSMPP", "Not bound");
+      return;
+    }
+    sent = EnquireTLink(session);
+  });
+  return sent;
+}
+
+void EnquireLinkReply(Session& session, std::array<uint8_t, 4> sequence) {
+  session.Procedure("EnquireLinkReply").Step([&] {
+    SendHeaderOnly(session, vocabulary::kEnquireLinkResp, sequence, "Sent ENQUIRE_LINK_RESP");
+  });
+}
+
+}  // namespace korvane::session

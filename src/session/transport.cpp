@@ -1,0 +1,144 @@
+#include "session/transport.hpp"
+
+#include <chrono>
+#include <exception>
+#include <string>
+
+#include "diagnostics/error_record.hpp"
+#include "inbound/dispatcher.hpp"
+#include "session/binding.hpp"
+#include "session/session.hpp"
+
+namespace korvane::session {
+
+using platform::kSocketConnected;
+
+Transport::Transport(Session& session)
+    : session_(session), socket_(session.environment().CreateSocket(*this)) {}
+
+Transport::~Transport() = default;
+
+bool Transport::InitTxRx() {
+  bool connected = false;
+  auto procedure = session_.Procedure("InitTxRx");
+  procedure.Step([&] {
+    if (socket_->State() > platform::kSocketClosed) {
+      if (socket_->State() == kSocketConnected) Unbind(session_);
+      CloseSocket();
+    }
+  });
+  procedure.Step([&] {
+    // Nothing of an earlier connection may stand in front of the new one.
+    framer_.Clear();
+    discarding_ = false;
+    const SessionSettings& settings = session_.settings();
+    socket_->Connect(settings.server_address, settings.server_port);
+    const auto start = session_.environment().MonotonicNow();
+    const std::chrono::duration<double> timeout(settings.connection_timeout);
+    while (socket_->State() != kSocketConnected) {
+      session_.environment().Yield();
+      if (socket_->State() == kSocketConnected) break;
+      if (session_.environment().MonotonicNow() - start > timeout) break;
+      if (socket_->State() > kSocketConnected) break;
+    }
+    connected = socket_->State() == kSocketConnected;
+    if (connected) {
+      established_ = true;
+    } else {
+      CloseSocket();
+    }
+  });
+  return connected;
+}
+
+bool Transport::wsSendData(std::vector<uint8_t> pdu) {
+  bool sent = false;
+  session_.Procedure("wsSendData").Unchecked([&] {
+    if (socket_->State() != kSocketConnected) {
+      session_.RaiseError(kNotConnectedNumber, "Winsock", "Error sending data. Not connected");
+      return;
+    }
+    try {
+      socket_->SendData(std::move(pdu));
+      sent = true;
+    } catch (...) {
+      const diagnostics::ErrorRecord failure =
+          diagnostics::ErrorFromException(std::current_exception());
+      session_.RaiseError(failure.number, "KorvaneSMPP",
+                          failure.description + "[Internal Error Sending Data]");
+    }
+  });
+  return sent;
+}
+
+void Transport::CloseSocket() {
+  socket_->Close();
+  framer_.Clear();
+  established_ = false;
+  discarding_ = false;
+}
+
+void Transport::ConnectionLost(bool reset_bind_result) {
+  established_ = false;
+  framer_.Clear();
+  session_.owner().ConnectedAndBound = false;
+  session_.binding_type = 0;
+  if (reset_bind_result) session_.bind_result = 0;
+  session_.Raise([](SMPPEvents& sink) { sink.ConnectionClosed(); });
+}
+
+void Transport::OnSocketClose() {
+  session_.Procedure("wSock_Close").Step([&] {
+    // The peer's side is closed; ours stays until the next connect or unbind.
+    ConnectionLost(/*reset_bind_result=*/true);
+  });
+}
+
+void Transport::OnSocketDataArrival(std::size_t) {
+  session_.Procedure("wSock_DataArrival").Step([&] {
+    if (socket_->State() != kSocketConnected) return;
+    const std::vector<uint8_t> arrived = socket_->GetData();
+    if (discarding_) return;
+    PduFramer::Result framed = framer_.Feed(arrived);
+    auto& queue = session_.received();
+    for (auto& pdu : framed.pdus) queue.push_back(std::move(pdu));
+    // What follows a broken length cannot be cut into PDUs: later arrivals
+    // are dropped until the connection is closed below.
+    if (framed.invalid_length) discarding_ = true;
+    inbound::RPDUNotification(session_);
+    if (framed.invalid_length) ReportFramingError(*framed.invalid_length);
+  });
+}
+
+void Transport::ReportFramingError(uint32_t command_length) {
+  session_.RaiseError(kFramingErrorNumber, "KorvaneSMPP",
+                      "Invalid command_length " + std::to_string(command_length) +
+                          " received (allowed " + std::to_string(kMinCommandLength) + " to " +
+                          std::to_string(kMaxCommandLength) + "). Connection closed");
+  // A later connection may already have replaced the broken one while the
+  // host's handlers ran; only the broken one is closed.
+  if (!discarding_) return;
+  CloseSocket();
+  ConnectionLost(/*reset_bind_result=*/false);
+}
+
+void Transport::OnSocketError(int32_t number, const std::string& description) {
+  session_.Procedure("wSock_Error").Step([&] {
+    if (number == kConnectionAbortedNumber) {
+      CloseSocket();
+      ConnectionLost(/*reset_bind_result=*/false);
+      session_.RaiseWarning(number, "Winsock", description);
+      return;
+    }
+    // Errors while connecting arrive during InitTxRx's wait, which closes
+    // the socket itself; an established connection that fails is lost.
+    const bool lost = established_;
+    session_.RaiseError(number, "Winsock", description);
+    if (lost && established_) {
+      CloseSocket();
+      ConnectionLost(/*reset_bind_result=*/true);
+    }
+  });
+}
+
+}  // namespace korvane::session

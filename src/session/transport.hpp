@@ -1,0 +1,66 @@
+// Transport: the session's TCP connection to the SMSC. It connects with a
+// bounded wait, sends each PDU as one write, cuts the received stream into
+// whole PDUs for the inbound queue and turns closure and socket errors into
+// session events. Socket notifications arrive on the loop thread, also while
+// a wait of the same session yields, so every handler may run nested.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "korvane/platform.hpp"
+#include "session/pdu_framer.hpp"
+
+namespace korvane::session {
+
+class Session;
+
+// Raised when the received stream carries a command_length that cannot start
+// a PDU; the connection is then closed.
+inline constexpr int32_t kFramingErrorNumber = 29984;
+inline constexpr int32_t kNotConnectedNumber = 29983;
+inline constexpr int32_t kConnectionAbortedNumber = 10053;
+
+class Transport final : public platform::SocketListener {
+ public:
+  explicit Transport(Session& session);
+  ~Transport();
+  Transport(const Transport&) = delete;
+  Transport& operator=(const Transport&) = delete;
+
+  platform::TcpSocket& socket() { return *socket_; }
+  bool Connected() const { return socket_->State() == platform::kSocketConnected; }
+
+  // Connects to the configured SMSC, unbinding and closing an earlier
+  // connection first, and yields until the socket is connected, fails, or
+  // ConnectionTimeout passes. True when connected; otherwise the socket is
+  // closed again. A refusal reaches the host only as the socket's own error.
+  bool InitTxRx();
+
+  // Hands one PDU to the socket, whole. Without a connection raises Error
+  // 29983 and sends nothing. True when the socket took it.
+  bool wsSendData(std::vector<uint8_t> pdu);
+
+  // Ends the connection from this side, dropping unsent and pending octets.
+  void CloseSocket();
+
+  void OnSocketClose() override;
+  void OnSocketDataArrival(std::size_t bytes_waiting) override;
+  void OnSocketError(int32_t number, const std::string& description) override;
+
+ private:
+  // The connection is gone: the session is no longer bound, and the host
+  // hears ConnectionClosed.
+  void ConnectionLost(bool reset_bind_result);
+  void ReportFramingError(uint32_t command_length);
+
+  Session& session_;
+  std::unique_ptr<platform::TcpSocket> socket_;
+  PduFramer framer_;
+  bool established_ = false;  // connected by InitTxRx and not ended since
+  bool discarding_ = false;   // the stream broke; arrivals are dropped until it is closed
+};
+
+}  // namespace korvane::session

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "support/session_fixture.hpp"
+#include "support/test_util.hpp"
+
+namespace korvane {
+namespace {
+
+using std::chrono::milliseconds;
+using testing::Hex;
+using testing::MakePdu;
+
+using Names = std::vector<std::string>;
+
+class TransportTest : public testing::SessionFixture {
+ protected:
+  void SetUp() override { BindAs(BindTypes::SmppBindAsTransceiver); }
+  const std::vector<uint8_t> link_ok_ = MakePdu(0x80000015, 0, 1);
+};
+
+TEST_F(TransportTest, PdusAreHandledOnceWholeAndInArrivalOrder) {
+  socket.Receive(std::vector<uint8_t>(link_ok_.begin(), link_ok_.begin() + 4));
+  socket.Receive(std::vector<uint8_t>(link_ok_.begin() + 4, link_ok_.begin() + 14));
+  EXPECT_TRUE(events.events.empty());
+  socket.Receive(std::vector<uint8_t>(link_ok_.begin() + 14, link_ok_.end()));
+  EXPECT_EQ(events.Names(), Names{"LinkOk"});
+
+  // Two PDUs and the first octets of a third in one arrival.
+  events.events.clear();
+  std::vector<uint8_t> stream = link_ok_;
+  const auto unbind_resp = MakePdu(0x80000006, 0, 4);
+  stream.insert(stream.end(), unbind_resp.begin(), unbind_resp.end());
+  stream.insert(stream.end(), link_ok_.begin(), link_ok_.begin() + 3);
+  socket.Receive(stream);
+  EXPECT_EQ(events.Names(), (Names{"LinkOk", "UnBound"}));
+  socket.Receive(std::vector<uint8_t>(link_ok_.begin() + 3, link_ok_.end()));
+  EXPECT_EQ(events.Names(), (Names{"LinkOk", "UnBound", "LinkOk"}));
+}
+
+TEST_F(TransportTest, ABrokenLengthIsReportedAndClosesTheConnection) {
+  std::vector<uint8_t> stream = link_ok_;
+  stream.insert(stream.end(), {0, 0, 0, 0, 0x80, 0, 0, 0x15});
+  socket.Receive(stream);
+  ASSERT_EQ(events.Names(), (Names{"LinkOk", "Error", "ConnectionClosed"}));
+  EXPECT_EQ(events.events[1].number, 29984);
+  EXPECT_EQ(events.events[1].text,
+            "Invalid command_length 0 received (allowed 16 to 262144). Connection closed");
+  EXPECT_FALSE(smpp.ConnectedAndBound);
+  EXPECT_EQ(socket.State(), platform::kSocketClosed);
+
+  // The next connection starts clean.
+  events.events.clear();
+  ASSERT_EQ(smpp.Bind(BindTypes::SmppBindAsTransmitter), 2);
+  socket.Receive(link_ok_);
+  EXPECT_EQ(events.Names(), (Names{"Bound", "LinkOk"}));
+}
+
+TEST_F(TransportTest, PendingOctetsDoNotOutliveTheirConnection) {
+  socket.Receive(std::vector<uint8_t>(link_ok_.begin(), link_ok_.begin() + 7));
+  socket.PeerClose();
+  EXPECT_EQ(events.Names(), Names{"ConnectionClosed"});
+  EXPECT_FALSE(smpp.ConnectedAndBound);
+  ASSERT_EQ(smpp.Bind(BindTypes::SmppBindAsTransmitter), 2);
+  events.events.clear();
+  socket.Receive(link_ok_);
+  EXPECT_EQ(events.Names(), Names{"LinkOk"});
+}
+
+TEST_F(TransportTest, AbortedConnectionClosesAndWarns) {
+  socket.Fail(10053, "Connection aborted");
+  ASSERT_EQ(events.Names(), (Names{"ConnectionClosed", "Warning"}));
+  EXPECT_EQ(events.events[1].number, 10053);
+  EXPECT_EQ(events.events[1].source, "Winsock");
+  EXPECT_EQ(events.events[1].text, "Connection aborted");
+  EXPECT_FALSE(smpp.ConnectedAndBound);
+  EXPECT_EQ(socket.State(), platform::kSocketClosed);
+}
+
+TEST_F(TransportTest, AResetConnectionIsReportedAndEndsTheBinding) {
+  socket.Fail(10054, "Connection reset by peer");
+  ASSERT_EQ(events.Names(), (Names{"Error", "ConnectionClosed"}));
+  EXPECT_EQ(events.events[0].number, 10054);
+  EXPECT_EQ(events.events[0].source, "Winsock");
+  EXPECT_FALSE(smpp.ConnectedAndBound);
+  // Nothing more to send on: the session says so instead of pretending.
+  events.events.clear();
+  EXPECT_FALSE(smpp.EnquireLink());
+  EXPECT_EQ(events.Named("Error").at(0).number, 98821);
+}
+
+TEST_F(TransportTest, SendingWithoutAConnectionReportsAndSendsNothing) {
+  socket.PeerClose();
+  smpp.ConnectedAndBound = true;  // a host may set it
+  events.events.clear();
+  const std::size_t sent = socket.Sent().size();
+  EXPECT_FALSE(smpp.EnquireLink());
+  ASSERT_EQ(events.Names(), Names{"Error"});
+  EXPECT_EQ(events.events[0].number, 29983);
+  EXPECT_EQ(socket.Sent().size(), sent);
+}
+
+TEST_F(TransportTest, SocketPropertiesComeFromTheConnection) {
+  EXPECT_EQ(smpp.LocalIPAddress(), "127.0.0.1");
+  EXPECT_EQ(smpp.LocalTCPPort(), testing::ScriptedSocket::kEphemeralPort);
+  EXPECT_NE(smpp.SocketHandle(), 0);
+  smpp.Unbind();
+  EXPECT_EQ(smpp.LocalIPAddress(), "");
+  EXPECT_EQ(smpp.SocketHandle(), 0);
+  smpp.LocalTCPPort(40000);
+  EXPECT_EQ(smpp.LocalTCPPort(), 40000);
+  smpp.LocalTCPPort(70000);
+  EXPECT_EQ(events.Named("Error").at(0).number, 380);
+  EXPECT_EQ(smpp.LocalTCPPort(), 40000);
+}
+
+}  // namespace
+}  // namespace korvane

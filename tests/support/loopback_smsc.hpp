@@ -1,0 +1,117 @@
+// A small SMSC on a real loopback TCP socket for the integration tests. It
+// serves on its own thread with its own asio::io_context, cuts what the client
+// sends into whole PDUs by command_length, records them, and answers through
+// a replaceable responder. Tests can also send raw octets and close or reset
+// the connection. Everything public is thread-safe; the connection itself is
+// only touched on the SMSC thread.
+#pragma once
+
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace korvane::testing {
+
+class LoopbackSmsc {
+ public:
+  using Octets = std::vector<uint8_t>;
+  // Given one whole received PDU, the octet strings to send back, in order.
+  using Responder = std::function<std::vector<Octets>(const Octets& pdu)>;
+
+  // Listens on 127.0.0.1 on a port the system chooses. One client connection
+  // at a time: a new connection closes and replaces the previous one.
+  LoopbackSmsc();
+  // Stops the thread and closes everything, even with a client connected.
+  ~LoopbackSmsc();
+  LoopbackSmsc(const LoopbackSmsc&) = delete;
+  LoopbackSmsc& operator=(const LoopbackSmsc&) = delete;
+
+  uint16_t Port() const { return port_; }
+
+  // The default answers, also usable from a custom responder:
+  //   bind_receiver/transmitter/transceiver -> their resp with command_status
+  //     `bind_status` and body system_id "LOOPBACK\0";
+  //   unbind -> unbind_resp; enquire_link -> enquire_link_resp (status 0);
+  //   any other request -> generic_nack, status 3 (invalid command id);
+  //   a response, or fewer than 16 octets -> nothing.
+  // Every answer carries the request's sequence_number.
+  static std::vector<Octets> DefaultAnswer(const Octets& pdu, uint32_t bind_status);
+
+  // Runs on the SMSC thread; an empty responder restores DefaultAnswer.
+  void SetResponder(Responder responder);
+  void SetBindStatus(uint32_t status);  // default 0
+  // When silent, no PDU is answered and unbind does not close the connection.
+  void SetSilent(bool silent);
+  // When set, the connection is closed (FIN) once the answers to an unbind,
+  // whichever responder made them, have been written. Default false.
+  void SetCloseAfterUnbindResp(bool close);
+
+  // Every PDU the client sent, whole and in order, over all connections.
+  std::vector<Octets> Received() const;
+  // Blocks until at least `count` PDUs were received or `cap` of real time
+  // passed; whether the count was reached.
+  bool WaitForReceived(std::size_t count,
+                       std::chrono::milliseconds cap = std::chrono::seconds(2)) const;
+  int ConnectionCount() const;  // connections accepted so far
+  bool Connected() const;       // a client connection is open now
+
+  // Actions on the current connection, run on the SMSC thread in call order
+  // and in order with the answers; without a connection they do nothing.
+  // After Close or Reset the connection records and answers nothing more.
+  void Send(Octets octets);  // raw octets, written whole
+  void Close();              // orderly: FIN once the queued octets are written
+  void Reset();              // abortive: RST once the queued octets are written
+
+ private:
+  struct Connection;
+  using ConnectionPtr = std::shared_ptr<Connection>;
+  enum class StepKind { kWrite, kClose, kReset };
+
+  void Accept();
+  void OnAccepted(asio::ip::tcp::socket socket);
+  void Read(const ConnectionPtr& connection);
+  void OnRead(const ConnectionPtr& connection, const std::error_code& error, std::size_t size);
+  void Frame(const ConnectionPtr& connection);
+  void Answer(const ConnectionPtr& connection, const Octets& pdu);
+  void Enqueue(const ConnectionPtr& connection, StepKind kind, Octets octets = {});
+  void WriteNext(const ConnectionPtr& connection);
+  void ShutDown(const ConnectionPtr& connection);
+  void Dispose(const ConnectionPtr& connection);
+  void Forget(const ConnectionPtr& connection);
+  void PostEnding(StepKind kind);
+
+  asio::io_context io_;
+  asio::ip::tcp::acceptor acceptor_;
+  uint16_t port_ = 0;
+  ConnectionPtr current_;  // SMSC thread only
+
+  mutable std::mutex mutex_;  // guards everything below
+  mutable std::condition_variable received_changed_;
+  Responder responder_;
+  uint32_t bind_status_ = 0;
+  bool silent_ = false;
+  bool close_after_unbind_resp_ = false;
+  std::vector<Octets> received_;
+  int connection_count_ = 0;
+  bool connected_ = false;
+
+  std::thread thread_;  // started last, joined first
+};
+
+// A test PDU: 16-octet header with command_length computed, then `body`.
+std::vector<uint8_t> MakePdu(uint32_t command_id, uint32_t command_status, uint32_t sequence_number,
+                             const std::vector<uint8_t>& body = {});
+
+// The header fields of a PDU, or 0 when it is shorter than 16 octets.
+uint32_t CommandIdOf(const std::vector<uint8_t>& pdu);
+uint32_t SequenceNumberOf(const std::vector<uint8_t>& pdu);
+
+}  // namespace korvane::testing
