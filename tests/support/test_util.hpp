@@ -18,6 +18,18 @@ inline std::vector<uint8_t> Hex(const std::string& text) {
   return octets;
 }
 
+// {0x00, 0x1A} -> "00 1A": the inverse of Hex.
+inline std::string HexText(const std::vector<uint8_t>& octets) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (const uint8_t octet : octets) {
+    if (!text.empty()) text += ' ';
+    text += kDigits[octet >> 4];
+    text += kDigits[octet & 0x0F];
+  }
+  return text;
+}
+
 // The number of the ComponentError `action` throws, or 0 when it returns.
 inline int32_t ErrorNumberOf(const auto& action) {
   try {
