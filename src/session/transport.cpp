@@ -28,9 +28,6 @@ bool Transport::InitTxRx() {
     }
   });
   procedure.Step([&] {
-    // Nothing of an earlier connection may stand in front of the new one.
-    framer_.Clear();
-    discarding_ = false;
     const SessionSettings& settings = session_.settings();
     socket_->Connect(settings.server_address, settings.server_port);
     const auto start = session_.environment().MonotonicNow();
@@ -73,6 +70,7 @@ bool Transport::wsSendData(std::vector<uint8_t> pdu) {
 
 void Transport::CloseSocket() {
   socket_->Close();
+  // Nothing of this connection may stand in front of the next one.
   framer_.Clear();
   established_ = false;
   discarding_ = false;

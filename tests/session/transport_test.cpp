@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 
 #include "support/session_fixture.hpp"
 #include "support/test_util.hpp"
@@ -58,14 +59,23 @@ TEST_F(TransportTest, ABrokenLengthIsReportedAndClosesTheConnection) {
 }
 
 TEST_F(TransportTest, PendingOctetsDoNotOutliveTheirConnection) {
-  socket.Receive(std::vector<uint8_t>(link_ok_.begin(), link_ok_.begin() + 7));
-  socket.PeerClose();
-  EXPECT_EQ(events.Names(), Names{"ConnectionClosed"});
-  EXPECT_FALSE(smpp.ConnectedAndBound);
-  ASSERT_EQ(smpp.Bind(BindTypes::SmppBindAsTransmitter), 2);
-  events.events.clear();
-  socket.Receive(link_ok_);
-  EXPECT_EQ(events.Names(), Names{"LinkOk"});
+  // Ended by the peer, then from this side by an unanswered unbind.
+  const std::vector<std::function<void()>> endings = {[&] { socket.PeerClose(); },
+                                                      [&] {
+                                                        socket.AnswerWith(nullptr);
+                                                        smpp.OperationsTimeout(1);
+                                                        smpp.Unbind();
+                                                      }};
+  for (const auto& end_connection : endings) {
+    socket.Receive(std::vector<uint8_t>(link_ok_.begin(), link_ok_.begin() + 7));
+    end_connection();
+    EXPECT_FALSE(smpp.ConnectedAndBound);
+    AnswerLikeAnSmsc();
+    ASSERT_EQ(smpp.Bind(BindTypes::SmppBindAsTransmitter), 2);
+    events.events.clear();
+    socket.Receive(link_ok_);
+    EXPECT_EQ(events.Names(), Names{"LinkOk"});
+  }
 }
 
 TEST_F(TransportTest, AbortedConnectionClosesAndWarns) {
