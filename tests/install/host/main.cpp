@@ -1,6 +1,8 @@
 // Checks the installed package from a host's point of view: the umbrella
 // header, the session's defaults and properties, its Error event, and the
-// message object's recipient limit.
+// recipient limit of a message, and a Bind through the real socket.
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <korvane/smpp.hpp>
@@ -90,6 +92,17 @@ int main() {
           "limit description");
   }
   Check(message.Recipients.size() == 254, "254 recipients kept");
+
+  // The whole road through the real socket: nothing listens on a port just
+  // released, so the connect is refused and Bind gives up at once.
+  asio::io_context probe_loop;
+  asio::ip::tcp::acceptor probe(probe_loop, {asio::ip::make_address("127.0.0.1"), 0});
+  session.SMPPServerPort(probe.local_endpoint().port());
+  probe.close();
+  sink.count = 0;
+  Check(session.Bind(BindTypes::SmppBindAsTransceiver) == 0, "Bind without an SMSC returns 0");
+  Check(sink.count == 1 && sink.number == 10061 && sink.source == "Winsock", "Error 10061");
+  Check(!session.EnquireLink(), "EnquireLink while not bound is false");
 
   DoEvents();
   if (failures == 0) std::puts("installed package host: all checks passed");
