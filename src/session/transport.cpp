@@ -69,6 +69,7 @@ bool Transport::wsSendData(std::vector<uint8_t> pdu) {
 }
 
 void Transport::CloseSocket() {
+  ++closes_;
   socket_->Close();
   // Nothing of this connection may stand in front of the next one.
   framer_.Clear();
@@ -131,8 +132,10 @@ void Transport::OnSocketError(int32_t number, const std::string& description) {
     // Errors while connecting arrive during InitTxRx's wait, which closes
     // the socket itself; an established connection that fails is lost.
     const bool lost = established_;
+    const uint64_t closes = closes_;
     session_.RaiseError(number, "Winsock", description);
-    if (lost && established_) {
+    // Unless the host's handler has already closed it or connected anew.
+    if (lost && closes == closes_) {
       CloseSocket();
       ConnectionLost(/*reset_bind_result=*/true);
     }

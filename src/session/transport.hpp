@@ -60,6 +60,7 @@ class Transport final : public platform::SocketListener {
   std::unique_ptr<platform::TcpSocket> socket_;
   PduFramer framer_;
   bool established_ = false;  // connected by InitTxRx and not ended since
+  uint64_t closes_ = 0;       // counts CloseSocket: tells whether a handler reconnected
   bool discarding_ = false;   // the stream broke; arrivals are dropped until it is closed
 };
 

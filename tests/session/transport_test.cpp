@@ -100,6 +100,20 @@ TEST_F(TransportTest, AResetConnectionIsReportedAndEndsTheBinding) {
   EXPECT_EQ(events.Named("Error").at(0).number, 98821);
 }
 
+TEST_F(TransportTest, AHostMayBindAgainFromTheHandlerOfALostConnection) {
+  for (const char* trigger : {"Error", "ConnectionClosed"}) {
+    bool rebound = false;
+    events.on_event = [&](const testing::RecordedEvent& e) {
+      if (e.name == trigger && !rebound) rebound = smpp.Bind(BindTypes::SmppBindAsTransceiver) == 3;
+    };
+    socket.Fail(10054, "Connection reset by peer");
+    EXPECT_TRUE(rebound) << trigger;
+    EXPECT_TRUE(smpp.ConnectedAndBound) << trigger;
+    EXPECT_EQ(socket.State(), platform::kSocketConnected) << trigger;
+  }
+  events.on_event = nullptr;
+}
+
 TEST_F(TransportTest, SendingWithoutAConnectionReportsAndSendsNothing) {
   socket.PeerClose();
   smpp.ConnectedAndBound = true;  // a host may set it
