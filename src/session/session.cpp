@@ -6,7 +6,6 @@
 #include "diagnostics/error_report.hpp"
 #include "diagnostics/trace_format.hpp"
 #include "session/binding.hpp"
-#include "vocabulary/octets.hpp"
 
 namespace korvane::session {
 namespace {
@@ -46,10 +45,6 @@ void Session::Shutdown() {
   Procedure("Class_Terminate").Step([&] {
     if (settings_.auto_unbind_on_destroy && transport_->Connected()) Unbind(*this);
   });
-}
-
-std::array<uint8_t, 4> Session::NextSequence() {
-  return vocabulary::LongToOctets(sequence_.Next());
 }
 
 ErrorDecision Session::ReportError(std::string_view module, std::string_view procedure) {

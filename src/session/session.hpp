@@ -51,9 +51,6 @@ class Session final : public diagnostics::ErrorReporter {
 
   // The counter of the requests that take a counted sequence_number.
   vocabulary::SequenceCounter& sequence() { return sequence_; }
-  // Advances the counter and returns the new value as the four octets of a
-  // sequence_number (the first is 4; after 0x7FFFFFFF comes 1).
-  std::array<uint8_t, 4> NextSequence();
 
   Transport& transport() { return *transport_; }
   platform::TcpSocket& socket() { return transport_->socket(); }

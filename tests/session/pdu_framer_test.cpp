@@ -34,14 +34,6 @@ TEST(PduFramerTest, CutsWholePdusWhereverTheStreamIsSplit) {
   }
 }
 
-TEST(PduFramerTest, KeepsAnIncompletePduInThreePiecesUntilItsLastOctet) {
-  const Octets pdu = MakePdu(0x80000004, 0, 9, Octets{'1', '2', 0});
-  PduFramer framer;
-  EXPECT_TRUE(framer.Feed(std::span(pdu).first(4)).pdus.empty());
-  EXPECT_TRUE(framer.Feed(std::span(pdu).subspan(4, 10)).pdus.empty());
-  EXPECT_EQ(framer.Feed(std::span(pdu).subspan(14)).pdus, std::vector<Octets>{pdu});
-}
-
 TEST(PduFramerTest, ArrivalsLongerThan32KiBAreCut) {
   std::vector<Octets> pdus;
   for (uint32_t i = 0; i < 300; ++i) pdus.push_back(MakePdu(0x00000005, 0, i, Octets(200, 0x20)));

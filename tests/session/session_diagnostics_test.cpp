@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -26,15 +25,6 @@ class SessionDiagnosticsTest : public ::testing::Test {
   Session& session;
   EventRecorder events;
 };
-
-TEST_F(SessionDiagnosticsTest, SequenceNumbersStartAtFourAndWrapToOne) {
-  using Octets = std::array<uint8_t, 4>;
-  EXPECT_EQ(session.NextSequence(), (Octets{0, 0, 0, 4}));
-  EXPECT_EQ(session.NextSequence(), (Octets{0, 0, 0, 5}));
-  session.sequence().SetLast(0x7FFFFFFE);
-  EXPECT_EQ(session.NextSequence(), (Octets{0x7F, 0xFF, 0xFF, 0xFF}));
-  EXPECT_EQ(session.NextSequence(), (Octets{0, 0, 0, 1}));
-}
 
 TEST_F(SessionDiagnosticsTest, DebugAndTraceChannelsAreSilentUntilEnabled) {
   const std::vector<uint8_t> pdu{0, 0, 0, 16};
