@@ -7,8 +7,6 @@
 // Lives and is used on the thread that runs its environment's loop.
 #pragma once
 
-#include <array>
-#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
