@@ -1,6 +1,7 @@
-// The public face of the session: construction, properties and the methods
-// that need nothing beyond the session's own state. Every accessor runs under
-// the session's error trap with the procedure name the error report shows.
+// The public face of the session: construction and destruction, the
+// properties, and the methods, which hand over to the session's procedures.
+// Every accessor runs under the session's error trap with the procedure name
+// the error report shows.
 #include "diagnostics/hex_octets.hpp"
 #include "diagnostics/hooks.hpp"
 #include "inbound/dispatcher.hpp"
@@ -29,8 +30,12 @@ SMPP::SMPP(platform::Environment& environment)
     : session_(std::make_unique<session::Session>(*this, environment)) {}
 
 SMPP::~SMPP() {
-  // Trapped inside; nothing escapes a destructor.
-  session_->Shutdown();
+  // The unbind is trapped; only a host handler that throws from the Error
+  // event itself could still get here, and nothing may leave a destructor.
+  try {
+    session_->Shutdown();
+  } catch (...) {
+  }
 }
 
 // Each accessor is one trapped step named after its property, as the error
