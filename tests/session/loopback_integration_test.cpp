@@ -119,20 +119,6 @@ TEST_F(LoopbackTest, EnquireLinksInBothDirections) {
   EXPECT_EQ(events.Names(), Names{"LinkOk"});
 }
 
-TEST_F(LoopbackTest, AutomaticEnquireLinkLeavesWhileBound) {
-  BindAs(BindTypes::SmppBindAsTransmitter);
-  smpp.AutoEnquireLinkInterval(1);
-  EXPECT_TRUE(PumpUntil(
-      loop,
-      [&] {
-        for (const auto& pdu : smsc.Received())
-          if (pdu == kEnquireLink1) return true;
-        return false;
-      },
-      seconds(4)));
-  EXPECT_TRUE(PumpUntilEvent("LinkOk"));
-}
-
 TEST_F(LoopbackTest, PdusAreCutFromTheStreamWholeAndInOrder) {
   BindAs(BindTypes::SmppBindAsTransceiver);
   // One PDU in three writes, then two PDUs in one write.
