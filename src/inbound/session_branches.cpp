@@ -1,15 +1,14 @@
 #include "inbound/session_branches.hpp"
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "inbound/check_error.hpp"
+#include "session/header_only_pdu.hpp"
 #include "session/link_supervision.hpp"
 #include "session/session.hpp"
 #include "vocabulary/command_ids.hpp"
 #include "vocabulary/pdu_reader.hpp"
-#include "vocabulary/pdu_writer.hpp"
 
 namespace korvane::inbound {
 namespace {
@@ -36,18 +35,6 @@ BindKind BindKindOf(uint8_t command_low) {
       return {3, "Received BIND_TRANSCEIVER_RESP", "Bind Transceiver", 29009,
               "Invalid Data in Transceiver Bind Segment"};
   }
-}
-
-// Answers the SMSC's unbind: the protocol requires the response, and the
-// SMSC waits for it before it closes.
-void SendUnbindResp(session::Session& session, const ReceivedPdu& pdu) {
-  auto writer =
-      vocabulary::PduWriter::Computed(vocabulary::kHeaderLength, vocabulary::kUnbindResp, 0);
-  std::vector<uint8_t> reply = std::move(writer).Finish();
-  const auto sequence = pdu.SequenceOctets();
-  std::copy(sequence.begin(), sequence.end(), reply.begin() + vocabulary::kSequenceNumberOffset);
-  if (session.settings().enable_trace) session.CalcTraceLog(reply, "Sent UNBIND_RESP");
-  session.transport().wsSendData(std::move(reply));
 }
 
 }  // namespace
@@ -99,7 +86,12 @@ void HandleUnbind(session::Session& session, ReceivedPdu& pdu) {
   }
   session.binding_type = 0;
   session.owner().ConnectedAndBound = false;
-  if (pdu.IsRequest()) SendUnbindResp(session, pdu);
+  // The protocol requires the answer, and the SMSC waits for it before it
+  // closes.
+  if (pdu.IsRequest()) {
+    session::SendHeaderOnlyPdu(session, vocabulary::kUnbindResp, pdu.SequenceOctets(),
+                               "Sent UNBIND_RESP");
+  }
 }
 
 void HandleEnquireLink(session::Session& session, ReceivedPdu& pdu) {

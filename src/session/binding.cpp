@@ -5,8 +5,10 @@
 #include <string_view>
 #include <vector>
 
+#include "session/header_only_pdu.hpp"
 #include "session/session.hpp"
 #include "vocabulary/command_ids.hpp"
+#include "vocabulary/octets.hpp"
 #include "vocabulary/pdu_writer.hpp"
 
 namespace korvane::session {
@@ -65,21 +67,6 @@ void SendBind(Session& session, const BindRequest& request) {
   procedure.Step([&] { session.transport().wsSendData(std::move(pdu)); });
 }
 
-// The unbind request with the next counted sequence_number, traced.
-std::vector<uint8_t> UnbindPriv(Session& session) {
-  std::vector<uint8_t> pdu;
-  auto procedure = session.Procedure("UnbindPriv");
-  procedure.Step([&] {
-    pdu = vocabulary::PduWriter::Computed(vocabulary::kHeaderLength, vocabulary::kUnbind,
-                                          session.sequence().Next())
-              .Finish();
-  });
-  if (!pdu.empty() && session.settings().enable_trace) {
-    procedure.Step([&] { session.CalcTraceLog(pdu, "Sent Unbind"); });
-  }
-  return pdu;
-}
-
 }  // namespace
 
 int16_t Bind(Session& session, int32_t binding_type) {
@@ -116,8 +103,8 @@ int16_t Bind(Session& session, int32_t binding_type) {
 void Unbind(Session& session) {
   auto procedure = session.Procedure("Unbind");
   procedure.Step([&] {
-    std::vector<uint8_t> pdu = UnbindPriv(session);
-    if (!pdu.empty()) session.transport().wsSendData(std::move(pdu));
+    SendHeaderOnlyPdu(session, vocabulary::kUnbind,
+                      vocabulary::LongToOctets(session.sequence().Next()), "Sent Unbind");
   });
   procedure.Step([&] { session.WaitForResponse([&] { return session.binding_type == 0; }); });
   procedure.Unchecked([&] {

@@ -1,32 +1,19 @@
 #include "session/link_supervision.hpp"
 
-#include <algorithm>
-#include <vector>
-
+#include "session/header_only_pdu.hpp"
 #include "session/session.hpp"
 #include "vocabulary/command_ids.hpp"
-#include "vocabulary/pdu_writer.hpp"
 
 namespace korvane::session {
 namespace {
 
 constexpr int32_t kTickMilliseconds = 1000;
 
-// Builds, traces and sends a bare 16-octet PDU.
-bool SendHeaderOnly(Session& session, uint32_t command_id, std::array<uint8_t, 4> sequence,
-                    std::string_view label) {
-  std::vector<uint8_t> pdu =
-      vocabulary::PduWriter::Computed(vocabulary::kHeaderLength, command_id, 0).Finish();
-  std::copy(sequence.begin(), sequence.end(), pdu.begin() + vocabulary::kSequenceNumberOffset);
-  if (session.settings().enable_trace) session.CalcTraceLog(pdu, label);
-  return session.transport().wsSendData(std::move(pdu));
-}
-
 // The enquire_link request, always with sequence_number 1.
 bool EnquireTLink(Session& session) {
   bool sent = false;
   session.Procedure("EnquireTLink").Step([&] {
-    sent = SendHeaderOnly(session, vocabulary::kEnquireLink, {0, 0, 0, 1}, "Sent ENQUIRE_LINK");
+    sent = SendHeaderOnlyPdu(session, vocabulary::kEnquireLink, {0, 0, 0, 1}, "Sent ENQUIRE_LINK");
   });
   return sent;
 }
@@ -78,7 +65,7 @@ bool EnquireLink(Session& session) {
 
 void EnquireLinkReply(Session& session, std::array<uint8_t, 4> sequence) {
   session.Procedure("EnquireLinkReply").Step([&] {
-    SendHeaderOnly(session, vocabulary::kEnquireLinkResp, sequence, "Sent ENQUIRE_LINK_RESP");
+    SendHeaderOnlyPdu(session, vocabulary::kEnquireLinkResp, sequence, "Sent ENQUIRE_LINK_RESP");
   });
 }
 
