@@ -21,45 +21,38 @@ struct NamedSink : SMPPEvents {
   std::function<void()> on_event;
 };
 
-void RaiseLinkOk(EventSinks& sinks) {
-  sinks.Raise([](SMPPEvents& sink) { sink.LinkOk(); });
-}
-
-TEST(EventSinksTest, CallsSinksInSubscriptionOrderOncePerSubscription) {
+class EventSinksTest : public ::testing::Test {
+ protected:
+  void RaiseLinkOk() {
+    sinks.Raise([](SMPPEvents& sink) { sink.LinkOk(); });
+  }
   std::vector<std::string> log;
-  NamedSink a("a", log), b("b", log), stranger("x", log);
+  NamedSink a{"a", log}, b{"b", log}, c{"c", log};
   EventSinks sinks;
+};
+
+TEST_F(EventSinksTest, CallsSinksInSubscriptionOrderOncePerSubscription) {
   sinks.Subscribe(a);
   sinks.Subscribe(b);
   sinks.Subscribe(a);
-  sinks.Unsubscribe(stranger);
-  RaiseLinkOk(sinks);
+  sinks.Unsubscribe(c);
+  RaiseLinkOk();
   EXPECT_EQ(log, (std::vector<std::string>{"a", "b"}));
 }
 
-TEST(EventSinksTest, SinkUnsubscribedDuringAnEventIsNotCalledAgainButOthersAre) {
-  std::vector<std::string> log;
-  NamedSink a("a", log), b("b", log), c("c", log);
-  EventSinks sinks;
+TEST_F(EventSinksTest, ChangesMadeDuringAnEventApplyAtOnceToUnsubscribingAndLaterToSubscribing) {
   sinks.Subscribe(a);
   sinks.Subscribe(b);
-  sinks.Subscribe(c);
-  a.on_event = [&] { sinks.Unsubscribe(b); };
+  a.on_event = [&] {
+    sinks.Unsubscribe(b);  // not called again, even in this event
+    sinks.Subscribe(c);    // hears only later events
+  };
+  RaiseLinkOk();
+  a.on_event = nullptr;
   c.on_event = [&] { sinks.Unsubscribe(c); };
-  RaiseLinkOk(sinks);
-  RaiseLinkOk(sinks);
-  EXPECT_EQ(log, (std::vector<std::string>{"a", "c", "a"}));
-}
-
-TEST(EventSinksTest, SinkSubscribedDuringAnEventHearsOnlyLaterEvents) {
-  std::vector<std::string> log;
-  NamedSink a("a", log), late("late", log);
-  EventSinks sinks;
-  sinks.Subscribe(a);
-  a.on_event = [&] { sinks.Subscribe(late); };
-  RaiseLinkOk(sinks);
-  RaiseLinkOk(sinks);
-  EXPECT_EQ(log, (std::vector<std::string>{"a", "a", "late"}));
+  RaiseLinkOk();
+  RaiseLinkOk();
+  EXPECT_EQ(log, (std::vector<std::string>{"a", "a", "c", "a"}));
 }
 
 }  // namespace
