@@ -19,6 +19,7 @@
 
 #include "diagnostics/error_record.hpp"
 #include "diagnostics/error_trap.hpp"
+#include "korvane/date_time.hpp"
 #include "korvane/platform.hpp"
 #include "korvane/smpp_session.hpp"
 #include "session/event_sinks.hpp"
@@ -58,6 +59,13 @@ class Session final : public diagnostics::ErrorReporter {
   int32_t binding_type = 0;
   // What Bind waits on and returns; set only by an accepted bind response.
   int32_t bind_result = 0;
+  // The last accepted query_sm_resp, kept until the next one.
+  struct QueryResult {
+    int32_t state = 0;       // message_state
+    DateTime final_date;     // the zero date when none was given
+    int32_t error_code = 0;  // error_code
+  };
+  QueryResult last_query;
   // Whole PDUs received and not yet handled, oldest first.
   std::deque<std::vector<uint8_t>>& received() { return received_; }
 
