@@ -6,6 +6,7 @@
 #include "diagnostics/error_report.hpp"
 #include "diagnostics/trace_format.hpp"
 #include "session/binding.hpp"
+#include "session/time_zone.hpp"
 
 namespace korvane::session {
 namespace {
@@ -31,6 +32,10 @@ Session::Session(SMPP& owner, platform::Environment& environment,
   Procedure("Class_Initialize").Step([&] {
     owner_.InstanceID = NewInstanceId(environment_.SecondsSinceMidnight());
   });
+  // The first session on a thread fixes the thread's time-zone suffix.
+  diagnostics::TrappedProcedure(diagnostics::HelperModule(), diagnostics::kHelperModuleName,
+                                "GetTZBiasString")
+      .Step([&] { InitTimeZoneSuffix(environment_); });
 }
 
 Session::~Session() = default;
