@@ -1,0 +1,78 @@
+#include "encoders/outgoing_tlvs.hpp"
+
+#include <algorithm>
+#include <string>
+
+#include "encoders/field_checks.hpp"
+#include "korvane/errors.hpp"
+#include "vocabulary/command_ids.hpp"
+#include "vocabulary/numeric_text.hpp"
+
+namespace korvane::encoders {
+namespace {
+
+std::string HexTag(int64_t tag) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text = "0x";
+  for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[(tag >> shift) & 0xF];
+  return tag >= 0 && tag <= 0xFFFF ? text : std::to_string(tag);
+}
+
+// TON and NPI of a callback number are one octet each; anything else is 0.
+uint8_t OctetOrZero(int32_t value) { return value >= 0 && value <= 255 ? value : 0; }
+
+}  // namespace
+
+void OutgoingTlvs::Add(const Entry& entry) {
+  CheckTlvLength("optional parameter " + HexTag(entry.tag), entry.head_length + entry.value.size());
+  entries_.push_back(entry);
+  encoded_length_ += vocabulary::kTlvHeaderLength + entry.head_length + entry.value.size();
+}
+
+void OutgoingTlvs::AddMessagePayload(std::span<const uint8_t> payload) {
+  CheckTlvLength("message_payload", payload.size());
+  Add({vocabulary::kTagMessagePayload, {}, 0, payload});
+}
+
+void OutgoingTlvs::AddCallbackNumber(std::string_view number, int32_t ton, int32_t npi) {
+  const uint8_t digit_mode = vocabulary::IsNumericText(number) ? 0 : 1;
+  Add({vocabulary::kTagCallbackNum, {digit_mode, OctetOrZero(ton), OctetOrZero(npi)}, 3,
+       OctetsOf(number)});
+}
+
+void OutgoingTlvs::AddUserMessageReference(uint16_t reference) {
+  Add({vocabulary::kTagUserMessageReference,
+       {static_cast<uint8_t>(reference >> 8), static_cast<uint8_t>(reference & 0xFF), 0},
+       2,
+       {}});
+}
+
+void OutgoingTlvs::AddHostTlvs(const std::vector<TLV>& tlvs) {
+  // Checked whole first, so that a refused entry adds none of them.
+  for (const TLV& tlv : tlvs) {
+    const std::string name = "optional parameter " + HexTag(tlv.Tag);
+    if (tlv.Tag < 0 || tlv.Tag > 0xFFFF) {
+      throw ComponentError(6, "Overflow: optional parameter tag " + std::to_string(tlv.Tag) +
+                                  " does not fit two octets");
+    }
+    CheckTlvLength(name, tlv.TagValue.size());
+    if (tlv.TagLength < 0 || static_cast<std::size_t>(tlv.TagLength) != tlv.TagValue.size()) {
+      throw ComponentError(5, "Invalid procedure call or argument: " + name + " has TagLength " +
+                                  std::to_string(tlv.TagLength) + " but a value of " +
+                                  std::to_string(tlv.TagValue.size()) + " octets");
+    }
+  }
+  for (const TLV& tlv : tlvs)
+    Add({static_cast<uint16_t>(tlv.Tag), {}, 0, OctetsOf(tlv.TagValue)});
+}
+
+void OutgoingTlvs::WriteTo(vocabulary::PduWriter& writer) const {
+  for (const Entry& entry : entries_) {
+    writer.PutShort(entry.tag);
+    writer.PutShort(static_cast<int32_t>(entry.head_length + entry.value.size()));
+    writer.PutOctets(std::span(entry.head).first(entry.head_length));
+    writer.PutOctets(entry.value);
+  }
+}
+
+}  // namespace korvane::encoders

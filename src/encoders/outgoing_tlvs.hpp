@@ -1,0 +1,50 @@
+// The optional parameters of an outgoing message, collected and checked
+// before the PDU is built so that its length is known and nothing is
+// written for a parameter that does not fit. Values are viewed, not
+// copied: what they view must outlive the list.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "korvane/message_object.hpp"
+#include "vocabulary/pdu_writer.hpp"
+
+namespace korvane::encoders {
+
+class OutgoingTlvs {
+ public:
+  // message_payload with the payload's octets.
+  void AddMessagePayload(std::span<const uint8_t> payload);
+  // callback_num: digit mode indicator (0 for a numeric text, else 1), TON
+  // and NPI (0 when outside 0..255), then the number's characters.
+  void AddCallbackNumber(std::string_view number, int32_t ton, int32_t npi);
+  // user_message_reference as two octets, big-endian.
+  void AddUserMessageReference(uint16_t reference);
+  // The host's entries in list order. A tag outside 0..65535, a TagLength
+  // other than the length of the value, or a value over 65535 octets
+  // throws ComponentError and adds nothing.
+  void AddHostTlvs(const std::vector<TLV>& tlvs);
+
+  // Octets the parameters take in the PDU.
+  std::size_t EncodedLength() const { return encoded_length_; }
+  void WriteTo(vocabulary::PduWriter& writer) const;
+
+ private:
+  struct Entry {
+    uint16_t tag;
+    std::array<uint8_t, 3> head;  // octets that precede the viewed value
+    std::size_t head_length;
+    std::span<const uint8_t> value;
+  };
+  void Add(const Entry& entry);
+
+  std::vector<Entry> entries_;
+  std::size_t encoded_length_ = 0;
+};
+
+}  // namespace korvane::encoders
