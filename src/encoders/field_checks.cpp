@@ -17,8 +17,8 @@ uint8_t OctetField(std::string_view field, int64_t value) {
 
 void CheckCOctetString(std::string_view field, std::string_view text) {
   if (text.find('\0') != std::string_view::npos) {
-    throw ComponentError(5, "Invalid procedure call or argument: " + std::string(field) +
-                                " holds a NUL character");
+    throw ComponentError(
+        5, "Invalid procedure call or argument: " + std::string(field) + " holds a NUL character");
   }
 }
 

@@ -36,7 +36,9 @@ void OutgoingTlvs::AddMessagePayload(std::span<const uint8_t> payload) {
 
 void OutgoingTlvs::AddCallbackNumber(std::string_view number, int32_t ton, int32_t npi) {
   const uint8_t digit_mode = vocabulary::IsNumericText(number) ? 0 : 1;
-  Add({vocabulary::kTagCallbackNum, {digit_mode, OctetOrZero(ton), OctetOrZero(npi)}, 3,
+  Add({vocabulary::kTagCallbackNum,
+       {digit_mode, OctetOrZero(ton), OctetOrZero(npi)},
+       3,
        OctetsOf(number)});
 }
 
@@ -62,8 +64,7 @@ void OutgoingTlvs::AddHostTlvs(const std::vector<TLV>& tlvs) {
                                   std::to_string(tlv.TagValue.size()) + " octets");
     }
   }
-  for (const TLV& tlv : tlvs)
-    Add({static_cast<uint16_t>(tlv.Tag), {}, 0, OctetsOf(tlv.TagValue)});
+  for (const TLV& tlv : tlvs) Add({static_cast<uint16_t>(tlv.Tag), {}, 0, OctetsOf(tlv.TagValue)});
 }
 
 void OutgoingTlvs::WriteTo(vocabulary::PduWriter& writer) const {

@@ -1,10 +1,11 @@
 // The submit_sm / submit_multi encoder, byte for byte.
+#include "encoders/submit_encoder.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "encoders/submit_encoder.hpp"
 #include "korvane/message_object.hpp"
 #include "support/test_util.hpp"
 
@@ -32,8 +33,8 @@ class SubmitEncoderTest : public ::testing::Test {
 
   static constexpr std::ptrdiff_t kDefaultLength = 37;
   MessageObject message;
-  SubmitContext context{.protocol_id = 51, .now = DateTime(2004, 3, 9, 14, 5, 7),
-                        .time_zone_suffix = "04+"};
+  SubmitContext context{
+      .protocol_id = 51, .now = DateTime(2004, 3, 9, 14, 5, 7), .time_zone_suffix = "04+"};
 };
 
 TEST_F(SubmitEncoderTest, DefaultMessageIsThe37OctetSubmitSm) {
@@ -72,12 +73,12 @@ TEST_F(SubmitEncoderTest, ScheduleAndValidityAreTimeStrings) {
       {true, 0, 5, "", "000000050000000R"},
       {true, 30, 0, "", "000000000030000R"},
       {true, 0, 48, "", "000000480000000R"},
-      {true, 30, 5, "", "000000000030000R"},     // seconds win
-      {true, 120, 0, "", "000000000200000R"},    // carried into minutes
-      {true, 0, 120, "", "000005000000000R"},    // carried into days
-      {false, 0, 2, "", "040309160507004+"},     // now + 2 hours
-      {false, 0, 120, "", "040314140507004+"},   // now + 5 days
-      {false, 90, 0, "", "040309140637004+"},    // now + 90 seconds
+      {true, 30, 5, "", "000000000030000R"},    // seconds win
+      {true, 120, 0, "", "000000000200000R"},   // carried into minutes
+      {true, 0, 120, "", "000005000000000R"},   // carried into days
+      {false, 0, 2, "", "040309160507004+"},    // now + 2 hours
+      {false, 0, 120, "", "040314140507004+"},  // now + 5 days
+      {false, 90, 0, "", "040309140637004+"},   // now + 90 seconds
       {true, 30, 5, "000001000000000R", "000001000000000R"},
       {false, 0, 0, "01234567890123456789", "01234567890123456"},  // first 17
       {false, -5, 0, "", ""},
@@ -148,8 +149,8 @@ TEST_F(SubmitEncoderTest, OptionalParametersFollowTheBodyInOrder) {
 
 TEST_F(SubmitEncoderTest, SubmitMultiListsSmeAddressesBeforeDistributionLists) {
   message.AddDistributionList("L1");
-  message.AddRecipient(AddressTypeOfNumbers::tonInternational,
-                       AddressNumberPlanIndicators::npiISDN, "A");
+  message.AddRecipient(AddressTypeOfNumbers::tonInternational, AddressNumberPlanIndicators::npiISDN,
+                       "A");
   message.AddRecipient(AddressTypeOfNumbers::tonNational, AddressNumberPlanIndicators::npiISDN,
                        "B");
   context.submit_multi = true;
@@ -166,44 +167,85 @@ TEST_F(SubmitEncoderTest, ValuesThatDoNotFitTheirFieldAreRefused) {
     int32_t number;
   };
   const Case cases[] = {
-      {"source TON", [](MessageObject& m, SubmitContext&) {
-         m.SourceAddressTON = static_cast<AddressTypeOfNumbers>(256); }, 6},
-      {"dest NPI", [](MessageObject& m, SubmitContext&) {
-         m.DestAddressNPI = static_cast<AddressNumberPlanIndicators>(-1); }, 6},
-      {"esm_class sum", [](MessageObject& m, SubmitContext&) {
+      {"source TON",
+       [](MessageObject& m, SubmitContext&) {
+         m.SourceAddressTON = static_cast<AddressTypeOfNumbers>(256);
+       },
+       6},
+      {"dest NPI",
+       [](MessageObject& m, SubmitContext&) {
+         m.DestAddressNPI = static_cast<AddressNumberPlanIndicators>(-1);
+       },
+       6},
+      {"esm_class sum",
+       [](MessageObject& m, SubmitContext&) {
          m.MessageType = MessageTypes::escmReplyPath;
-         m.MessageMode = static_cast<MessagingModes>(128); }, 6},
-      {"priority", [](MessageObject& m, SubmitContext&) {
-         m.Priority = static_cast<PriorityFlags>(999); }, 6},
-      {"registered delivery", [](MessageObject& m, SubmitContext&) {
-         m.RegisteredDelivery = static_cast<RegisteredDeliveryTypes>(256); }, 6},
-      {"data coding", [](MessageObject& m, SubmitContext&) {
-         m.DataCoding = static_cast<SMSDataCodingSchemes>(300); }, 6},
+         m.MessageMode = static_cast<MessagingModes>(128);
+       },
+       6},
+      {"priority",
+       [](MessageObject& m, SubmitContext&) { m.Priority = static_cast<PriorityFlags>(999); }, 6},
+      {"registered delivery",
+       [](MessageObject& m, SubmitContext&) {
+         m.RegisteredDelivery = static_cast<RegisteredDeliveryTypes>(256);
+       },
+       6},
+      {"data coding",
+       [](MessageObject& m, SubmitContext&) {
+         m.DataCoding = static_cast<SMSDataCodingSchemes>(300);
+       },
+       6},
       {"protocol id", [](MessageObject&, SubmitContext& c) { c.protocol_id = 256; }, 6},
-      {"256 bytes", [](MessageObject& m, SubmitContext&) {
-         m.ShortMessage = std::vector<uint8_t>(256); }, 6},
-      {"payload", [](MessageObject& m, SubmitContext&) {
-         m.Payload = std::string(65536, 'p'); }, 6},
-      {"tag", [](MessageObject& m, SubmitContext&) { m.TLVs.push_back({0x10000, 1, "x"}); }, 6},
-      {"TLV value", [](MessageObject& m, SubmitContext&) {
-         m.TLVs.push_back({0x1400, 65536, std::string(65536, 'v')}); }, 6},
-      {"TagLength", [](MessageObject& m, SubmitContext&) { m.TLVs.push_back({0x1400, 5, "abc"}); }, 5},
-      {"256 recipients", [](MessageObject& m, SubmitContext& c) {
+      {"256 bytes",
+       [](MessageObject& m, SubmitContext&) { m.ShortMessage = std::vector<uint8_t>(256); }, 6},
+      {"payload", [](MessageObject& m, SubmitContext&) { m.Payload = std::string(65536, 'p'); }, 6},
+      {"tag",
+       [](MessageObject& m, SubmitContext&) {
+         m.TLVs.push_back({0x10000, 1, "x"});
+       },
+       6},
+      {"TLV value",
+       [](MessageObject& m, SubmitContext&) {
+         m.TLVs.push_back({0x1400, 65536, std::string(65536, 'v')});
+       },
+       6},
+      {"TagLength",
+       [](MessageObject& m, SubmitContext&) {
+         m.TLVs.push_back({0x1400, 5, "abc"});
+       },
+       5},
+      {"256 recipients",
+       [](MessageObject& m, SubmitContext& c) {
          c.submit_multi = true;
-         m.Recipients.assign(256, Recipient{MultiDestAddressTypes::SME, {}, {}, "1", 0}); }, 6},
-      {"recipient TON", [](MessageObject& m, SubmitContext& c) {
+         m.Recipients.assign(256, Recipient{MultiDestAddressTypes::SME, {}, {}, "1", 0});
+       },
+       6},
+      {"recipient TON",
+       [](MessageObject& m, SubmitContext& c) {
          c.submit_multi = true;
-         m.Recipients.push_back({MultiDestAddressTypes::SME,
-                                 static_cast<AddressTypeOfNumbers>(256), {}, "1", 0}); }, 6},
-      {"NUL in address", [](MessageObject& m, SubmitContext&) {
-         m.SourceAddress = std::string("12\0" "3", 4); }, 5},
-      {"NUL in validity", [](MessageObject& m, SubmitContext&) {
-         m.ValidityPeriodString(std::string("0\0", 2)); }, 5},
-      {"bad schedule", [](MessageObject& m, SubmitContext&) {
-         m.ScheduledDeliveryTime = DateTime(2004, 2, 30); }, 5},
-      {"relative validity over 99 days", [](MessageObject& m, SubmitContext&) {
+         m.Recipients.push_back(
+             {MultiDestAddressTypes::SME, static_cast<AddressTypeOfNumbers>(256), {}, "1", 0});
+       },
+       6},
+      {"NUL in address",
+       [](MessageObject& m, SubmitContext&) {
+         m.SourceAddress = std::string(
+             "12\0"
+             "3",
+             4);
+       },
+       5},
+      {"NUL in validity",
+       [](MessageObject& m, SubmitContext&) { m.ValidityPeriodString(std::string("0\0", 2)); }, 5},
+      {"bad schedule",
+       [](MessageObject& m, SubmitContext&) { m.ScheduledDeliveryTime = DateTime(2004, 2, 30); },
+       5},
+      {"relative validity over 99 days",
+       [](MessageObject& m, SubmitContext&) {
          m.ValidityRelative = true;
-         m.ValidityHours = 2400; }, 6},
+         m.ValidityHours = 2400;
+       },
+       6},
   };
   for (const Case& c : cases) {
     MessageObject spoilt = message;
