@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "inbound/response_branches.hpp"
 #include "inbound/session_branches.hpp"
 #include "session/session.hpp"
 #include "vocabulary/pdu_reader.hpp"
@@ -21,10 +22,20 @@ Branch BranchFor(const ReceivedPdu& pdu) {
     case 0x02:
     case 0x09:
       return HandleBindResponse;
+    case 0x03:
+      return HandleQuerySmResp;
+    case 0x04:
+      return HandleSubmitSmResp;
+    case 0x05:
+      return HandleDeliverSm;
     case 0x06:
       return HandleUnbind;
+    case 0x08:
+      return HandleCancelSmResp;
     case 0x15:
       return HandleEnquireLink;
+    case 0x21:
+      return HandleSubmitMultiResp;
     default:
       return nullptr;
   }
