@@ -11,6 +11,7 @@
 
 #include "korvane/smpp.hpp"
 #include "support/event_recorder.hpp"
+#include "support/loopback_fixture.hpp"
 #include "support/loopback_smsc.hpp"
 #include "support/pump_until.hpp"
 #include "support/test_util.hpp"
@@ -30,41 +31,7 @@ const std::vector<uint8_t> kUnbindResp = Hex("00 00 00 10 80 00 00 06 00 00 00 0
 const std::vector<uint8_t> kEnquireLink1 = Hex("00 00 00 10 00 00 00 15 00 00 00 00 00 00 00 01");
 const std::vector<uint8_t> kUnbindSeq4 = Hex("00 00 00 10 00 00 00 06 00 00 00 00 00 00 00 04");
 
-class LoopbackTest : public ::testing::Test {
- protected:
-  LoopbackTest() : smpp(loop) {
-    smpp.Subscribe(events);
-    smpp.SMPPServerAddress("127.0.0.1");
-    smpp.SMPPServerPort(smsc.Port());
-    smpp.SystemID("abc");
-    smpp.ProtocolID(static_cast<ProtocolIDs>(52));
-    smpp.OperationsTimeout(1);
-    smpp.ConnectionTimeout(1);
-  }
-
-  // Binds against the willing SMSC and forgets the events that took.
-  void BindAs(BindTypes type) {
-    ASSERT_EQ(smpp.Bind(type), static_cast<int16_t>(type));
-    events.events.clear();
-  }
-
-  // Pumps the session's loop until an event of this name was raised.
-  bool PumpUntilEvent(const std::string& name, milliseconds cap = seconds(2)) {
-    return PumpUntil(
-        loop, [&] { return !events.Named(name).empty(); }, cap);
-  }
-
-  // Pumps the session's loop until the SMSC has received `count` PDUs.
-  bool PumpUntilReceived(std::size_t count) {
-    return PumpUntil(loop, [&] { return smsc.Received().size() >= count; });
-  }
-
-  // The SMSC outlives the session, whose destruction unbinds against it.
-  testing::LoopbackSmsc smsc;
-  testing::EventRecorder events;
-  asio::io_context loop;
-  SMPP smpp;
-};
+using LoopbackTest = testing::LoopbackFixture;
 
 TEST_F(LoopbackTest, BindsAsEachTypeAndRebindsOnANewConnection) {
   EXPECT_EQ(smpp.Bind(BindTypes::SmppBindAsTransmitter), 2);

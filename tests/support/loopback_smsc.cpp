@@ -6,6 +6,7 @@
 #include <asio/socket_base.hpp>
 #include <asio/write.hpp>
 #include <deque>
+#include <string>
 #include <utility>
 
 namespace korvane::testing {
@@ -22,6 +23,8 @@ constexpr uint32_t kBindTransmitter = 0x00000002;
 constexpr uint32_t kUnbind = 0x00000006;
 constexpr uint32_t kBindTransceiver = 0x00000009;
 constexpr uint32_t kEnquireLink = 0x00000015;
+constexpr uint32_t kSubmitSm = 0x00000004;
+constexpr uint32_t kSubmitMulti = 0x00000021;
 constexpr uint32_t kInvalidCommandId = 0x00000003;
 
 // Big-endian 4 octets at `offset`; the caller has checked the bounds.
@@ -88,6 +91,14 @@ std::vector<LoopbackSmsc::Octets> LoopbackSmsc::DefaultAnswer(const Octets& pdu,
     case kUnbind:
     case kEnquireLink:
       return {MakePdu(command_id | kResponseBit, 0, sequence)};
+    case kSubmitSm:
+    case kSubmitMulti: {
+      const std::string id = "MSG" + std::to_string(sequence);
+      Octets body(id.begin(), id.end());
+      body.push_back(0);
+      if (command_id == kSubmitMulti) body.push_back(0);  // no_unsuccess
+      return {MakePdu(command_id | kResponseBit, 0, sequence, body)};
+    }
     default:
       if (command_id & kResponseBit) return {};
       return {MakePdu(kGenericNack, kInvalidCommandId, sequence)};

@@ -40,6 +40,8 @@ class LoopbackSmsc {
   //   bind_receiver/transmitter/transceiver -> their resp with command_status
   //     `bind_status` and body system_id "LOOPBACK\0";
   //   unbind -> unbind_resp; enquire_link -> enquire_link_resp (status 0);
+  //   submit_sm / submit_multi -> their resp with message_id "MSG<sequence>"
+  //     (and no_unsuccess 0);
   //   any other request -> generic_nack, status 3 (invalid command id);
   //   a response, or fewer than 16 octets -> nothing.
   // Every answer carries the request's sequence_number.
