@@ -95,6 +95,14 @@ class SMPP {
   int16_t AutoEnquireLinkInterval() const;
   void AutoEnquireLinkInterval(int16_t value);
 
+  // "Forces a bias in quarter hours negative or positive to use on the
+  // scheduled delivery time. I.E.: 12+ is GMT +3". One value for every
+  // session of the thread, computed from the local zone when the first
+  // session is created. A value other than two digits and a sign ("04-",
+  // "08+") is ignored.
+  std::string TimeZoneBias() const;
+  void TimeZoneBias(const std::string& value);
+
   // The socket's view: empty / 0 before any connection; the local port is
   // the one the next connect binds to (0: the system chooses).
   std::string LocalIPAddress() const;
@@ -118,6 +126,20 @@ class SMPP {
   // Throws ComponentError 13 for a piece that is not hexadecimal and 6 for
   // one above FF; then nothing is dispatched.
   void DebugPDU(const std::string& sPDU);
+
+  // Submits the message: a submit_sm to DestAddress, or, when DestAddress is
+  // empty, a submit_multi to Recipients. Not bound: Error 98821 and nothing
+  // is sent. With WaitForMessageID, waits up to OperationsTimeout for the
+  // SMSC's message id, stores it in Message.MessageID and returns it (the
+  // empty text when none came); otherwise returns the empty text at once and
+  // the id arrives later as MessageDelivered and in LastMessageID. A value
+  // that does not fit its field is reported through Error and nothing is
+  // sent.
+  std::string SendMessage(MessageObject& Message, bool WaitForMessageID = false);
+  // The same for a late-bound object: a MessageObject behaves exactly as
+  // above; another object is converted through its members, and one that
+  // cannot be converted gives Error 13 and nothing is sent.
+  std::string SendMessageAsp(LateBound& Message, bool WaitForMessageID = false);
 
   // A new, independent message in its initial state.
   MessageObject NewMessage();

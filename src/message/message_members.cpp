@@ -155,3 +155,41 @@ void MessageObject::PutMember(const std::string& path, const Variant& value) {
 }
 
 }  // namespace korvane
+
+namespace korvane::message {
+namespace {
+
+[[noreturn]] void ThrowTypeMismatch(const std::string& why) {
+  throw ComponentError(13, "Type mismatch: " + why);
+}
+
+}  // namespace
+
+MessageObject MessageFromMembers(const LateBound& object) {
+  MessageObject message;
+  for (const Member& member : kMembers) {
+    if (!member.put) continue;
+    Variant value;
+    try {
+      value = object.GetMember(std::string(member.name));
+    } catch (const ComponentError& error) {
+      // A member the object does not have keeps its initial value.
+      if (error.Number() == 438 && member.name != "DestAddress") continue;
+      ThrowTypeMismatch("the object has no usable " + std::string(member.name));
+    } catch (...) {
+      ThrowTypeMismatch("the object has no usable " + std::string(member.name));
+    }
+    try {
+      member.put(message, value);
+    } catch (...) {
+      ThrowTypeMismatch(std::string(member.name) + " does not convert");
+    }
+  }
+  if (message.DestAddress.empty()) {
+    ThrowTypeMismatch(
+        "an object without DestAddress needs its recipients, which cannot be read by name");
+  }
+  return message;
+}
+
+}  // namespace korvane::message

@@ -7,9 +7,11 @@
 #include "inbound/dispatcher.hpp"
 #include "korvane/platform.hpp"
 #include "korvane/smpp_session.hpp"
+#include "outbound/send_message.hpp"
 #include "session/binding.hpp"
 #include "session/link_supervision.hpp"
 #include "session/session.hpp"
+#include "session/time_zone.hpp"
 
 namespace korvane {
 namespace {
@@ -87,6 +89,8 @@ KORVANE_GET(LocalIPAddress, std::string, session_->socket().LocalIPAddress())
 KORVANE_GET(SocketHandle, int32_t, session_->socket().SocketHandle())
 KORVANE_GET(LocalTCPPort, int32_t, session_->socket().LocalPort())
 
+KORVANE_GET(TimeZoneBias, std::string, session::TimeZoneSuffix())
+
 #undef KORVANE_ENUM_FIELD
 #undef KORVANE_TEXT_FIELD
 #undef KORVANE_FIELD
@@ -99,6 +103,12 @@ void SMPP::ReceiverAddressRange(const std::string& value) {
       throw ComponentError(22342, "Invalid Address range length");
     }
     session_->settings().receiver_address_range = value;
+  });
+}
+
+void SMPP::TimeZoneBias(const std::string& value) {
+  session_->Procedure("TimeZoneBias[Property Let]").Step([&] {
+    session::SetTimeZoneSuffix(value);
   });
 }
 
@@ -127,6 +137,14 @@ bool SMPP::EnquireLink() { return session::EnquireLink(*session_); }
 void SMPP::DebugPDU(const std::string& sPDU) {
   std::vector<uint8_t> pdu = diagnostics::ParseHexOctets(sPDU);
   inbound::TestPDU(*session_, std::move(pdu));
+}
+
+std::string SMPP::SendMessage(MessageObject& Message, bool WaitForMessageID) {
+  return outbound::SendMessage(*session_, Message, WaitForMessageID);
+}
+
+std::string SMPP::SendMessageAsp(LateBound& Message, bool WaitForMessageID) {
+  return outbound::SendMessageAsp(*session_, Message, WaitForMessageID);
 }
 
 MessageObject SMPP::NewMessage() {

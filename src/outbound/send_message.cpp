@@ -1,0 +1,104 @@
+#include "outbound/send_message.hpp"
+
+#include <optional>
+
+#include "korvane/errors.hpp"
+#include "message/message_conversion.hpp"
+#include "outbound/submit.hpp"
+#include "session/session.hpp"
+#include "vocabulary/numeric_text.hpp"
+
+namespace korvane::outbound {
+namespace {
+
+constexpr const char* kSource = "KorvaneSMPP";
+
+// The start shared by both forms: LastMessageID is cleared, and the session
+// must be bound.
+bool StartSubmission(session::Session& session) {
+  session.owner().LastMessageID.clear();
+  if (session.owner().ConnectedAndBound) return true;
+  session.RaiseError(98821, kSource, "Not bound");
+  return false;
+}
+
+void ReportNoDestination(session::Session& session) {
+  session.RaiseError(28733, kSource,
+                     "The recipients collection is empty and no DestAddress property specified.");
+}
+
+// Waits for any response that brings a message id. Responses are not
+// matched to requests, so the first id to arrive ends the wait.
+std::string WaitForMessageId(session::Session& session) {
+  std::string& last_message_id = session.owner().LastMessageID;
+  session.WaitForResponse([&] { return !last_message_id.empty(); });
+  return last_message_id;
+}
+
+// A count read by name: an integer or a numeric text.
+int64_t CountOf(const Variant& value) {
+  if (value.IsInteger()) return value.Integer();
+  const std::optional<double> number =
+      value.IsText() ? vocabulary::NumericValue(value.Text()) : std::nullopt;
+  if (!number) throw ComponentError(13, "Type mismatch");
+  return static_cast<int64_t>(*number);
+}
+
+}  // namespace
+
+std::string SendMessage(session::Session& session, MessageObject& message,
+                        bool wait_for_message_id) {
+  auto procedure = session.Procedure("SendMessage");
+  std::string result;
+  if (!StartSubmission(session)) return result;
+  procedure.Step([&] {
+    if (!message.DestAddress.empty()) {
+      SubmitSMS(session, message, false);
+    } else if (!message.Recipients.empty()) {
+      SubmitSMS(session, message, true);
+    } else {
+      ReportNoDestination(session);
+    }
+  });
+  if (wait_for_message_id) {
+    procedure.Step([&] {
+      result = WaitForMessageId(session);
+      message.MessageID = result;
+    });
+  }
+  return result;
+}
+
+std::string SendMessageAsp(session::Session& session, LateBound& object, bool wait_for_message_id) {
+  auto procedure = session.Procedure("SendMessageAsp");
+  std::string result;
+  if (!StartSubmission(session)) return result;
+  procedure.Step([&] {
+    bool submit_multi = false;
+    if (object.GetMember("DestAddress").ToText().empty()) {
+      if (CountOf(object.GetMember("Recipients.Count")) < 1) {
+        ReportNoDestination(session);
+        return;
+      }
+      submit_multi = true;
+    }
+    if (auto* message = dynamic_cast<MessageObject*>(&object)) {
+      SubmitSMS(session, *message, submit_multi);
+      return;
+    }
+    MessageObject converted = message::MessageFromMembers(object);
+    SubmitSMS(session, converted, submit_multi);
+    if (converted.SequenceNumber != 0) {
+      procedure.Unchecked([&] { object.PutMember("SequenceNumber", converted.SequenceNumber); });
+    }
+  });
+  if (wait_for_message_id) {
+    procedure.Step([&] {
+      result = WaitForMessageId(session);
+      object.PutMember("MessageID", result);
+    });
+  }
+  return result;
+}
+
+}  // namespace korvane::outbound

@@ -1,0 +1,19 @@
+// SubmitSMS: builds one submit_sm or submit_multi from a message and sends
+// it. It never waits; the response is handled on the inbound side.
+#pragma once
+
+#include "korvane/message_object.hpp"
+
+namespace korvane::session {
+class Session;
+}
+
+namespace korvane::outbound {
+
+// Cuts CallbackNumber to 15 characters, then encodes, traces and sends the
+// PDU and writes its sequence number into SequenceNumber. A value that does
+// not fit its field is reported through the Error event and nothing is
+// sent: the sequence counter and SequenceNumber stay as they were.
+void SubmitSMS(session::Session& session, MessageObject& message, bool submit_multi);
+
+}  // namespace korvane::outbound

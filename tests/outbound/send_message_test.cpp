@@ -1,0 +1,280 @@
+// SendMessage and SendMessageAsp on the fake environment: the bind check,
+// submit_sm or submit_multi, the wait for the message id in virtual time,
+// refused messages, late-bound objects, and the time-zone bias.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/session_fixture.hpp"
+#include "support/test_util.hpp"
+
+namespace korvane {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+using testing::Hex;
+using testing::HexText;
+using testing::MakePdu;
+using testing::ReportLines;
+using Names = std::vector<std::string>;
+
+constexpr uint32_t kSubmitSm = 0x00000004;
+constexpr uint32_t kSubmitMulti = 0x00000021;
+
+// A script host's object: members by name, nothing else.
+class ScriptObject : public LateBound {
+ public:
+  std::map<std::string, Variant> members;
+
+  Variant GetMember(const std::string& path) const override {
+    const auto it = members.find(path);
+    if (it == members.end()) throw ComponentError(438, "Object doesn't support this property");
+    return it->second;
+  }
+  void PutMember(const std::string& path, const Variant& value) override {
+    if (!members.contains(path)) throw ComponentError(438, "Object doesn't support this property");
+    members[path] = value;
+  }
+};
+
+class SendMessageTest : public testing::SessionFixture {
+ protected:
+  SendMessageTest() {
+    smpp.OperationsTimeout(10);
+    message.DestAddress = "1234";
+  }
+
+  void Bind() { BindAs(BindTypes::SmppBindAsTransmitter); }
+  // From now on the peer answers submissions after `delay`, or not at all.
+  void AnswerSubmissionsAfter(milliseconds delay) { socket.AnswerWith(Answers, delay); }
+  void NeverAnswer() {
+    socket.AnswerWith([](const std::vector<uint8_t>&) { return std::vector<uint8_t>{}; });
+  }
+  static std::vector<uint8_t> Answers(const std::vector<uint8_t>& sent) {
+    std::vector<uint8_t> answer;
+    for (const auto& pdu : testing::LoopbackSmsc::DefaultAnswer(sent, 0))
+      answer.insert(answer.end(), pdu.begin(), pdu.end());
+    return answer;
+  }
+  double Elapsed(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(environment.MonotonicNow() - since).count();
+  }
+  std::vector<uint8_t> LastSent() const { return socket.Sent().back(); }
+
+  MessageObject message;
+};
+
+TEST_F(SendMessageTest, NotBoundSendsNothingAndDoesNotWait) {
+  smpp.LastMessageID = "old";
+  const auto start = environment.MonotonicNow();
+  EXPECT_EQ(smpp.SendMessage(message, true), "");
+  EXPECT_EQ(Elapsed(start), 0.0);
+  EXPECT_EQ(smpp.LastMessageID, "");
+  EXPECT_TRUE(socket.Sent().empty());
+  ASSERT_EQ(events.Names(), Names{"Error"});
+  EXPECT_EQ(events.events[0].number, 98821);
+  EXPECT_EQ(events.events[0].text, "Not bound");
+}
+
+TEST_F(SendMessageTest, DestAddressChoosesSubmitSmAndRecipientsSubmitMulti) {
+  Bind();
+  message.AddRecipient({}, {}, "1");
+  message.AddRecipient({}, {}, "2");
+  message.AddRecipient({}, {}, "3");
+  message.DestAddress = "1234";  // wins over the recipients
+  smpp.SendMessage(message);
+  EXPECT_EQ(testing::CommandIdOf(LastSent()), kSubmitSm);
+
+  message.DestAddress = "";
+  smpp.SendMessage(message);
+  EXPECT_EQ(testing::CommandIdOf(LastSent()), kSubmitMulti);
+  EXPECT_EQ(LastSent()[20], 3);  // number_of_dests
+
+  const std::size_t sent = socket.Sent().size();
+  message.ClearRecipients();
+  smpp.SendMessage(message);
+  EXPECT_EQ(socket.Sent().size(), sent);
+  ASSERT_FALSE(events.Named("Error").empty());
+  EXPECT_EQ(events.Named("Error").back().number, 28733);
+  EXPECT_EQ(events.Named("Error").back().text,
+            "The recipients collection is empty and no DestAddress property specified.");
+}
+
+TEST_F(SendMessageTest, EachSubmissionTakesTheNextSequenceNumberAndIsTraced) {
+  Bind();
+  smpp.EnableTraceMessages(true);
+  smpp.SendMessage(message);
+  EXPECT_EQ(message.SequenceNumber, 4);
+  EXPECT_EQ(testing::SequenceNumberOf(LastSent()), 4u);
+  message.DestAddress = "";
+  message.AddRecipient({}, {}, "1");
+  smpp.SendMessage(message);
+  EXPECT_EQ(message.SequenceNumber, 5);
+  EXPECT_EQ(testing::SequenceNumberOf(LastSent()), 5u);
+  const auto traces = events.Named("TraceLog");
+  ASSERT_GE(traces.size(), 2u);
+  EXPECT_EQ(traces[0].text.rfind("Sent SUBMIT_SM:", 0), 0u) << traces[0].text;
+  EXPECT_EQ(traces.back().text.rfind("Sent SUBMIT_SM_MULTI:", 0), 0u) << traces.back().text;
+}
+
+TEST_F(SendMessageTest, WaitReturnsTheIdWhenTheResponseArrives) {
+  Bind();
+  AnswerSubmissionsAfter(seconds(2));
+  message.MessageID = "stale";
+  const auto start = environment.MonotonicNow();
+  EXPECT_EQ(smpp.SendMessage(message, true), "MSG4");
+  EXPECT_NEAR(Elapsed(start), 2.0, 0.05);
+  EXPECT_EQ(message.MessageID, "MSG4");
+  EXPECT_EQ(smpp.LastMessageID, "MSG4");
+  EXPECT_EQ(events.Names(), Names{"MessageDelivered"});
+}
+
+TEST_F(SendMessageTest, AnyResponseWithAnIdEndsTheWait) {
+  Bind();
+  // Responses are not matched to requests: a query_sm_resp answers here.
+  socket.AnswerWith([](const std::vector<uint8_t>& sent) {
+    return MakePdu(0x80000003, 0, testing::SequenceNumberOf(sent), Hex("39 39 00 00 02 00"));
+  });
+  EXPECT_EQ(smpp.SendMessage(message, true), "99");
+  EXPECT_EQ(events.Names(), Names{"MessageStatusReceived"});
+}
+
+TEST_F(SendMessageTest, WithoutWaitTheIdArrivesLaterAsAnEvent) {
+  Bind();
+  message.MessageID = "kept";
+  EXPECT_EQ(smpp.SendMessage(message), "");
+  EXPECT_EQ(message.MessageID, "kept");
+  EXPECT_EQ(smpp.LastMessageID, "");
+  environment.Advance(milliseconds(50));
+  EXPECT_EQ(smpp.LastMessageID, "MSG4");
+  ASSERT_EQ(events.Names(), Names{"MessageDelivered"});
+  EXPECT_EQ(events.events[0].message.MessageID, "MSG4");
+}
+
+TEST_F(SendMessageTest, WaitRunsTheWholeTimeoutWhenNoIdComes) {
+  Bind();
+  smpp.OperationsTimeout(3);
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+  };
+  const Case cases[] = {
+      {"silent SMSC", [&] { NeverAnswer(); }},
+      {"error status",
+       [&] {
+         socket.AnswerWith([](const std::vector<uint8_t>& sent) {
+           return MakePdu(0x80000004, 0x58, testing::SequenceNumberOf(sent));
+         });
+       }},
+      {"no destination", [&] { message.DestAddress = ""; }},
+  };
+  for (const Case& c : cases) {
+    c.arrange();
+    message.MessageID = "stale";
+    const auto start = environment.MonotonicNow();
+    EXPECT_EQ(smpp.SendMessage(message, true), "") << c.what;
+    EXPECT_NEAR(Elapsed(start), 3.0, 0.05) << c.what;
+    EXPECT_EQ(message.MessageID, "") << c.what;
+  }
+  const auto errors = events.Named("Error");
+  ASSERT_EQ(errors.size(), 3u);
+  EXPECT_EQ(errors[0].number, 27088);
+  EXPECT_EQ(errors[1].number, 29004);
+  EXPECT_EQ(errors[2].number, 28733);
+}
+
+TEST_F(SendMessageTest, ARefusedMessageIsReportedAndNothingIsSent) {
+  Bind();
+  message.MessageType = MessageTypes::escmReplyPath;
+  message.MessageMode = static_cast<MessagingModes>(200);  // esm_class 328
+  message.CallbackNumber = "12345678901234567890";
+  const std::size_t sent = socket.Sent().size();
+  EXPECT_EQ(smpp.SendMessage(message), "");
+  EXPECT_EQ(socket.Sent().size(), sent);
+  EXPECT_EQ(message.SequenceNumber, 0);
+  EXPECT_EQ(message.CallbackNumber, "123456789012345");  // cut before encoding
+  ASSERT_EQ(events.Names(), Names{"Error"});
+  EXPECT_EQ(events.events[0].number, 6);
+  const auto lines = ReportLines(events.events[0].text);
+  EXPECT_EQ(lines[1], "Description   :Overflow: esm_class 328 does not fit one octet");
+  EXPECT_EQ(lines[4], "Procedure Name:SubmitSMS");
+
+  // The refused message used no sequence number.
+  message.MessageMode = MessagingModes::DefaultSMSC;
+  smpp.SendMessage(message);
+  EXPECT_EQ(message.SequenceNumber, 4);
+}
+
+TEST_F(SendMessageTest, SendMessageAspTakesAMessageObjectAsItIs) {
+  Bind();
+  AnswerSubmissionsAfter(milliseconds(100));
+  LateBound& object = message;
+  EXPECT_EQ(smpp.SendMessageAsp(object, true), "MSG4");
+  EXPECT_EQ(message.MessageID, "MSG4");
+  EXPECT_EQ(message.SequenceNumber, 4);
+}
+
+TEST_F(SendMessageTest, SendMessageAspConvertsAScriptObjectThroughItsMembers) {
+  Bind();
+  AnswerSubmissionsAfter(milliseconds(100));
+  ScriptObject object;
+  object.members = {{"DestAddress", "1234"}, {"ShortMessage", "Hi"}, {"DataCoding", "3"},
+                    {"MessageID", ""},       {"SequenceNumber", 0},  {"Recipients.Count", 0}};
+  EXPECT_EQ(smpp.SendMessageAsp(object, true), "MSG4");
+  EXPECT_EQ(object.members["MessageID"], Variant("MSG4"));
+  EXPECT_EQ(object.members["SequenceNumber"], Variant(4));
+  const std::vector<uint8_t> pdu = LastSent();
+  EXPECT_EQ(HexText(std::vector<uint8_t>(pdu.end() - 4, pdu.end())), "00 02 48 69");
+  EXPECT_EQ(pdu[pdu.size() - 5], 3);  // data_coding
+}
+
+TEST_F(SendMessageTest, SendMessageAspRefusesWhatItCannotConvert) {
+  Bind();
+  smpp.OperationsTimeout(1);
+  ScriptObject no_destination;  // neither DestAddress nor recipients
+  no_destination.members = {{"DestAddress", ""}, {"Recipients.Count", 0}, {"MessageID", "x"}};
+  ScriptObject recipients_only;  // its recipients cannot be read by name
+  recipients_only.members = {{"DestAddress", ""}, {"Recipients.Count", 2}, {"MessageID", "x"}};
+  ScriptObject bad_value;
+  bad_value.members = {{"DestAddress", "1"}, {"Priority", "high"}, {"MessageID", "x"}};
+  ScriptObject nothing;
+  const std::size_t sent = socket.Sent().size();
+  for (auto [object, number] : {std::pair<ScriptObject*, int32_t>{&no_destination, 28733},
+                                {&recipients_only, 13},
+                                {&bad_value, 13},
+                                {&nothing, 438}}) {
+    events.events.clear();
+    smpp.SendMessageAsp(*object, true);
+    ASSERT_FALSE(events.Named("Error").empty());
+    EXPECT_EQ(events.Named("Error")[0].number, number);
+  }
+  EXPECT_EQ(socket.Sent().size(), sent);
+  EXPECT_EQ(recipients_only.members["MessageID"], Variant(""));  // written after the wait
+}
+
+TEST_F(SendMessageTest, TimeZoneBiasIsSharedByTheSessionsOfAThread) {
+  testing::FakeEnvironment other_environment;
+  SMPP other(other_environment);
+  smpp.TimeZoneBias("08+");
+  EXPECT_EQ(other.TimeZoneBias(), "08+");
+  for (const char* ignored : {"8+", "008+", "08*", "ab+", ""}) {
+    other.TimeZoneBias(ignored);
+    EXPECT_EQ(smpp.TimeZoneBias(), "08+") << ignored;
+  }
+  other.TimeZoneBias("04-");
+  EXPECT_EQ(smpp.TimeZoneBias(), "04-");
+
+  Bind();
+  message.ScheduledDeliveryTime = DateTime(2004, 3, 9, 14, 5, 7);
+  smpp.SendMessage(message);
+  const std::vector<uint8_t> pdu = LastSent();
+  EXPECT_EQ(std::string(pdu.begin() + 30, pdu.begin() + 46), "040309140507004-");
+  EXPECT_TRUE(events.Named("Error").empty());
+}
+
+}  // namespace
+}  // namespace korvane
