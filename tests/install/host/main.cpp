@@ -103,6 +103,12 @@ int main() {
   Check(session.Bind(BindTypes::SmppBindAsTransceiver) == 0, "Bind without an SMSC returns 0");
   Check(sink.count == 1 && sink.number == 10061 && sink.source == "Winsock", "Error 10061");
   Check(!session.EnquireLink(), "EnquireLink while not bound is false");
+  sink.count = 0;
+  Check(session.SendMessage(message, true).empty() && sink.number == 98821,
+        "SendMessage while not bound: Error 98821");
+  Check(session.SendMessageAsp(message).empty() && sink.count == 2, "SendMessageAsp too");
+  session.TimeZoneBias("08+");
+  Check(session.TimeZoneBias() == "08+", "TimeZoneBias round trip");
 
   DoEvents();
   if (failures == 0) std::puts("installed package host: all checks passed");
