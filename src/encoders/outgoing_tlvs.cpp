@@ -11,11 +11,12 @@
 namespace korvane::encoders {
 namespace {
 
-std::string HexTag(int64_t tag) {
+// "optional parameter 0x1403", naming a host TLV in a refusal.
+std::string TlvName(int32_t tag) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text = "0x";
+  std::string text = "optional parameter 0x";
   for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[(tag >> shift) & 0xF];
-  return tag >= 0 && tag <= 0xFFFF ? text : std::to_string(tag);
+  return text;
 }
 
 // TON and NPI of a callback number are one octet each; anything else is 0.
@@ -24,7 +25,6 @@ uint8_t OctetOrZero(int32_t value) { return value >= 0 && value <= 255 ? value :
 }  // namespace
 
 void OutgoingTlvs::Add(const Entry& entry) {
-  CheckTlvLength("optional parameter " + HexTag(entry.tag), entry.head_length + entry.value.size());
   entries_.push_back(entry);
   encoded_length_ += vocabulary::kTlvHeaderLength + entry.head_length + entry.value.size();
 }
@@ -34,6 +34,7 @@ void OutgoingTlvs::AddMessagePayload(std::span<const uint8_t> payload) {
   Add({vocabulary::kTagMessagePayload, {}, 0, payload});
 }
 
+// The callback number is at most 15 characters, so its value always fits.
 void OutgoingTlvs::AddCallbackNumber(std::string_view number, int32_t ton, int32_t npi) {
   const uint8_t digit_mode = vocabulary::IsNumericText(number) ? 0 : 1;
   Add({vocabulary::kTagCallbackNum,
@@ -50,21 +51,21 @@ void OutgoingTlvs::AddUserMessageReference(uint16_t reference) {
 }
 
 void OutgoingTlvs::AddHostTlvs(const std::vector<TLV>& tlvs) {
-  // Checked whole first, so that a refused entry adds none of them.
   for (const TLV& tlv : tlvs) {
-    const std::string name = "optional parameter " + HexTag(tlv.Tag);
     if (tlv.Tag < 0 || tlv.Tag > 0xFFFF) {
       throw ComponentError(6, "Overflow: optional parameter tag " + std::to_string(tlv.Tag) +
                                   " does not fit two octets");
     }
-    CheckTlvLength(name, tlv.TagValue.size());
+    if (tlv.TagValue.size() > vocabulary::kMaxTlvValueLength)
+      CheckTlvLength(TlvName(tlv.Tag), tlv.TagValue.size());
     if (tlv.TagLength < 0 || static_cast<std::size_t>(tlv.TagLength) != tlv.TagValue.size()) {
-      throw ComponentError(5, "Invalid procedure call or argument: " + name + " has TagLength " +
-                                  std::to_string(tlv.TagLength) + " but a value of " +
-                                  std::to_string(tlv.TagValue.size()) + " octets");
+      throw ComponentError(5, "Invalid procedure call or argument: " + TlvName(tlv.Tag) +
+                                  " has TagLength " + std::to_string(tlv.TagLength) +
+                                  " but a value of " + std::to_string(tlv.TagValue.size()) +
+                                  " octets");
     }
+    Add({static_cast<uint16_t>(tlv.Tag), {}, 0, OctetsOf(tlv.TagValue)});
   }
-  for (const TLV& tlv : tlvs) Add({static_cast<uint16_t>(tlv.Tag), {}, 0, OctetsOf(tlv.TagValue)});
 }
 
 void OutgoingTlvs::WriteTo(vocabulary::PduWriter& writer) const {

@@ -27,7 +27,7 @@ class OutgoingTlvs {
   void AddUserMessageReference(uint16_t reference);
   // The host's entries in list order. A tag outside 0..65535, a TagLength
   // other than the length of the value, or a value over 65535 octets
-  // throws ComponentError and adds nothing.
+  // throws ComponentError; the list is then not to be used.
   void AddHostTlvs(const std::vector<TLV>& tlvs);
 
   // Octets the parameters take in the PDU.

@@ -34,6 +34,15 @@ std::size_t CString(std::string_view field, std::string_view text) {
   return text.size() + 1;
 }
 
+// The names of an address's three fields, for the refusal texts.
+struct AddressNames {
+  std::string_view ton;
+  std::string_view npi;
+  std::string_view address;
+};
+constexpr AddressNames kSourceNames{"source_addr_ton", "source_addr_npi", "source_addr"};
+constexpr AddressNames kDestinationNames{"dest_addr_ton", "dest_addr_npi", "destination_addr"};
+
 // The checked one-octet fields of an address and the PDU octets it takes.
 struct Address {
   uint8_t ton;
@@ -41,11 +50,10 @@ struct Address {
   std::string_view text;
 };
 
-Address CheckedAddress(std::string_view field, int64_t ton, int64_t npi, std::string_view text,
+Address CheckedAddress(const AddressNames& names, int64_t ton, int64_t npi, std::string_view text,
                        std::size_t& length) {
-  const std::string name(field);
-  Address address{OctetField(name + "_ton", ton), OctetField(name + "_npi", npi), text};
-  length += 2 + CString(name, text);
+  Address address{OctetField(names.ton, ton), OctetField(names.npi, npi), text};
+  length += 2 + CString(names.address, text);
   return address;
 }
 
@@ -61,8 +69,8 @@ std::size_t CheckedDestinations(const std::vector<Recipient>& recipients) {
     if (IsDistributionList(recipient)) {
       length += CString("dl_name", recipient.Address);
     } else {
-      CheckedAddress("dest_addr", ValueOf(recipient.AddressTON), ValueOf(recipient.AddressNPI),
-                     recipient.Address, length);
+      CheckedAddress(kDestinationNames, ValueOf(recipient.AddressTON),
+                     ValueOf(recipient.AddressNPI), recipient.Address, length);
     }
   }
   return length;
@@ -123,13 +131,13 @@ std::vector<uint8_t> EncodeSubmit(const MessageObject& message, const SubmitCont
                                   int32_t sequence_number) {
   std::size_t length = vocabulary::kHeaderLength + CString("service_type", message.ServiceType);
   const Address source =
-      CheckedAddress("source_addr", ValueOf(message.SourceAddressTON),
+      CheckedAddress(kSourceNames, ValueOf(message.SourceAddressTON),
                      ValueOf(message.SourceAddressNPI), message.SourceAddress, length);
   Address destination{};
   if (context.submit_multi) {
     length += CheckedDestinations(message.Recipients);
   } else {
-    destination = CheckedAddress("dest_addr", ValueOf(message.DestAddressTON),
+    destination = CheckedAddress(kDestinationNames, ValueOf(message.DestAddressTON),
                                  ValueOf(message.DestAddressNPI), message.DestAddress, length);
   }
   const uint8_t esm_class =

@@ -88,6 +88,15 @@ void ReadUnsuccessfulList(ReceivedPdu& pdu, vocabulary::PduReader& reader, Messa
   }
 }
 
+// A fresh object with the message_id that starts the body. The id also
+// becomes LastMessageID, which ends a waiting SendMessage or QueryMessage.
+MessageObject MessageWithId(session::Session& session, vocabulary::PduReader& reader) {
+  MessageObject message;
+  message.MessageID = reader.ReadCString();
+  session.owner().LastMessageID = message.MessageID;
+  return message;
+}
+
 // deliver_sm decoding is added with message reception.
 void LeaveUnhandled(session::Session& /*session*/, ReceivedPdu& pdu) {
   pdu.trace_label = "Received unhandled PDU";
@@ -108,10 +117,7 @@ void HandleSubmitSmResp(session::Session& session, ReceivedPdu& pdu) {
               {"Received SUBMIT_SM_RESP", "Submit SM", 29004, "Invalid Data in Submit SM Segment"}))
     return;
   vocabulary::PduReader reader = BodyReader(pdu);
-  MessageObject message;
-  message.MessageID = reader.ReadCString();
-  // Ends the wait of a SendMessage.
-  session.owner().LastMessageID = message.MessageID;
+  MessageObject message = MessageWithId(session, reader);
   RaiseWith(session, message, &SMPPEvents::MessageDelivered);
 }
 
@@ -121,9 +127,7 @@ void HandleSubmitMultiResp(session::Session& session, ReceivedPdu& pdu) {
                "Invalid Data in Submit SM Segment"}))
     return;
   vocabulary::PduReader reader = BodyReader(pdu);
-  MessageObject message;
-  message.MessageID = reader.ReadCString();
-  session.owner().LastMessageID = message.MessageID;
+  MessageObject message = MessageWithId(session, reader);
   ReadUnsuccessfulList(pdu, reader, message);
   RaiseWith(session, message, &SMPPEvents::MessageDelivered);
 }
@@ -134,10 +138,7 @@ void HandleQuerySmResp(session::Session& session, ReceivedPdu& pdu) {
           {"Received QUERY_SM_RESP", "Query Message", 29003, "Invalid Data in Query SM Segment"}))
     return;
   vocabulary::PduReader reader = BodyReader(pdu);
-  MessageObject message;
-  message.MessageID = reader.ReadCString();
-  // Ends the wait of a QueryMessage.
-  session.owner().LastMessageID = message.MessageID;
+  MessageObject message = MessageWithId(session, reader);
   const std::string final_date = reader.ReadCString();
   // message_state and error_code are the PDU's last two octets, wherever
   // final_date ended.
