@@ -1,0 +1,176 @@
+// korvane_e2e_bench: the library against the raw limits of this machine and
+// the npm `smpp` peer, on loopback against one sink SMSC, printed as one
+// table. Options: --messages=N (100000), --waited=N (20000), --repeats=N (3),
+// --wait-seconds=N (3), --node-script=PATH, --node-modules=PATH.
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "e2e/library_runs.hpp"
+#include "e2e/node_peer.hpp"
+#include "e2e/raw_baselines.hpp"
+#include "e2e/report.hpp"
+#include "e2e/sink_smsc.hpp"
+#include "e2e/workload.hpp"
+
+#if __has_include("decoders/deliver_sm_decoder.hpp")
+constexpr bool kReceptionBuilt = true;
+#else
+constexpr bool kReceptionBuilt = false;
+#endif
+
+namespace korvane::bench {
+namespace {
+
+struct Options {
+  std::size_t messages = 100000;
+  std::size_t waited = 20000;
+  int repeats = 3;
+  int16_t wait_seconds = 3;
+  NodePeer node{"bench/node/smpp_submit.js", "build-bench/npm/node_modules"};
+};
+
+Options Parse(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    const auto value = [&](std::string_view name) -> const char* {
+      return argument.rfind(name, 0) == 0 ? argv[i] + name.size() : nullptr;
+    };
+    if (const char* v = value("--messages=")) options.messages = std::strtoul(v, nullptr, 10);
+    else if (const char* v = value("--waited=")) options.waited = std::strtoul(v, nullptr, 10);
+    else if (const char* v = value("--repeats=")) options.repeats = std::atoi(v);
+    else if (const char* v = value("--wait-seconds=")) options.wait_seconds = static_cast<int16_t>(std::atoi(v));
+    else if (const char* v = value("--node-script=")) options.node.script = v;
+    else if (const char* v = value("--node-modules=")) options.node.node_modules = v;
+    else std::fprintf(stderr, "ignored argument %s\n", argv[i]);
+  }
+  return options;
+}
+
+// One run with the sink set up for it, adding the sink's processor time and
+// the memory peak of the process to what the run measured itself.
+template <typename Run>
+Sample Measured(SinkSmsc& sink, SinkSmsc::Setup setup, Run run) {
+  sink.Prepare(std::move(setup));
+  ResetPeakRss();
+  const double sink_start = sink.CpuSeconds();
+  Sample sample = run();
+  sample.sink_cpu = sink.CpuSeconds() - sink_start;
+  if (sample.peak_rss == 0) sample.peak_rss = PeakRssBytes();
+  return sample;
+}
+
+struct Scenario {
+  std::string group;
+  std::string name;
+  std::function<Sample()> run;
+  std::vector<Sample> samples;
+};
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+  const Options options = Parse(argc, argv);
+  SinkSmsc sink;
+  const uint16_t port = sink.Port();
+  const std::size_t n = options.messages;
+  const std::size_t pdu_size = EncodedSubmit(1).size();
+  const SinkSmsc::Setup answer{};
+  SinkSmsc::Setup stream;
+  stream.deliveries = n;
+  stream.deliver = BenchDeliverSm();
+  SinkSmsc::Setup silent;
+  silent.silent = true;
+  std::string node_skipped;
+
+  const auto raw_submit = [&, n, pdu_size](bool batched) {
+    return Measured(sink, answer, [&, batched] {
+      const std::vector<uint8_t> octets = SubmitStream(n);
+      return RawSubmit(port, octets, pdu_size, n, batched);
+    });
+  };
+  std::vector<Scenario> scenarios = {
+      {"submission, no wait", "raw writer, one PDU per send()", [&] { return raw_submit(false); }, {}},
+      {"submission, no wait", "raw writer, 64 KiB per send()", [&] { return raw_submit(true); }, {}},
+      {"submission, no wait", "KorvaneSMPP SendMessage(m), no wait",
+       [&] { return Measured(sink, answer, [&] { return LibrarySubmitNoWait(port, n); }); }, {}},
+      {"submission, no wait", "npm smpp 0.5.1 (node), no wait",
+       [&] {
+         return Measured(sink, answer, [&] {
+           return RunNodeSubmit(options.node, port, n, node_skipped).value_or(Sample{});
+         });
+       }, {}},
+      {"submission, waiting for each response", "raw ping-pong, one request in flight",
+       [&] { return Measured(sink, answer, [&] { return RawPingPong(port, options.waited); }); }, {}},
+      {"submission, waiting for each response", "KorvaneSMPP SendMessage(m, true)",
+       [&] { return Measured(sink, answer, [&] { return LibrarySubmitWaited(port, options.waited); }); }, {}},
+      {"reception", "raw reader, one deliver_sm_resp per send()",
+       [&] { return Measured(sink, stream, [&] { return RawReception(port, n, false); }); }, {}},
+      {"reception", "raw reader, responses batched per read",
+       [&] { return Measured(sink, stream, [&] { return RawReception(port, n, true); }); }, {}},
+  };
+  if (kReceptionBuilt) {
+    scenarios.push_back({"reception", "KorvaneSMPP MessageReceived",
+                         [&] { return Measured(sink, stream, [&] { return LibraryReception(port, n); }); }, {}});
+  }
+
+  std::printf("submit_sm %zu octets, deliver_sm %zu octets, %zu messages per run\n", pdu_size,
+              BenchDeliverSm().size(), n);
+  for (int repeat = 0; repeat < options.repeats; ++repeat) {
+    for (Scenario& scenario : scenarios) {
+      if (!node_skipped.empty() && scenario.name.rfind("npm", 0) == 0) continue;
+      std::fprintf(stderr, "run %d: %s\n", repeat + 1, scenario.name.c_str());
+      scenario.samples.push_back(scenario.run());
+    }
+  }
+  const Sample waiting = Measured(sink, silent, [&] {
+    return LibraryTimeoutWait(port, options.wait_seconds);
+  });
+
+  std::vector<Row> rows;
+  for (const Scenario& scenario : scenarios) {
+    Row row;
+    row.group = scenario.group;
+    row.name = scenario.name;
+    if (!node_skipped.empty() && scenario.name.rfind("npm", 0) == 0) {
+      row.note = "n/a (" + node_skipped + ")";
+    } else {
+      row.sample = Median(scenario.samples);
+    }
+    rows.push_back(row);
+  }
+  if (!kReceptionBuilt) {
+    Row row;
+    row.group = "reception";
+    row.name = "KorvaneSMPP MessageReceived";
+    row.note = "n/a (no deliver_sm decoder yet)";
+    rows.push_back(row);
+  }
+  // Each group's first raw row is its one-PDU-per-call limit, the second
+  // (where there is one) its batched limit.
+  for (Row& row : rows) {
+    std::vector<const Row*> limits;
+    for (const Row& other : rows)
+      if (other.group == row.group && other.name.rfind("raw", 0) == 0 && other.sample)
+        limits.push_back(&other);
+    if (!limits.empty()) row.one_call_limit = limits[0]->sample->Rate();
+    if (limits.size() > 1) row.batch_limit = limits[1]->sample->Rate();
+  }
+  Row wait_row;
+  wait_row.group = "waiting";
+  wait_row.name = "KorvaneSMPP " + std::to_string(options.wait_seconds) + " s wait ending by timeout";
+  wait_row.sample = waiting;
+  wait_row.is_wait = true;
+  rows.push_back(wait_row);
+  PrintTable(rows, options.repeats);
+  PrintTargets(rows);
+  return 0;
+}
+
+}  // namespace korvane::bench
+
+int main(int argc, char** argv) { return korvane::bench::Main(argc, argv); }
