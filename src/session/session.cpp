@@ -85,6 +85,7 @@ void Session::SendTraceMsg(const std::string& message) {
 }
 
 void Session::CalcTraceLog(std::span<const uint8_t> pdu, std::string_view label) {
+  if (!settings_.enable_trace) return;  // no text is built for nobody
   Procedure("CalcTraceLog").Step([&] { SendTraceMsg(diagnostics::FormatTraceLine(label, pdu)); });
 }
 
