@@ -1,7 +1,8 @@
 // korvane_e2e_bench: the library against the raw limits of this machine and
 // the npm `smpp` peer, on loopback against one sink SMSC, printed as one
 // table. Options: --messages=N (100000), --waited=N (20000), --repeats=N (3),
-// --wait-seconds=N (3), --node-script=PATH, --node-modules=PATH.
+// --wait-seconds=N (3), --node-script=PATH, --node-modules=PATH, and
+// --only=TEXT to run just the rows whose name holds TEXT (for profiling).
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -30,6 +31,7 @@ struct Options {
   std::size_t waited = 20000;
   int repeats = 3;
   int16_t wait_seconds = 3;
+  std::string only;
   NodePeer node{"bench/node/smpp_submit.js", "build-bench/npm/node_modules"};
 };
 
@@ -46,6 +48,7 @@ Options Parse(int argc, char** argv) {
     else if (const char* v = value("--wait-seconds=")) options.wait_seconds = static_cast<int16_t>(std::atoi(v));
     else if (const char* v = value("--node-script=")) options.node.script = v;
     else if (const char* v = value("--node-modules=")) options.node.node_modules = v;
+    else if (const char* v = value("--only=")) options.only = v;
     else std::fprintf(stderr, "ignored argument %s\n", argv[i]);
   }
   return options;
@@ -117,6 +120,10 @@ int Main(int argc, char** argv) {
     scenarios.push_back({"reception", "KorvaneSMPP MessageReceived",
                          [&] { return Measured(sink, stream, [&] { return LibraryReception(port, n); }); }, {}});
   }
+  std::erase_if(scenarios, [&](const Scenario& s) { return s.name.find(options.only) == std::string::npos; });
+  const std::string wait_name =
+      "KorvaneSMPP " + std::to_string(options.wait_seconds) + " s wait ending by timeout";
+  const bool run_wait = wait_name.find(options.only) != std::string::npos;
 
   std::printf("submit_sm %zu octets, deliver_sm %zu octets, %zu messages per run\n", pdu_size,
               BenchDeliverSm().size(), n);
@@ -127,9 +134,10 @@ int Main(int argc, char** argv) {
       scenario.samples.push_back(scenario.run());
     }
   }
-  const Sample waiting = Measured(sink, silent, [&] {
-    return LibraryTimeoutWait(port, options.wait_seconds);
-  });
+  Sample waiting;
+  if (run_wait) {
+    waiting = Measured(sink, silent, [&] { return LibraryTimeoutWait(port, options.wait_seconds); });
+  }
 
   std::vector<Row> rows;
   for (const Scenario& scenario : scenarios) {
@@ -160,12 +168,14 @@ int Main(int argc, char** argv) {
     if (!limits.empty()) row.one_call_limit = limits[0]->sample->Rate();
     if (limits.size() > 1) row.batch_limit = limits[1]->sample->Rate();
   }
-  Row wait_row;
-  wait_row.group = "waiting";
-  wait_row.name = "KorvaneSMPP " + std::to_string(options.wait_seconds) + " s wait ending by timeout";
-  wait_row.sample = waiting;
-  wait_row.is_wait = true;
-  rows.push_back(wait_row);
+  if (run_wait) {
+    Row wait_row;
+    wait_row.group = "waiting";
+    wait_row.name = wait_name;
+    wait_row.sample = waiting;
+    wait_row.is_wait = true;
+    rows.push_back(wait_row);
+  }
   PrintTable(rows, options.repeats);
   PrintTargets(rows);
   return 0;
