@@ -15,6 +15,7 @@ namespace {
 using decoders::DecodeDeliverSm;
 using testing::ErrorNumberOf;
 using testing::Hex;
+using testing::Octets;
 
 // service_type "", source 1/1 "+4479", destination 1/1 "12345".
 constexpr const char* kAddresses = "00 01 01 2B 34 34 37 39 00 01 01 31 32 33 34 35 00 ";
@@ -28,8 +29,6 @@ std::vector<uint8_t> DeliverSm(const std::string& body, const std::string& seque
   pdu[2] = static_cast<uint8_t>(pdu.size() >> 8);
   return pdu;
 }
-
-std::vector<uint8_t> Octets(const std::string& text) { return {text.begin(), text.end()}; }
 
 std::string HexOf(const std::string& text) { return testing::HexText(Octets(text)); }
 
