@@ -141,6 +141,22 @@ class SMPP {
   // cannot be converted gives Error 13 and nothing is sent.
   std::string SendMessageAsp(LateBound& Message, bool WaitForMessageID = false);
 
+  // Asks for the state of a submitted message, named by MessageID and the
+  // source address. Bound as receiver: Error 98822; not bound: Error 98821;
+  // nothing is sent. With WaitForResponse, waits up to OperationsTimeout
+  // for the answer and copies the state into FinalDeliveryDate,
+  // DeliveryStatus and DeliveryErrorCode; the answer also arrives as
+  // MessageStatusReceived. Returns an empty Variant.
+  Variant QueryMessage(MessageObject& Message, bool WaitForResponse = false);
+  // Asks the SMSC to cancel a submitted message (MessageID, ServiceType and
+  // the addresses). Sent on any open connection; without one nothing
+  // happens. The answer arrives as MessageCancelResult.
+  void CancelMessage(MessageObject& Message);
+  // Sends the message as a deliver_sm, for an SMSC that routes what the
+  // application delivers to it. Does not wait for the answer; returns an
+  // empty Variant.
+  Variant DeliverShortMessage(MessageObject& Message);
+
   // A new, independent message in its initial state.
   MessageObject NewMessage();
   // Hands the component's title and version to the About hook.

@@ -37,4 +37,11 @@ std::string ValidityPeriod(const MessageObject& message, const DateTime& now,
   return {};
 }
 
+std::string AbsoluteValidityInHours(const MessageObject& message, const DateTime& now,
+                                    std::string_view suffix) {
+  if (message.ValidityHours < 1) return {};
+  return vocabulary::AbsoluteTimeString(now.AddSeconds(message.ValidityHours * int64_t{3600}),
+                                        suffix);
+}
+
 }  // namespace korvane::encoders

@@ -28,4 +28,10 @@ std::string ScheduleDeliveryTime(const MessageObject& message, std::string_view 
 std::string ValidityPeriod(const MessageObject& message, const DateTime& now,
                            std::string_view suffix);
 
+// validity_period of a deliver_sm: the absolute time `now` plus
+// ValidityHours when that is 1 or more, else the empty text. The other
+// validity fields are not used.
+std::string AbsoluteValidityInHours(const MessageObject& message, const DateTime& now,
+                                    std::string_view suffix);
+
 }  // namespace korvane::encoders

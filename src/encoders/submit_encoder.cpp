@@ -3,6 +3,7 @@
 #include <span>
 #include <string>
 
+#include "encoders/request_fields.hpp"
 #include "encoders/field_checks.hpp"
 #include "encoders/message_times.hpp"
 #include "encoders/outgoing_tlvs.hpp"
@@ -19,42 +20,8 @@ constexpr std::size_t kMaxCallbackNumber = 15;
 constexpr uint8_t kSmeAddressFlag = 1;
 constexpr uint8_t kDistributionListFlag = 2;
 
-template <typename Enum>
-int64_t ValueOf(Enum value) {
-  return static_cast<int64_t>(value);
-}
-
 bool IsDistributionList(const Recipient& recipient) {
   return recipient.DestAddressType == MultiDestAddressTypes::DistributionList;
-}
-
-// A C-octet string field, checked; its octets in the PDU.
-std::size_t CString(std::string_view field, std::string_view text) {
-  CheckCOctetString(field, text);
-  return text.size() + 1;
-}
-
-// The names of an address's three fields, for the refusal texts.
-struct AddressNames {
-  std::string_view ton;
-  std::string_view npi;
-  std::string_view address;
-};
-constexpr AddressNames kSourceNames{"source_addr_ton", "source_addr_npi", "source_addr"};
-constexpr AddressNames kDestinationNames{"dest_addr_ton", "dest_addr_npi", "destination_addr"};
-
-// The checked one-octet fields of an address and the PDU octets it takes.
-struct Address {
-  uint8_t ton;
-  uint8_t npi;
-  std::string_view text;
-};
-
-Address CheckedAddress(const AddressNames& names, int64_t ton, int64_t npi, std::string_view text,
-                       std::size_t& length) {
-  Address address{OctetField(names.ton, ton), OctetField(names.npi, npi), text};
-  length += 2 + CString(names.address, text);
-  return address;
 }
 
 // submit_multi destinations: checks every entry and counts their octets.
@@ -140,16 +107,9 @@ std::vector<uint8_t> EncodeSubmit(const MessageObject& message, const SubmitCont
     destination = CheckedAddress(kDestinationNames, ValueOf(message.DestAddressTON),
                                  ValueOf(message.DestAddressNPI), message.DestAddress, length);
   }
-  const uint8_t esm_class =
-      OctetField("esm_class", ValueOf(message.MessageMode) + ValueOf(message.MessageType));
-  const uint8_t protocol_id = OctetField("protocol_id", context.protocol_id);
-  const uint8_t priority = OctetField("priority_flag", ValueOf(message.Priority));
-  const std::string schedule = ScheduleDeliveryTime(message, context.time_zone_suffix);
-  const std::string validity = ValidityPeriod(message, context.now, context.time_zone_suffix);
-  length += 3 + CString("schedule_delivery_time", schedule) + CString("validity_period", validity);
-  const uint8_t registered = OctetField("registered_delivery", ValueOf(message.RegisteredDelivery));
-  const uint8_t data_coding = OctetField("data_coding", ValueOf(message.DataCoding));
-  const uint8_t default_msg_id = OctetField("sm_default_msg_id", message.DefaultMsgId());
+  const MessageFields fields = CheckedMessageFields(
+      message, context.protocol_id, ScheduleDeliveryTime(message, context.time_zone_suffix),
+      ValidityPeriod(message, context.now, context.time_zone_suffix), length);
 
   Body body;
   ChooseBody(message, context.force_no_payload, body);
@@ -165,31 +125,19 @@ std::vector<uint8_t> EncodeSubmit(const MessageObject& message, const SubmitCont
   if (const int value = std::stoi(reference); value > 0)
     tlvs.AddUserMessageReference(static_cast<uint16_t>(value));
   tlvs.AddHostTlvs(message.TLVs);
-  length += 5 + body.short_message.size() + tlvs.EncodedLength();
+  length += 1 + body.short_message.size() + tlvs.EncodedLength();
 
   auto writer = vocabulary::PduWriter::Computed(
       static_cast<uint32_t>(length),
       context.submit_multi ? vocabulary::kSubmitMulti : vocabulary::kSubmitSm, sequence_number);
   writer.PutCString(message.ServiceType);
-  writer.PutOctet(source.ton);
-  writer.PutOctet(source.npi);
-  writer.PutCString(source.text);
+  WriteAddress(writer, source);
   if (context.submit_multi) {
     WriteDestinations(writer, message.Recipients);
   } else {
-    writer.PutOctet(destination.ton);
-    writer.PutOctet(destination.npi);
-    writer.PutCString(destination.text);
+    WriteAddress(writer, destination);
   }
-  writer.PutOctet(esm_class);
-  writer.PutOctet(protocol_id);
-  writer.PutOctet(priority);
-  writer.PutCString(schedule);
-  writer.PutCString(validity);
-  writer.PutOctet(registered);
-  writer.PutOctet(message.ReplaceIfPresent ? 1 : 0);
-  writer.PutOctet(data_coding);
-  writer.PutOctet(default_msg_id);
+  WriteMessageFields(writer, fields);
   writer.PutOctet(static_cast<int64_t>(body.short_message.size()));
   writer.PutOctets(body.short_message);
   tlvs.WriteTo(writer);

@@ -5,6 +5,7 @@
 
 #include "inbound/check_error.hpp"
 #include "inbound/final_date.hpp"
+#include "inbound/message_reception.hpp"
 #include "inbound/session_branches.hpp"
 #include "korvane/message_object.hpp"
 #include "session/session.hpp"
@@ -97,12 +98,6 @@ MessageObject MessageWithId(session::Session& session, vocabulary::PduReader& re
   return message;
 }
 
-// deliver_sm decoding is added with message reception.
-void LeaveUnhandled(session::Session& /*session*/, ReceivedPdu& pdu) {
-  pdu.trace_label = "Received unhandled PDU";
-}
-constexpr Branch kAcceptedDeliverSm = LeaveUnhandled;
-
 void HandleDeliverSmResp(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received DELIVER_SM_RESP";
   if (!CheckError(session, pdu.status_low, "Deliver SM")) {
@@ -172,7 +167,7 @@ void HandleCancelSmResp(session::Session& session, ReceivedPdu& pdu) {
 void HandleDeliverSm(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received DELIVER_SM";
   if (CheckError(session, pdu.status_low, "Deliver SM") && pdu.IsRequest()) {
-    kAcceptedDeliverSm(session, pdu);
+    ReceiveMessage(session, pdu);
     return;
   }
   HandleDeliverSmResp(session, pdu);

@@ -1,8 +1,7 @@
 #include "outbound/submit.hpp"
 
-#include <vector>
-
 #include "encoders/submit_encoder.hpp"
+#include "outbound/request_sending.hpp"
 #include "session/session.hpp"
 #include "session/time_zone.hpp"
 
@@ -13,34 +12,25 @@ constexpr std::size_t kMaxCallbackNumber = 15;
 
 }  // namespace
 
+void CutCallbackNumber(MessageObject& message) {
+  if (message.CallbackNumber.size() > kMaxCallbackNumber)
+    message.CallbackNumber.resize(kMaxCallbackNumber);
+}
+
 void SubmitSMS(session::Session& session, MessageObject& message, bool submit_multi) {
   auto procedure = session.Procedure("SubmitSMS");
-  procedure.Step([&] {
-    if (message.CallbackNumber.size() > kMaxCallbackNumber)
-      message.CallbackNumber.resize(kMaxCallbackNumber);
-  });
-  std::vector<uint8_t> pdu;
-  procedure.Step([&] {
-    const encoders::SubmitContext context{
-        .submit_multi = submit_multi,
-        .protocol_id = session.settings().protocol_id,
-        .force_no_payload = session.owner().ForceNoPayloadFieldUsage,
-        .now = session.environment().LocalNow(),
-        .time_zone_suffix = session::TimeZoneSuffix(),
-    };
-    // The number is taken only once the PDU is built: a refused message
-    // leaves no gap in the sequence.
-    vocabulary::SequenceCounter counter = session.sequence();
-    const int32_t sequence_number = counter.Next();
-    pdu = encoders::EncodeSubmit(message, context, sequence_number);
-    session.sequence() = counter;
-    message.SequenceNumber = sequence_number;
-  });
-  if (pdu.empty()) return;
-  if (session.settings().enable_trace) {
-    procedure.Step([&] { session.CalcTraceLog(pdu, encoders::SubmitTraceLabel(submit_multi)); });
-  }
-  procedure.Step([&] { session.transport().wsSendData(std::move(pdu)); });
+  procedure.Step([&] { CutCallbackNumber(message); });
+  SendRequest(session, procedure, message, encoders::SubmitTraceLabel(submit_multi),
+              [&](int32_t sequence_number) {
+                const encoders::SubmitContext context{
+                    .submit_multi = submit_multi,
+                    .protocol_id = session.settings().protocol_id,
+                    .force_no_payload = session.owner().ForceNoPayloadFieldUsage,
+                    .now = session.environment().LocalNow(),
+                    .time_zone_suffix = session::TimeZoneSuffix(),
+                };
+                return encoders::EncodeSubmit(message, context, sequence_number);
+              });
 }
 
 }  // namespace korvane::outbound

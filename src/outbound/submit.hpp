@@ -10,6 +10,10 @@ class Session;
 
 namespace korvane::outbound {
 
+// Keeps the first 15 characters of CallbackNumber, the most callback_num
+// carries.
+void CutCallbackNumber(MessageObject& message);
+
 // Cuts CallbackNumber to 15 characters, then encodes, traces and sends the
 // PDU and writes its sequence number into SequenceNumber. A value that does
 // not fit its field is reported through the Error event and nothing is

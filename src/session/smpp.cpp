@@ -7,6 +7,9 @@
 #include "inbound/dispatcher.hpp"
 #include "korvane/platform.hpp"
 #include "korvane/smpp_session.hpp"
+#include "outbound/cancel.hpp"
+#include "outbound/deliver.hpp"
+#include "outbound/query.hpp"
 #include "outbound/send_message.hpp"
 #include "session/binding.hpp"
 #include "session/link_supervision.hpp"
@@ -145,6 +148,16 @@ std::string SMPP::SendMessage(MessageObject& Message, bool WaitForMessageID) {
 
 std::string SMPP::SendMessageAsp(LateBound& Message, bool WaitForMessageID) {
   return outbound::SendMessageAsp(*session_, Message, WaitForMessageID);
+}
+
+Variant SMPP::QueryMessage(MessageObject& Message, bool WaitForResponse) {
+  return outbound::QueryMessage(*session_, Message, WaitForResponse);
+}
+
+void SMPP::CancelMessage(MessageObject& Message) { outbound::CancelMessage(*session_, Message); }
+
+Variant SMPP::DeliverShortMessage(MessageObject& Message) {
+  return outbound::DeliverShortMessage(*session_, Message);
 }
 
 MessageObject SMPP::NewMessage() {

@@ -25,6 +25,10 @@ constexpr uint32_t kBindTransceiver = 0x00000009;
 constexpr uint32_t kEnquireLink = 0x00000015;
 constexpr uint32_t kSubmitSm = 0x00000004;
 constexpr uint32_t kSubmitMulti = 0x00000021;
+constexpr uint32_t kQuerySm = 0x00000003;
+constexpr uint32_t kCancelSm = 0x00000008;
+constexpr uint32_t kDeliverSm = 0x00000005;
+constexpr uint8_t kStateDelivered = 2;
 constexpr uint32_t kInvalidCommandId = 0x00000003;
 
 // Big-endian 4 octets at `offset`; the caller has checked the bounds.
@@ -99,6 +103,17 @@ std::vector<LoopbackSmsc::Octets> LoopbackSmsc::DefaultAnswer(const Octets& pdu,
       if (command_id == kSubmitMulti) body.push_back(0);  // no_unsuccess
       return {MakePdu(command_id | kResponseBit, 0, sequence, body)};
     }
+    case kQuerySm: {
+      // The queried id, no final_date, state delivered, error_code 0.
+      Octets body(pdu.begin() + kHeaderLength, pdu.end());
+      body.resize(std::find(body.begin(), body.end(), 0) - body.begin());
+      body.insert(body.end(), {0, 0, kStateDelivered, 0});
+      return {MakePdu(command_id | kResponseBit, 0, sequence, body)};
+    }
+    case kCancelSm:
+      return {MakePdu(command_id | kResponseBit, 0, sequence)};
+    case kDeliverSm:
+      return {MakePdu(command_id | kResponseBit, 0, sequence, {0})};
     default:
       if (command_id & kResponseBit) return {};
       return {MakePdu(kGenericNack, kInvalidCommandId, sequence)};

@@ -42,6 +42,10 @@ class LoopbackSmsc {
   //   unbind -> unbind_resp; enquire_link -> enquire_link_resp (status 0);
   //   submit_sm / submit_multi -> their resp with message_id "MSG<sequence>"
   //     (and no_unsuccess 0);
+  //   query_sm -> query_sm_resp with the queried message_id, an empty
+  //     final_date, message_state 2 (delivered) and error_code 0;
+  //   cancel_sm -> cancel_sm_resp; deliver_sm -> deliver_sm_resp with an
+  //     empty message_id;
   //   any other request -> generic_nack, status 3 (invalid command id);
   //   a response, or fewer than 16 octets -> nothing.
   // Every answer carries the request's sequence_number.

@@ -18,6 +18,9 @@ inline std::vector<uint8_t> Hex(const std::string& text) {
   return octets;
 }
 
+// The octets of a text, one per character.
+inline std::vector<uint8_t> Octets(const std::string& text) { return {text.begin(), text.end()}; }
+
 // {0x00, 0x1A} -> "00 1A": the inverse of Hex.
 inline std::string HexText(const std::vector<uint8_t>& octets) {
   static constexpr char kDigits[] = "0123456789ABCDEF";

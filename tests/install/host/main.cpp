@@ -107,6 +107,16 @@ int main() {
   Check(session.SendMessage(message, true).empty() && sink.number == 98821,
         "SendMessage while not bound: Error 98821");
   Check(session.SendMessageAsp(message).empty() && sink.count == 2, "SendMessageAsp too");
+  sink.count = 0;
+  Check(session.QueryMessage(message, true).IsEmpty() && sink.number == 98821,
+        "QueryMessage while not bound: Error 98821");
+  session.CancelMessage(message);  // no connection: nothing at all
+  Check(sink.count == 1, "CancelMessage without a connection is silent");
+  message.ClearRecipients();
+  message.DestAddress = "1234";
+  Check(session.DeliverShortMessage(message).IsEmpty() && sink.count == 2 &&
+            sink.source == "Winsock",
+        "DeliverShortMessage without a connection: the transport's Error");
   session.TimeZoneBias("08+");
   Check(session.TimeZoneBias() == "08+", "TimeZoneBias round trip");
 

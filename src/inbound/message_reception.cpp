@@ -1,0 +1,50 @@
+#include "inbound/message_reception.hpp"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "decoders/deliver_sm_decoder.hpp"
+#include "session/session.hpp"
+#include "vocabulary/command_ids.hpp"
+#include "vocabulary/pdu_writer.hpp"
+
+namespace korvane::inbound {
+namespace {
+
+constexpr uint32_t kDeliverSmRespLength = vocabulary::kHeaderLength + 1;  // empty message_id
+
+std::string LengthMismatchText(std::size_t declared, std::size_t received) {
+  return "Error in Message Length of Deliver SM Packet- Declared:" + std::to_string(declared) +
+         ", Received:" + std::to_string(received);
+}
+
+}  // namespace
+
+void DeliverSMSresponse(session::Session& session, std::array<uint8_t, 4> sequence) {
+  auto writer = vocabulary::PduWriter::Computed(kDeliverSmRespLength, vocabulary::kDeliverSmResp, 0);
+  writer.PutCString("");  // message_id
+  std::vector<uint8_t> response = std::move(writer).Finish();
+  std::ranges::copy(sequence, response.begin() + vocabulary::kSequenceNumberOffset);
+  if (session.settings().enable_trace) session.CalcTraceLog(response, "Sent DELIVER_SM_RESP");
+  session.transport().wsSendData(std::move(response));
+}
+
+void ReceiveMessage(session::Session& session, ReceivedPdu& pdu) {
+  decoders::DecodedDeliverSm decoded = decoders::DecodeDeliverSm(pdu.octets);
+  for (const ComponentError& fault : decoded.faults) {
+    pdu.procedure->Step([&] { throw fault; });
+  }
+  pdu.procedure->Step([&] { DeliverSMSresponse(session, pdu.SequenceOctets()); });
+  MessageObject& message = decoded.message;
+  session.Raise([&](SMPPEvents& sink) { sink.MessageReceived(message); });
+  if (!decoded.ShortMessageComplete()) {
+    const std::string text =
+        LengthMismatchText(decoded.declared_length, decoded.received_length);
+    session.RaiseWarning(29005, "KorvaneSMPP", text);
+    session.SendDebugMsg(text);
+  }
+}
+
+}  // namespace korvane::inbound

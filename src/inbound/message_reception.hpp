@@ -1,0 +1,26 @@
+// Reception of an accepted deliver_sm: a mobile-originated message or a
+// delivery receipt, raised as MessageReceived after it is acknowledged.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "inbound/received_pdu.hpp"
+
+namespace korvane::session {
+class Session;
+}
+
+namespace korvane::inbound {
+
+// Decodes the deliver_sm, sends the deliver_sm_resp, raises MessageReceived
+// and then Warning 29005 when the short message was shorter than its
+// sm_length. A deliver_sm that cannot be decoded is reported and neither
+// answered nor raised.
+void ReceiveMessage(session::Session& session, ReceivedPdu& pdu);
+
+// The 17-octet deliver_sm_resp with status 0, an empty message_id and these
+// sequence_number octets; traced when tracing is on, then sent.
+void DeliverSMSresponse(session::Session& session, std::array<uint8_t, 4> sequence);
+
+}  // namespace korvane::inbound

@@ -1,0 +1,55 @@
+#include "outbound/query.hpp"
+
+#include "encoders/query_cancel_encoders.hpp"
+#include "outbound/request_sending.hpp"
+#include "session/session.hpp"
+
+namespace korvane::outbound {
+namespace {
+
+constexpr const char* kSource = "KorvaneSMPP";
+constexpr int32_t kBoundAsReceiver = 1;
+constexpr int32_t kBoundAsTransmitter = 2;
+constexpr int32_t kBoundAsTransceiver = 3;
+
+void CopyLastQueryResult(const session::Session::QueryResult& result, MessageObject& message) {
+  message.FinalDeliveryDate = result.final_date;
+  message.DeliveryStatus = static_cast<MessageStates>(result.state);
+  message.DeliveryErrorCode = static_cast<int16_t>(result.error_code);
+}
+
+}  // namespace
+
+Variant QueryMessage(session::Session& session, MessageObject& message, bool wait_for_response) {
+  auto procedure = session.Procedure("QueryMessage");
+  std::string& last_message_id = session.owner().LastMessageID;
+  last_message_id.clear();
+  switch (session.binding_type) {
+    case kBoundAsReceiver:
+      session.RaiseError(98822, kSource, "Invalid operation when Bound as receiver");
+      break;
+    case kBoundAsTransmitter:
+    case kBoundAsTransceiver:
+      QueryTSM(session, message);
+      if (!wait_for_response) break;
+      // Responses are not matched to requests: any message id ends the wait.
+      procedure.Step([&] {
+        session.WaitForResponse([&] { return !last_message_id.empty(); });
+        CopyLastQueryResult(session.last_query, message);
+      });
+      break;
+    default:
+      session.RaiseError(98821, kSource, "Not bound");
+      break;
+  }
+  return Variant();
+}
+
+void QueryTSM(session::Session& session, MessageObject& message) {
+  auto procedure = session.Procedure("QueryTSM");
+  SendRequest(session, procedure, message, "Sent QUERY_SM", [&](int32_t sequence_number) {
+    return encoders::EncodeQuery(message, sequence_number);
+  });
+}
+
+}  // namespace korvane::outbound
