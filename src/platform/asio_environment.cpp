@@ -1,9 +1,7 @@
 // The default environment: the operating system's clocks and time zone, and
 // timers and sockets that run on one Asio loop, whose pass of event
 // processing is the yield.
-#include <algorithm>
 #include <asio/io_context.hpp>
-#include <chrono>
 
 #include "korvane/platform.hpp"
 #include "platform/asio_tcp_socket.hpp"
@@ -27,8 +25,7 @@ class AsioEnvironment final : public Environment {
 
   void Yield() override { PumpOnce(loop_, kYieldSlice); }
   void YieldUntil(std::chrono::steady_clock::time_point deadline) override {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - MonotonicNow());
-    PumpOnce(loop_, std::max(left, std::chrono::milliseconds(1)));
+    PumpOneUntil(loop_, deadline);
   }
 
   std::unique_ptr<Timer> CreateTimer(std::function<void()> on_tick) override {

@@ -39,6 +39,12 @@ void PumpOnce(asio::io_context& loop, std::chrono::milliseconds slice) {
   if (loop.run_one_for(slice) > 0) loop.poll();
 }
 
+void PumpOneUntil(asio::io_context& loop, std::chrono::steady_clock::time_point deadline) {
+  if (loop.stopped()) loop.restart();
+  auto guard = asio::make_work_guard(loop);
+  if (loop.run_one_until(deadline) == 0) loop.poll_one();  // the deadline had passed
+}
+
 }  // namespace platform
 
 void DoEvents() { platform::PumpOnce(platform::ThreadEventLoop(), platform::kYieldSlice); }
