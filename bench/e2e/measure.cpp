@@ -1,5 +1,6 @@
 #include "e2e/measure.hpp"
 
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <fstream>
@@ -27,6 +28,9 @@ double ThreadCpuSeconds() {
 }
 
 void ResetPeakRss() {
+  // Memory an earlier row freed goes back to the system first, so that it
+  // does not count towards this row's peak.
+  malloc_trim(0);
   std::ofstream clear("/proc/self/clear_refs");
   clear << "5" << std::flush;
   if (!clear) per_row_peak = false;

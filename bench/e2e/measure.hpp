@@ -16,8 +16,9 @@ double SecondsBetween(Clock::time_point start, Clock::time_point end);
 double ThreadCpuSeconds();
 
 // Peak resident set of this process since the last ResetPeakRss, in bytes.
-// The reset goes through /proc/self/clear_refs; where that is refused the
-// peak is the process's whole-life peak (PeakRssIsPerRow tells which).
+// The reset returns freed heap to the system, then restarts the peak through
+// /proc/self/clear_refs; where that is refused the peak is the process's
+// whole-life peak (PeakRssIsPerRow tells which).
 void ResetPeakRss();
 std::size_t PeakRssBytes();
 bool PeakRssIsPerRow();

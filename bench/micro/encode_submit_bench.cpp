@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "encoders/submit_encoder.hpp"
+#include "micro/allocation_counter.hpp"
 
 namespace {
 
@@ -33,11 +34,15 @@ void Encode(benchmark::State& state, const MessageObject& message) {
   const auto context = Context();
   int32_t sequence = 0;
   std::size_t octets = 0;
+  const uint64_t allocations = korvane::bench::AllocationCount();
   for (auto _ : state) {
     std::vector<uint8_t> pdu = korvane::encoders::EncodeSubmit(message, context, ++sequence);
     octets += pdu.size();
     benchmark::DoNotOptimize(pdu.data());
   }
+  state.counters["allocs/pdu"] = benchmark::Counter(
+      static_cast<double>(korvane::bench::AllocationCount() - allocations),
+      benchmark::Counter::kAvgIterations);
   state.SetItemsProcessed(state.iterations());
   state.SetBytesProcessed(static_cast<int64_t>(octets));
 }

@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "micro/allocation_counter.hpp"
 #include "session/pdu_framer.hpp"
 
 namespace {
@@ -58,6 +59,7 @@ void BM_FrameMixedStream(benchmark::State& state) {
   std::size_t pdus = 0;
   const std::vector<uint8_t> stream = MixedStream(pdus);
   const std::vector<std::size_t> cuts = RandomCuts(stream.size(), static_cast<std::size_t>(state.range(0)));
+  const uint64_t allocations = korvane::bench::AllocationCount();
   for (auto _ : state) {
     korvane::session::PduFramer framer;
     std::size_t framed = 0;
@@ -70,6 +72,10 @@ void BM_FrameMixedStream(benchmark::State& state) {
     if (framed != pdus) state.SkipWithError("framer lost PDUs");
     benchmark::DoNotOptimize(framed);
   }
+  // Per PDU: its own buffer, plus the lists the pieces are returned in.
+  state.counters["allocs/pdu"] = benchmark::Counter(
+      static_cast<double>(korvane::bench::AllocationCount() - allocations) /
+      static_cast<double>(pdus), benchmark::Counter::kAvgIterations);
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * pdus));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * stream.size()));
 }
