@@ -69,6 +69,15 @@ void PrintTable(const std::vector<Row>& rows, int repeats) {
                   s.seconds);
     if (!row.note.empty()) std::printf("%-44s %s\n", "", row.note.c_str());
   }
+  std::printf(
+      "\n/raw 1pc    rate over the group's first raw client: one send() per PDU it sends\n"
+      "            (submit_sm, or deliver_sm_resp), or for waited submission the ping-pong\n"
+      "/raw 64K    rate over the group's batched raw client: 64 KiB per send(), or the\n"
+      "            responses to one read in one send()\n"
+      "client cpu  processor seconds of the client's threads (npm: the whole node process)\n"
+      "sink cpu    processor seconds of the sink SMSC's thread\n"
+      "peak MiB    peak resident memory of this process during the row%s (npm: node's)\n",
+      PeakRssIsPerRow() ? "" : " (whole-run peak: no reset here)");
 }
 
 void PrintTargets(const std::vector<Row>& rows) {
