@@ -48,8 +48,8 @@ void ReadMandatoryFields(vocabulary::PduReader& reader, MessageObject& message) 
   message.MessageType = ReadOctetAs<MessageTypes>(reader);
   message.ProtocolID = reader.ReadOctet();
   message.Priority = ReadOctetAs<PriorityFlags>(reader);
-  reader.ReadCString();  // schedule_delivery_time
-  reader.ReadCString();  // validity_period
+  reader.SkipCString();  // schedule_delivery_time
+  reader.SkipCString();  // validity_period
   message.RegisteredDelivery = ReadOctetAs<RegisteredDeliveryTypes>(reader);
   reader.Skip(1);  // replace_if_present_flag
   message.DataCoding = ReadOctetAs<SMSDataCodingSchemes>(reader);
