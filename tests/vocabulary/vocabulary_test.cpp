@@ -107,6 +107,7 @@ TEST(PduReaderTest, DecodesTheHeaderAndBodyFieldsInOrder) {
   EXPECT_EQ(reader.ReadShort(), 0x8102);
   const std::size_t string_start = reader.Position();
   reader.SkipCString();
+  EXPECT_EQ(reader.Position(), string_start + 3);
   reader.Seek(string_start);
   EXPECT_EQ(reader.ReadCString(), "1A");
   EXPECT_EQ(reader.ReadCString(), "");
