@@ -45,12 +45,11 @@ void ReadMandatoryFields(vocabulary::PduReader& reader, MessageObject& message) 
   message.DestAddressTON = ReadOctetAs<AddressTypeOfNumbers>(reader);
   message.DestAddressNPI = ReadOctetAs<AddressNumberPlanIndicators>(reader);
   ReadCStringInto(reader, message.DestAddress);
-  message.MessageMode = MessagingModes{};
   message.MessageType = ReadOctetAs<MessageTypes>(reader);
   message.ProtocolID = reader.ReadOctet();
   message.Priority = ReadOctetAs<PriorityFlags>(reader);
-  reader.ReadCString();  // schedule_delivery_time
-  reader.ReadCString();  // validity_period
+  reader.SkipCString();  // schedule_delivery_time
+  reader.SkipCString();  // validity_period
   message.RegisteredDelivery = ReadOctetAs<RegisteredDeliveryTypes>(reader);
   reader.Skip(1);  // replace_if_present_flag
   message.DataCoding = ReadOctetAs<SMSDataCodingSchemes>(reader);
@@ -73,8 +72,16 @@ bool ReadBody(vocabulary::PduReader& reader, std::size_t length, Variant& text, 
 }
 
 // One optional parameter whose value lies wholly inside the PDU, read from
-// its own value so that no field can reach into the next parameter.
-void ReadParameter(uint16_t tag, std::span<const uint8_t> value, MessageObject& message) {
+// its own value so that no field can reach into the next parameter. Only
+// the first callback_num fills the callback fields; a further one (the
+// parameter may repeat) goes to the TLV list instead of being run into the
+// first number.
+void ReadParameter(uint16_t tag, std::span<const uint8_t> value, MessageObject& message,
+                   bool& callback_read) {
+  if (tag == kTagCallbackNum && std::exchange(callback_read, true)) {
+    message.AddOptionalParamString(tag, TextOf(value));
+    return;
+  }
   vocabulary::PduReader field(value);
   switch (tag) {
     case kTagUserMessageReference:
@@ -84,7 +91,7 @@ void ReadParameter(uint16_t tag, std::span<const uint8_t> value, MessageObject& 
       field.Skip(1);  // digit_mode_indicator
       message.CallbackNumberTON = ReadOctetAs<AddressTypeOfNumbers>(field);
       message.CallbackNumberNPI = ReadOctetAs<AddressNumberPlanIndicators>(field);
-      message.CallbackNumber += TextOf(field.ReadOctets(field.Remaining()));
+      message.CallbackNumber = TextOf(field.ReadOctets(field.Remaining()));
       return;
     case kTagMessageState:
       message.MessageState = ReadOctetAs<MessageStates>(field);
@@ -99,6 +106,7 @@ void ReadParameter(uint16_t tag, std::span<const uint8_t> value, MessageObject& 
 // octets remain. Throws ComponentError 9 for a parameter that runs past the
 // PDU or is too short for its value.
 void ReadParameters(vocabulary::PduReader& reader, MessageObject& message) {
+  bool callback_read = false;
   while (reader.Remaining() > vocabulary::kTlvHeaderLength) {
     const uint16_t tag = reader.ReadShort();
     const uint16_t length = reader.ReadShort();
@@ -106,7 +114,7 @@ void ReadParameters(vocabulary::PduReader& reader, MessageObject& message) {
       if (!ReadBody(reader, length, message.Payload, message.PayloadBytes)) return;
       continue;
     }
-    ReadParameter(tag, reader.ReadOctets(length), message);
+    ReadParameter(tag, reader.ReadOctets(length), message, callback_read);
   }
 }
 

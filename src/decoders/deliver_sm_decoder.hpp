@@ -41,7 +41,8 @@ struct DecodedDeliverSm {
 //       text when the PDU holds fewer than sm_length);
 //   message_payload -> Payload and PayloadBytes (zero octets and an empty
 //       text when it runs past the PDU), user_message_reference,
-//       callback_num (digits appended to CallbackNumber, TON and NPI),
+//       callback_num (CallbackNumber, TON and NPI; a repeated callback_num
+//       goes to the TLV list),
 //       message_state -> MessageState; any other parameter goes to the TLV
 //       list as text.
 // Parameters are read while at least five octets remain; reading stops

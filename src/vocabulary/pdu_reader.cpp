@@ -29,12 +29,16 @@ uint16_t PduReader::ReadShort() { return BigEndian16(ReadOctets(2).first<2>()); 
 uint32_t PduReader::ReadLong() { return BigEndian32(ReadOctets(4).first<4>()); }
 
 std::string PduReader::ReadCString() {
+  const std::size_t start = position_;
+  SkipCString();
+  return std::string(pdu_.begin() + start, pdu_.begin() + position_ - 1);
+}
+
+void PduReader::SkipCString() {
   const auto rest = pdu_.subspan(position_);
   const auto nul = std::ranges::find(rest, uint8_t{0});
   if (nul == rest.end()) throw ComponentError(9, "Subscript out of range");
-  std::string text(rest.begin(), nul);
-  position_ += text.size() + 1;
-  return text;
+  position_ += static_cast<std::size_t>(nul - rest.begin()) + 1;
 }
 
 std::string PduReader::ReadText(std::size_t count) {

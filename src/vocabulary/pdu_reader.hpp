@@ -34,6 +34,8 @@ class PduReader {
   uint32_t ReadLong();
   // The octets up to the next NUL, one character each; steps past the NUL.
   std::string ReadCString();
+  // Steps past a C-octet string without keeping it.
+  void SkipCString();
   // `count` octets, one character each.
   std::string ReadText(std::size_t count);
   // `count` octets, viewed in place.

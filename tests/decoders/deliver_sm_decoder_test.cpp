@@ -114,10 +114,12 @@ TEST(DeliverSmDecoderTest, OctetsOneAreRemovedFromTheSourceAddressOnly) {
 TEST(DeliverSmDecoderTest, PayloadAndTheParametersAfterIt) {
   const std::string payload(300, 'p');
   // sm_length 0, message_payload of 300, user_message_reference 0x0102,
-  // callback_num 55512 (digit mode 0, TON 1, NPI 1), then four spare octets.
+  // callback_num 55512 (digit mode 0, TON 1, NPI 1), a second callback_num,
+  // then four spare octets.
   const auto decoded = DecodeDeliverSm(DeliverSm(
       std::string(kAddresses) + kPlainFields + "00 04 24 01 2C " + HexOf(payload) +
-      " 02 04 00 02 01 02 03 81 00 08 00 01 01 35 35 35 31 32 00 05 00 01"));
+      " 02 04 00 02 01 02 03 81 00 08 00 01 01 35 35 35 31 32 03 81 00 04 01 02 03 39"
+      " 00 05 00 01"));
   const MessageObject& message = decoded.message;
   EXPECT_EQ(message.ShortMessage.Text(), "");
   EXPECT_TRUE(message.ShortMessageBytes.Bytes().empty());
@@ -127,7 +129,8 @@ TEST(DeliverSmDecoderTest, PayloadAndTheParametersAfterIt) {
   EXPECT_EQ(message.CallbackNumber, "55512");
   EXPECT_EQ(message.CallbackNumberTON, AddressTypeOfNumbers::tonInternational);
   EXPECT_EQ(message.CallbackNumberNPI, AddressNumberPlanIndicators::npiISDN);
-  EXPECT_TRUE(message.TLVs.empty());
+  ASSERT_EQ(message.TLVs.size(), 1u);
+  EXPECT_EQ(message.GetOptionalParamBytesValue(0x0381).Bytes(), Hex("01 02 03 39"));
   EXPECT_TRUE(decoded.faults.empty());
 }
 
@@ -142,6 +145,11 @@ TEST(DeliverSmDecoderTest, ShortMessageLongerThanThePduLeavesZerosAndNoParameter
   EXPECT_EQ(decoded.message.ShortMessageBytes.Bytes(), std::vector<uint8_t>(20, 0));
   EXPECT_EQ(decoded.message.MessageState, MessageStates{});
   EXPECT_TRUE(decoded.faults.empty());
+  // One octet short.
+  const auto short_by_one =
+      DecodeDeliverSm(DeliverSm(std::string(kAddresses) + kPlainFields + "03 41 42"));
+  EXPECT_EQ(short_by_one.received_length, 0u);
+  EXPECT_EQ(short_by_one.message.ShortMessageBytes.Bytes(), std::vector<uint8_t>(3, 0));
 }
 
 TEST(DeliverSmDecoderTest, PayloadLongerThanThePduEndsTheParameters) {

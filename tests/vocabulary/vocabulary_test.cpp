@@ -105,6 +105,10 @@ TEST(PduReaderTest, DecodesTheHeaderAndBodyFieldsInOrder) {
   reader.Skip(kHeaderLength);
   EXPECT_EQ(reader.ReadOctet(), 0x2A);
   EXPECT_EQ(reader.ReadShort(), 0x8102);
+  const std::size_t string_start = reader.Position();
+  reader.SkipCString();
+  EXPECT_EQ(reader.Position(), string_start + 3);
+  reader.Seek(string_start);
   EXPECT_EQ(reader.ReadCString(), "1A");
   EXPECT_EQ(reader.ReadCString(), "");
   EXPECT_EQ(reader.ReadText(2), "XY");
@@ -127,6 +131,7 @@ TEST(PduReaderTest, ReadPastTheEndThrowsAndLeavesThePosition) {
       {"text over end", 3, [](PduReader& r) { r.ReadText(3); }},
       {"huge count", 1, [](PduReader& r) { r.ReadOctets(SIZE_MAX); }},
       {"C-string without NUL", 3, [](PduReader& r) { r.ReadCString(); }},
+      {"C-string skipped without NUL", 3, [](PduReader& r) { r.SkipCString(); }},
       {"skip over end", 2, [](PduReader& r) { r.Skip(4); }},
       {"seek past end", 2, [](PduReader& r) { r.Seek(6); }},
   };

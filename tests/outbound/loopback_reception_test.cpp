@@ -1,5 +1,4 @@
-// Reception, query, cancel and deliver_sm over real TCP against the
-// loopback SMSC.
+// Reception over real TCP against the loopback SMSC.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,15 +10,12 @@
 namespace korvane {
 namespace {
 
-using testing::CommandIdOf;
 using testing::HexText;
 using testing::MakePdu;
-using testing::Octets;
-using Names = std::vector<std::string>;
 
-using LoopbackOperationsTest = testing::LoopbackFixture;
+using LoopbackReceptionTest = testing::LoopbackFixture;
 
-TEST_F(LoopbackOperationsTest, DeliveryReceiptIsAcknowledgedAndRaised) {
+TEST_F(LoopbackReceptionTest, DeliveryReceiptIsAcknowledgedAndRaised) {
   BindAs(BindTypes::SmppBindAsReceiver);
   const std::string receipt = "id:MSG4 sub:001 dlvrd:001 stat:DELIVRD err:000 text:Hello";
   std::vector<uint8_t> body = testing::Hex(
@@ -39,29 +35,6 @@ TEST_F(LoopbackOperationsTest, DeliveryReceiptIsAcknowledgedAndRaised) {
   EXPECT_EQ(message.SequenceNumber, 0x1234);
   ASSERT_TRUE(smsc.WaitForReceived(2));
   EXPECT_EQ(HexText(smsc.Received()[1]), "00 00 00 11 80 00 00 05 00 00 00 00 00 00 12 34 00");
-}
-
-TEST_F(LoopbackOperationsTest, QueryCancelAndDeliverReachTheSmsc) {
-  BindAs(BindTypes::SmppBindAsTransceiver);
-  MessageObject message;
-  message.MessageID = "MSG7";
-  message.DestAddress = "1234";
-  message.ShortMessage = "Hi";
-  smpp.QueryMessage(message, true);
-  EXPECT_EQ(message.DeliveryStatus, MessageStates::Delivered);
-  smpp.CancelMessage(message);
-  ASSERT_TRUE(PumpUntilEvent("MessageCancelResult"));
-  EXPECT_EQ(events.Named("MessageCancelResult")[0].message.SequenceNumber, 5);
-  smpp.DeliverShortMessage(message);
-  ASSERT_TRUE(PumpUntilReceived(4));
-  const auto received = smsc.Received();
-  EXPECT_EQ(HexText(received[1]),
-            "00 00 00 18 00 00 00 03 00 00 00 00 00 00 00 04 4D 53 47 37 00 00 00 00");
-  EXPECT_EQ(CommandIdOf(received[2]), 0x00000008u);
-  EXPECT_EQ(HexText(received[3]),
-            "00 00 00 27 00 00 00 05 00 00 00 00 00 00 00 06 00 00 00 00 00 00 31 32 33 34 00 "
-            "00 34 00 00 00 00 00 00 00 02 48 69");
-  EXPECT_EQ(events.Names(), (Names{"MessageStatusReceived", "MessageCancelResult"}));
 }
 
 }  // namespace
