@@ -1,6 +1,6 @@
 // korvane_e2e_bench: the library against the raw limits of this machine and
 // the npm `smpp` peer, on loopback against one sink SMSC, printed as one
-// table. Options: --messages=N (100000), --waited=N (20000), --repeats=N (3),
+// table. Options: --messages=N (100000), --waited=N (20000), --repeats=N (5),
 // --wait-seconds=N (3), --node-script=PATH, --node-modules=PATH, and
 // --only=TEXT to run just the rows whose name holds TEXT (for profiling).
 #include <cstdio>
@@ -24,7 +24,7 @@ namespace {
 struct Options {
   std::size_t messages = 100000;
   std::size_t waited = 20000;
-  int repeats = 3;
+  int repeats = 5;
   int16_t wait_seconds = 3;
   std::string only;
   NodePeer node{"bench/node/smpp_submit.js", "build-bench/npm/node_modules"};
