@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <ctime>
 #include <stdexcept>
 #include <utility>
@@ -153,9 +152,12 @@ void SinkSmsc::Answer(Connection& connection, const uint8_t* pdu) {
     case kSubmitSm: {
       submits_.fetch_add(1, std::memory_order_relaxed);
       if (setup_.silent) return;
-      char id[kMessageIdDigits + 1];
-      std::snprintf(id, sizeof id, "%08X", connection.next_message_id++);
-      AppendPdu(out, kSubmitSmResp, 0, sequence, {reinterpret_cast<uint8_t*>(id), sizeof id});
+      // message_id: eight hex digits of a counter, then the NUL.
+      uint8_t id[kMessageIdDigits + 1] = {};
+      const uint32_t number = connection.next_message_id++;
+      for (std::size_t i = 0; i < kMessageIdDigits; ++i)
+        id[i] = static_cast<uint8_t>("0123456789ABCDEF"[(number >> (28 - 4 * i)) & 0xF]);
+      AppendPdu(out, kSubmitSmResp, 0, sequence, id);
       return;
     }
     case kEnquireLink:
