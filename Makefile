@@ -1,19 +1,25 @@
 # Set-up, build and test entry points. `make test` installs what it needs on
 # a fresh Debian 12 machine (when run as root), then builds and runs the whole
-# suite twice: a plain build and an AddressSanitizer + UBSan build.
+# suite twice: a plain build and an AddressSanitizer + UBSan build. `make bench`
+# builds Release benchmarks in their own tree and prints their figures.
 
 JOBS ?= $(shell nproc)
 BUILD_DIR ?= build
 ASAN_DIR ?= build-asan
+BENCH_DIR ?= build-bench
 DEBIAN_PACKAGES := cmake g++ make libasio-dev libgtest-dev libgmock-dev
+BENCH_PACKAGES := $(DEBIAN_PACKAGES) libbenchmark-dev
+# The npm peer of the end-to-end benchmark, installed into the bench tree.
+NPM_PEER := smpp@0.5.1
 
-.PHONY: all deps build build-asan test test-plain test-asan clean
+.PHONY: all deps bench-deps build build-asan test test-plain test-asan bench clean
 
 all: build
 
 # Installs missing Debian packages; does nothing when all are present.
-deps:
-	@missing=$$(for p in $(DEBIAN_PACKAGES); do \
+deps bench-deps: PACKAGES = $(if $(filter bench-deps,$@),$(BENCH_PACKAGES),$(DEBIAN_PACKAGES))
+deps bench-deps:
+	@missing=$$(for p in $(PACKAGES); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	    if [ "$$(id -u)" = 0 ]; then \
@@ -45,5 +51,22 @@ test-asan: build-asan
 
 test: test-plain test-asan
 
+$(BENCH_DIR)/CMakeCache.txt: | bench-deps
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DKORVANE_BUILD_BENCH=ON \
+	    -DKORVANE_BUILD_TESTS=OFF
+
+# Micro-benchmarks, then the end-to-end table. The npm peer runs only where
+# node and npm are present.
+bench: bench-deps $(BENCH_DIR)/CMakeCache.txt
+	cmake --build $(BENCH_DIR) -j $(JOBS)
+	@if command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1; then \
+	    [ -d $(BENCH_DIR)/npm/node_modules/smpp ] || \
+	    npm install --silent --no-audit --no-fund --prefix $(BENCH_DIR)/npm $(NPM_PEER) || \
+	    echo "npm install $(NPM_PEER) failed: its row is skipped"; \
+	else echo "node not found: the npm smpp row is skipped"; fi
+	$(BENCH_DIR)/bench/korvane_micro_bench
+	$(BENCH_DIR)/bench/korvane_e2e_bench --node-script=bench/node/smpp_submit.js \
+	    --node-modules=$(BENCH_DIR)/npm/node_modules
+
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR)

@@ -99,6 +99,13 @@ class Environment {
   // One pass of event processing: runs what is ready, or waits for the next
   // event for at most a short slice. Never spins.
   virtual void Yield() = 0;
+  // A pass for a caller that waits until `deadline` in any case: it may wait
+  // for the next event up to the deadline rather than a short slice, so an
+  // idle wait costs no processor time. By default a plain Yield.
+  virtual void YieldUntil(std::chrono::steady_clock::time_point deadline) {
+    (void)deadline;
+    Yield();
+  }
 
   virtual std::unique_ptr<Timer> CreateTimer(std::function<void()> on_tick) = 0;
   virtual std::unique_ptr<TcpSocket> CreateSocket(SocketListener& listener) = 0;

@@ -1,6 +1,7 @@
 #include "encoders/outgoing_tlvs.hpp"
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 
 #include "encoders/field_checks.hpp"
@@ -25,7 +26,8 @@ uint8_t OctetOrZero(int32_t value) { return value >= 0 && value <= 255 ? value :
 }  // namespace
 
 void OutgoingTlvs::Add(const Entry& entry) {
-  entries_.push_back(entry);
+  if (own_count_ == own_.size()) throw std::logic_error("OutgoingTlvs: a parameter added twice");
+  own_[own_count_++] = entry;
   encoded_length_ += vocabulary::kTlvHeaderLength + entry.head_length + entry.value.size();
 }
 
@@ -51,6 +53,8 @@ void OutgoingTlvs::AddUserMessageReference(uint16_t reference) {
 }
 
 void OutgoingTlvs::AddHostTlvs(const std::vector<TLV>& tlvs) {
+  if (host_) throw std::logic_error("OutgoingTlvs: host parameters given twice");
+  std::size_t length = 0;
   for (const TLV& tlv : tlvs) {
     if (tlv.Tag < 0 || tlv.Tag > 0xFFFF) {
       throw ComponentError(6, "Overflow: optional parameter tag " + std::to_string(tlv.Tag) +
@@ -64,16 +68,24 @@ void OutgoingTlvs::AddHostTlvs(const std::vector<TLV>& tlvs) {
                                   " but a value of " + std::to_string(tlv.TagValue.size()) +
                                   " octets");
     }
-    Add({static_cast<uint16_t>(tlv.Tag), {}, 0, OctetsOf(tlv.TagValue)});
+    length += vocabulary::kTlvHeaderLength + tlv.TagValue.size();
   }
+  host_ = &tlvs;
+  encoded_length_ += length;
 }
 
 void OutgoingTlvs::WriteTo(vocabulary::PduWriter& writer) const {
-  for (const Entry& entry : entries_) {
+  for (const Entry& entry : std::span(own_).first(own_count_)) {
     writer.PutShort(entry.tag);
     writer.PutShort(static_cast<int32_t>(entry.head_length + entry.value.size()));
     writer.PutOctets(std::span(entry.head).first(entry.head_length));
     writer.PutOctets(entry.value);
+  }
+  if (!host_) return;
+  for (const TLV& tlv : *host_) {
+    writer.PutShort(tlv.Tag);
+    writer.PutShort(static_cast<int32_t>(tlv.TagValue.size()));
+    writer.PutOctets(OctetsOf(tlv.TagValue));
   }
 }
 

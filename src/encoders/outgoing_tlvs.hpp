@@ -1,7 +1,7 @@
 // The optional parameters of an outgoing message, collected and checked
 // before the PDU is built so that its length is known and nothing is
-// written for a parameter that does not fit. Values are viewed, not
-// copied: what they view must outlive the list.
+// written for a parameter that does not fit. Values and the host's list are
+// viewed, not copied: what they view must outlive the list, unchanged.
 #pragma once
 
 #include <array>
@@ -18,6 +18,7 @@ namespace korvane::encoders {
 
 class OutgoingTlvs {
  public:
+  // The component's own parameters, each at most once, in the order added.
   // message_payload with the payload's octets.
   void AddMessagePayload(std::span<const uint8_t> payload);
   // callback_num: digit mode indicator (0 for a numeric text, else 1), TON
@@ -25,9 +26,10 @@ class OutgoingTlvs {
   void AddCallbackNumber(std::string_view number, int32_t ton, int32_t npi);
   // user_message_reference as two octets, big-endian.
   void AddUserMessageReference(uint16_t reference);
-  // The host's entries in list order. A tag outside 0..65535, a TagLength
-  // other than the length of the value, or a value over 65535 octets
-  // throws ComponentError; the list is then not to be used.
+  // The host's entries, written in list order after the component's own;
+  // given once. A tag outside 0..65535, a TagLength other than the length
+  // of the value, or a value over 65535 octets throws ComponentError; the
+  // list is then not to be used.
   void AddHostTlvs(const std::vector<TLV>& tlvs);
 
   // Octets the parameters take in the PDU.
@@ -41,9 +43,13 @@ class OutgoingTlvs {
     std::size_t head_length;
     std::span<const uint8_t> value;
   };
+  // Kept in place, so that encoding allocates nothing but the PDU.
+  static constexpr std::size_t kOwnParameters = 3;
   void Add(const Entry& entry);
 
-  std::vector<Entry> entries_;
+  std::array<Entry, kOwnParameters> own_{};
+  std::size_t own_count_ = 0;
+  const std::vector<TLV>* host_ = nullptr;
   std::size_t encoded_length_ = 0;
 };
 

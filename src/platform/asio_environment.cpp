@@ -24,6 +24,9 @@ class AsioEnvironment final : public Environment {
   int32_t LocalTimeZoneBiasMinutes() override { return SystemTimeZoneBiasMinutes(); }
 
   void Yield() override { PumpOnce(loop_, kYieldSlice); }
+  void YieldUntil(std::chrono::steady_clock::time_point deadline) override {
+    PumpOneUntil(loop_, deadline);
+  }
 
   std::unique_ptr<Timer> CreateTimer(std::function<void()> on_tick) override {
     return std::make_unique<AsioTimer>(loop_, std::move(on_tick));

@@ -4,6 +4,7 @@
 #include <asio/ip/tcp.hpp>
 #include <asio/post.hpp>
 #include <asio/write.hpp>
+#include <deque>
 #include <utility>
 
 #include "platform/socket_errors.hpp"
@@ -14,6 +15,8 @@ namespace {
 using Tcp = asio::ip::tcp;
 
 constexpr std::size_t kReadChunk = 64 * 1024;
+// Octets queued behind a write in flight are packed into blocks of this size.
+constexpr std::size_t kOutputBlock = 64 * 1024;
 constexpr int32_t kMaxPort = 65535;
 
 bool Aborted(const std::error_code& error) { return error == asio::error::operation_aborted; }
@@ -112,20 +115,34 @@ struct AsioTcpSocket::Link : std::enable_shared_from_this<Link> {
         });
   }
 
+  // With no write in flight the octets go out at once, as they are;
+  // otherwise they queue behind the others, packed into blocks, so that the
+  // next write takes all of them in a few system calls.
   void Send(std::vector<uint8_t> data) {
     if (data.empty()) return;
-    output.push_back(std::move(data));
+    Queue(std::move(data));
     if (!writing) Write();
+  }
+
+  void Queue(std::vector<uint8_t> data) {
+    if (!output.empty() && output.back().size() + data.size() <= kOutputBlock) {
+      output.back().insert(output.back().end(), data.begin(), data.end());
+    } else if (writing && data.size() < kOutputBlock) {
+      std::vector<uint8_t>& block = output.emplace_back();
+      block.reserve(kOutputBlock);
+      block.insert(block.end(), data.begin(), data.end());
+    } else {
+      output.push_back(std::move(data));
+    }
   }
 
   // Writes everything queued so far as one operation; the batch lives in the
   // handler until the write completes.
   void Write() {
-    auto batch = std::make_shared<std::vector<std::vector<uint8_t>>>(std::move(output));
-    output.clear();
+    auto batch = std::make_shared<std::deque<std::vector<uint8_t>>>(std::exchange(output, {}));
     std::vector<asio::const_buffer> buffers;
     buffers.reserve(batch->size());
-    for (const auto& chunk : *batch) buffers.push_back(asio::buffer(chunk));
+    for (const auto& block : *batch) buffers.push_back(asio::buffer(block));
     writing = true;
     asio::async_write(socket, buffers,
                       [self = shared_from_this(), started = generation, batch](
@@ -158,7 +175,7 @@ struct AsioTcpSocket::Link : std::enable_shared_from_this<Link> {
   uint64_t generation = 0;
   std::vector<uint8_t> read_buffer;
   std::vector<uint8_t> input;
-  std::vector<std::vector<uint8_t>> output;  // queued behind the write in flight
+  std::deque<std::vector<uint8_t>> output;  // queued behind the write in flight
   bool writing = false;
 };
 

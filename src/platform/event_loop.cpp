@@ -29,8 +29,20 @@ void PumpOnce(asio::io_context& loop, std::chrono::milliseconds slice) {
   // return at once. Releasing the guard may leave the loop stopped; the next
   // pass restarts it.
   auto guard = asio::make_work_guard(loop);
-  if (loop.poll() > 0) return;
+  if (slice <= std::chrono::milliseconds::zero()) {
+    loop.poll();
+    return;
+  }
+  // A ready handler runs at once, without a wait; either way whatever is
+  // ready after it runs too. One look at the sockets where a pass finds
+  // nothing ready, instead of a poll followed by a wait.
   if (loop.run_one_for(slice) > 0) loop.poll();
+}
+
+void PumpOneUntil(asio::io_context& loop, std::chrono::steady_clock::time_point deadline) {
+  if (loop.stopped()) loop.restart();
+  auto guard = asio::make_work_guard(loop);
+  if (loop.run_one_until(deadline) == 0) loop.poll_one();  // the deadline had passed
 }
 
 }  // namespace platform

@@ -22,4 +22,9 @@ inline constexpr std::chrono::milliseconds kYieldSlice{5};
 // instead of returning at once, so a caller looping on it never spins.
 void PumpOnce(asio::io_context& loop, std::chrono::milliseconds slice);
 
+// Runs one ready handler or, when none is, waits for the next one until
+// `deadline` and runs it. For a wait that tests its condition after every
+// event: it looks at the sockets only when it has nothing else to do.
+void PumpOneUntil(asio::io_context& loop, std::chrono::steady_clock::time_point deadline);
+
 }  // namespace korvane::platform

@@ -24,6 +24,11 @@ class EventSinks {
   template <typename Event>
   void Raise(Event&& event) {
     if (sinks_.empty()) return;
+    // The usual single sink needs no snapshot: it is called once either way.
+    if (sinks_.size() == 1) {
+      event(*sinks_.front());
+      return;
+    }
     const std::vector<SMPPEvents*> snapshot = sinks_;
     for (SMPPEvents* sink : snapshot) {
       if (IsSubscribed(sink)) event(*sink);

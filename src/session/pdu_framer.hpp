@@ -3,6 +3,10 @@
 // arrival. A command_length outside kMinCommandLength..kMaxCommandLength
 // cannot start a valid PDU: the framer stops there and reports it, since the
 // stream can no longer be cut reliably. Pure: no I/O, no events.
+//
+// Each PDU is copied once, into a vector of its exact size: octets that
+// complete a pending PDU are appended to it, the others are cut straight
+// from the arrival. An arrival that is exactly one PDU is taken as it is.
 #pragma once
 
 #include <cstddef>
@@ -31,12 +35,19 @@ class PduFramer {
 
   // Appends `octets` to what is pending and cuts every whole PDU.
   Result Feed(std::span<const uint8_t> octets);
+  // The same; an arrival that holds exactly one whole PDU, with nothing
+  // pending, becomes that PDU without a copy.
+  Result Feed(std::vector<uint8_t>&& arrival);
   // Drops the octets of an incomplete PDU (when a connection ends).
   void Clear();
   std::size_t PendingSize() const { return pending_.size(); }
 
  private:
-  std::vector<uint8_t> pending_;
+  // Moves the front of `octets` into the pending PDU until it is whole;
+  // false when the stream broke on its length.
+  bool CompletePending(std::span<const uint8_t>& octets, Result& result);
+
+  std::vector<uint8_t> pending_;  // the start of one PDU, reserved to its length once known
 };
 
 }  // namespace korvane::session

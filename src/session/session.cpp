@@ -43,7 +43,9 @@ Session::~Session() = default;
 void Session::WaitUntil(int32_t timeout_seconds, const std::function<bool()>& done) {
   const auto start = environment_.MonotonicNow();
   const std::chrono::duration<double> timeout(timeout_seconds);
-  while (environment_.MonotonicNow() - start < timeout && !done()) environment_.Yield();
+  // Each pass ends with the first event; between events the wait sleeps.
+  const auto deadline = start + std::chrono::ceil<std::chrono::steady_clock::duration>(timeout);
+  while (environment_.MonotonicNow() - start < timeout && !done()) environment_.YieldUntil(deadline);
 }
 
 void Session::Shutdown() {
@@ -85,6 +87,7 @@ void Session::SendTraceMsg(const std::string& message) {
 }
 
 void Session::CalcTraceLog(std::span<const uint8_t> pdu, std::string_view label) {
+  if (!settings_.enable_trace) return;  // no text is built for nobody
   Procedure("CalcTraceLog").Step([&] { SendTraceMsg(diagnostics::FormatTraceLine(label, pdu)); });
 }
 

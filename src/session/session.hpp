@@ -97,8 +97,8 @@ class Session final : public diagnostics::ErrorReporter {
   void RaiseWarning(int32_t number, const std::string& source, const std::string& description);
 
   // Diagnostic channels: DebugLog while debug messages are enabled, TraceLog
-  // while trace messages are enabled. Callers test the trace flag before
-  // CalcTraceLog so that no trace text is built while tracing is off.
+  // while trace messages are enabled. No trace text is built while tracing
+  // is off; callers test the flag first as well, to skip their own work.
   void SendDebugMsg(const std::string& message);
   void SendTraceMsg(const std::string& message);
   void CalcTraceLog(std::span<const uint8_t> pdu, std::string_view label);

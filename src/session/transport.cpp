@@ -3,6 +3,7 @@
 #include <chrono>
 #include <exception>
 #include <string>
+#include <utility>
 
 #include "diagnostics/error_record.hpp"
 #include "inbound/dispatcher.hpp"
@@ -96,9 +97,9 @@ void Transport::OnSocketClose() {
 void Transport::OnSocketDataArrival(std::size_t) {
   session_.Procedure("wSock_DataArrival").Step([&] {
     if (socket_->State() != kSocketConnected) return;
-    const std::vector<uint8_t> arrived = socket_->GetData();
+    std::vector<uint8_t> arrived = socket_->GetData();
     if (discarding_) return;
-    PduFramer::Result framed = framer_.Feed(arrived);
+    PduFramer::Result framed = framer_.Feed(std::move(arrived));
     auto& queue = session_.received();
     for (auto& pdu : framed.pdus) queue.push_back(std::move(pdu));
     // What follows a broken length cannot be cut into PDUs: later arrivals

@@ -86,6 +86,27 @@ TEST_F(AsioTcpSocketTest, CarriesDataBothWaysUntilThePeerCloses) {
   EXPECT_TRUE(listener_.errors.empty());
 }
 
+// Sends queued behind a write in flight are packed together; one larger
+// than a packing block keeps its place among the small ones.
+TEST_F(AsioTcpSocketTest, QueuedSendsOfMixedSizesLeaveWholeAndInOrder) {
+  AsioTcpSocket socket(loop_, listener_);
+  ConnectToPeer(socket);
+  std::vector<uint8_t> expected;
+  const std::size_t sizes[] = {17, 100 * 1024, 25, 60 * 1024, 60 * 1024, 200 * 1024, 1, 17};
+  for (std::size_t i = 0; i < std::size(sizes); ++i) {
+    std::vector<uint8_t> pdu(sizes[i]);
+    for (std::size_t k = 0; k < pdu.size(); ++k) pdu[k] = static_cast<uint8_t>(i * 31 + k);
+    expected.insert(expected.end(), pdu.begin(), pdu.end());
+    socket.SendData(std::move(pdu));
+  }
+  std::vector<uint8_t> received(expected.size());
+  bool read = false;
+  asio::async_read(peer_, asio::buffer(received),
+                   [&](const std::error_code& error, std::size_t) { read = !error; });
+  ASSERT_TRUE(PumpUntil(loop_, [&] { return read; }));
+  EXPECT_EQ(received, expected);
+}
+
 TEST_F(AsioTcpSocketTest, ConnectToAClosedPortIsRefused) {
   const int32_t port = Port();
   acceptor_.close();

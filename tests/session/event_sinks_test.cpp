@@ -55,5 +55,17 @@ TEST_F(EventSinksTest, ChangesMadeDuringAnEventApplyAtOnceToUnsubscribingAndLate
   EXPECT_EQ(log, (std::vector<std::string>{"a", "a", "c", "a"}));
 }
 
+// The same rules with one sink, which is called without a snapshot.
+TEST_F(EventSinksTest, ASoleSinkThatSubscribesOthersDuringAnEventIsTheOnlyOneCalled) {
+  sinks.Subscribe(a);
+  a.on_event = [&] {
+    sinks.Subscribe(b);
+    sinks.Unsubscribe(a);
+  };
+  RaiseLinkOk();
+  RaiseLinkOk();
+  EXPECT_EQ(log, (std::vector<std::string>{"a", "b"}));
+}
+
 }  // namespace
 }  // namespace korvane::session

@@ -59,5 +59,57 @@ TEST(PduFramerTest, ALengthThatCannotStartAPduBreaksTheStreamAfterTheWholePdus) 
   EXPECT_EQ(framer.Feed(largest).pdus.size(), 1u);
 }
 
+TEST(PduFramerTest, OctetByOctetArrivalsYieldTheSamePdus) {
+  const Octets first = MakePdu(0x80000004, 0, 7, Octets(9, 0x30));
+  const Octets second = MakePdu(0x00000005, 0, 8, Octets(70, 0x41));
+  const Octets stream = Join({first, second, first});
+  PduFramer framer;
+  std::vector<Octets> pdus;
+  for (const uint8_t octet : stream) {
+    auto result = framer.Feed(std::span(&octet, 1));
+    pdus.insert(pdus.end(), result.pdus.begin(), result.pdus.end());
+  }
+  EXPECT_EQ(pdus, (std::vector<Octets>{first, second, first}));
+  EXPECT_EQ(framer.PendingSize(), 0u);
+}
+
+// The length is only known once its last octet arrives; a broken one is
+// still refused then, and nothing of it stays pending.
+TEST(PduFramerTest, ABrokenLengthSplitAcrossArrivalsBreaksTheStream) {
+  const Octets good = MakePdu(0x80000015, 0, 1);
+  Octets head = good;
+  head.insert(head.end(), {0x00, 0x00});
+  PduFramer framer;
+  const auto first = framer.Feed(head);
+  EXPECT_EQ(first.pdus, std::vector<Octets>{good});
+  EXPECT_FALSE(first.invalid_length);
+  const auto second = framer.Feed(Octets{0x00, 0x05, 0xEE, 0xEE});
+  EXPECT_TRUE(second.pdus.empty());
+  EXPECT_EQ(second.invalid_length, 5u);
+  EXPECT_EQ(framer.PendingSize(), 0u);
+}
+
+TEST(PduFramerTest, AnArrivalThatIsOneWholePduIsTakenWithoutACopy) {
+  Octets arrival = MakePdu(0x80000004, 0, 3, Octets(9, 0x30));
+  const Octets expected = arrival;
+  const uint8_t* storage = arrival.data();
+  PduFramer framer;
+  const auto result = framer.Feed(std::move(arrival));
+  ASSERT_EQ(result.pdus, std::vector<Octets>{expected});
+  EXPECT_EQ(result.pdus.front().data(), storage);
+}
+
+// An owned arrival that completes a pending PDU is appended to it, even
+// when its own first octets read like the length of a whole PDU.
+TEST(PduFramerTest, AnArrivalThatCompletesAPendingPduIsNotTakenAsAPdu) {
+  Octets body = {0x00, 0x00, 0x00, 20};  // the body alone looks like a 20-octet PDU
+  body.resize(20, 0x41);
+  const Octets pdu = MakePdu(0x00000005, 0, 1, body);
+  PduFramer framer;
+  EXPECT_TRUE(framer.Feed(Octets(pdu.begin(), pdu.begin() + 16)).pdus.empty());
+  EXPECT_EQ(framer.Feed(Octets(body)).pdus, std::vector<Octets>{pdu});
+  EXPECT_EQ(framer.PendingSize(), 0u);
+}
+
 }  // namespace
 }  // namespace korvane::session
