@@ -32,20 +32,7 @@ class MessageOperationsTest : public testing::SessionFixture {
     message.DestAddress = "1234";
   }
 
-  // From now on the peer answers after `delay`, or not at all.
-  void AnswerAfter(milliseconds delay) {
-    socket.AnswerWith(
-        [](const std::vector<uint8_t>& sent) {
-          std::vector<uint8_t> answer;
-          for (const auto& pdu : testing::LoopbackSmsc::DefaultAnswer(sent, 0))
-            answer.insert(answer.end(), pdu.begin(), pdu.end());
-          return answer;
-        },
-        delay);
-  }
-  void NeverAnswer() {
-    socket.AnswerWith([](const std::vector<uint8_t>&) { return std::vector<uint8_t>{}; });
-  }
+  void AnswerAfter(milliseconds delay) { AnswerLikeAnSmsc(0, delay); }
   double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(environment.MonotonicNow() - start).count();
   }

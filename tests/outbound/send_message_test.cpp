@@ -49,17 +49,8 @@ class SendMessageTest : public testing::SessionFixture {
   }
 
   void Bind() { BindAs(BindTypes::SmppBindAsTransmitter); }
-  // From now on the peer answers submissions after `delay`, or not at all.
-  void AnswerSubmissionsAfter(milliseconds delay) { socket.AnswerWith(Answers, delay); }
-  void NeverAnswer() {
-    socket.AnswerWith([](const std::vector<uint8_t>&) { return std::vector<uint8_t>{}; });
-  }
-  static std::vector<uint8_t> Answers(const std::vector<uint8_t>& sent) {
-    std::vector<uint8_t> answer;
-    for (const auto& pdu : testing::LoopbackSmsc::DefaultAnswer(sent, 0))
-      answer.insert(answer.end(), pdu.begin(), pdu.end());
-    return answer;
-  }
+  // From now on the peer answers submissions after `delay`.
+  void AnswerSubmissionsAfter(milliseconds delay) { AnswerLikeAnSmsc(0, delay); }
   double Elapsed(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(environment.MonotonicNow() - since).count();
   }

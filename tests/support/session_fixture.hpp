@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -22,15 +23,22 @@ class SessionFixture : public ::testing::Test {
     smpp.SMPPServerPort(2775);
   }
 
-  // The peer answers binds (with `bind_status`), unbind and enquire_link as
-  // an SMSC does, 10 ms after each request.
-  void AnswerLikeAnSmsc(uint32_t bind_status = 0) {
-    socket.AnswerWith([bind_status](const std::vector<uint8_t>& sent) {
-      std::vector<uint8_t> answer;
-      for (const auto& pdu : LoopbackSmsc::DefaultAnswer(sent, bind_status))
-        answer.insert(answer.end(), pdu.begin(), pdu.end());
-      return answer;
-    });
+  // The peer answers every request as the loopback SMSC does (binds with
+  // `bind_status`), `delay` after each request.
+  void AnswerLikeAnSmsc(uint32_t bind_status = 0,
+                        std::chrono::milliseconds delay = std::chrono::milliseconds(10)) {
+    socket.AnswerWith(
+        [bind_status](const std::vector<uint8_t>& sent) {
+          std::vector<uint8_t> answer;
+          for (const auto& pdu : LoopbackSmsc::DefaultAnswer(sent, bind_status))
+            answer.insert(answer.end(), pdu.begin(), pdu.end());
+          return answer;
+        },
+        delay);
+  }
+  // From now on the peer answers nothing.
+  void NeverAnswer() {
+    socket.AnswerWith([](const std::vector<uint8_t>&) { return std::vector<uint8_t>{}; });
   }
 
   // Binds against a willing peer and forgets what that took.
