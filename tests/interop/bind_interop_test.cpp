@@ -2,6 +2,7 @@
 // decodes them, and a bind the peer refuses.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "interop/interop_fixture.hpp"
@@ -15,6 +16,8 @@ struct BindCase {
   BindTypes type;
   const char* command;
 };
+
+void PrintTo(const BindCase& bind, std::ostream* out) { *out << bind.command; }
 
 class BindInteropTest : public testing::InteropFixture,
                         public ::testing::WithParamInterface<BindCase> {};
@@ -42,13 +45,12 @@ TEST_P(BindInteropTest, PeerDecodesTheBindAndAcceptsIt) {
             GetParam().type == BindTypes::SmppBindAsTransmitter ? "" : "^4477");
 }
 
-INSTANTIATE_TEST_SUITE_P(EachType, BindInteropTest,
-                         ::testing::Values(BindCase{BindTypes::SmppBindAsTransmitter,
-                                                    "bind_transmitter"},
-                                           BindCase{BindTypes::SmppBindAsReceiver, "bind_receiver"},
-                                           BindCase{BindTypes::SmppBindAsTransceiver,
-                                                    "bind_transceiver"}),
-                         [](const auto& info) { return std::string(info.param.command); });
+INSTANTIATE_TEST_SUITE_P(
+    EachType, BindInteropTest,
+    ::testing::Values(BindCase{BindTypes::SmppBindAsTransmitter, "bind_transmitter"},
+                      BindCase{BindTypes::SmppBindAsReceiver, "bind_receiver"},
+                      BindCase{BindTypes::SmppBindAsTransceiver, "bind_transceiver"}),
+    [](const auto& info) { return std::string(info.param.command); });
 
 using RefusedBindInteropTest = testing::InteropFixture;
 

@@ -66,7 +66,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
 
   std::vector<std::string> arguments = argv;
   std::vector<std::string> variables;
-  for (char** variable = environ; *variable != nullptr; ++variable) variables.emplace_back(*variable);
+  for (char** variable = environ; *variable != nullptr; ++variable)
+    variables.emplace_back(*variable);
   variables.insert(variables.end(), environment.begin(), environment.end());
   const std::vector<char*> argument_pointers = PointersTo(arguments);
   const std::vector<char*> variable_pointers = PointersTo(variables);
@@ -112,7 +113,8 @@ std::optional<std::string> ChildProcess::ReadLine(std::chrono::milliseconds wait
   for (;;) {
     if (auto line = TakeLine()) return line;
     if (output_ended_ || output_ < 0) return std::nullopt;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     pollfd readable{output_, POLLIN, 0};
     const int ready = poll(&readable, 1, static_cast<int>(std::max<int64_t>(left.count(), 0)));
     if (ready < 0 && errno == EINTR) continue;

@@ -56,19 +56,31 @@ class FlatParser {
       if (at_ >= text_.size()) return std::nullopt;
       const char escaped = text_[at_++];
       switch (escaped) {
-        case 'b': value += '\b'; break;
-        case 'f': value += '\f'; break;
-        case 'n': value += '\n'; break;
-        case 'r': value += '\r'; break;
-        case 't': value += '\t'; break;
+        case 'b':
+          value += '\b';
+          break;
+        case 'f':
+          value += '\f';
+          break;
+        case 'n':
+          value += '\n';
+          break;
+        case 'r':
+          value += '\r';
+          break;
+        case 't':
+          value += '\t';
+          break;
         case 'u': {
           if (at_ + 4 > text_.size()) return std::nullopt;
-          const uint32_t code = static_cast<uint32_t>(std::stoul(text_.substr(at_, 4), nullptr, 16));
+          const uint32_t code =
+              static_cast<uint32_t>(std::stoul(text_.substr(at_, 4), nullptr, 16));
           at_ += 4;
           AppendUtf8(value, code);
           break;
         }
-        default: value += escaped;  // \" \\ \/
+        default:
+          value += escaped;  // \" \\ \/
       }
     }
     return std::nullopt;

@@ -31,7 +31,8 @@ class InteropFixture : public ::testing::Test {
 
   void SetUp() override {
     const std::string node = NpmPeer::FindNode();
-    if (node.empty()) GTEST_SKIP() << "node not found: the interoperability tests need node on PATH";
+    if (node.empty())
+      GTEST_SKIP() << "node not found: the interoperability tests need node on PATH";
     ASSERT_TRUE(NpmPeer::ModulesInstalled())
         << "npm smpp 0.5.1 is not installed in " << NpmPeer::ModulesDirectory()
         << " (the npm_smpp_peer set-up test installs it)";
@@ -52,7 +53,8 @@ class InteropFixture : public ::testing::Test {
   }
 
   bool PumpUntilEvent(const std::string& name) {
-    return PumpUntil(loop, [&] { return !events.Named(name).empty(); }, std::chrono::seconds(5));
+    return PumpUntil(
+        loop, [&] { return !events.Named(name).empty(); }, std::chrono::seconds(5));
   }
 
   // The peer's lines and the session's events, for failure messages.
@@ -60,7 +62,8 @@ class InteropFixture : public ::testing::Test {
     std::string text = peer ? peer->Transcript() : std::string();
     for (const RecordedEvent& event : events.events) {
       if (event.name == "TraceLog" || event.name == "DebugLog") continue;
-      text += "  event: " + event.name + " " + std::to_string(event.number) + " " + event.text + "\n";
+      text +=
+          "  event: " + event.name + " " + std::to_string(event.number) + " " + event.text + "\n";
     }
     return text;
   }

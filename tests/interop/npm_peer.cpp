@@ -57,11 +57,13 @@ void NpmPeer::Send(const std::string& command, const std::string& fields) {
 
 bool NpmPeer::AnswerWithStatus(asio::io_context& loop, const std::string& command,
                                uint32_t status) {
-  Command(R"({"op":"status","command":)" + JsonString(command) +
-          R"(,"status":)" + std::to_string(status) + "}");
-  return WaitFor(loop, [&](const FlatObject& line) {
-           return ValueOf(line, "event") == "status" && ValueOf(line, "command") == command;
-         }).has_value();
+  Command(R"({"op":"status","command":)" + JsonString(command) + R"(,"status":)" +
+          std::to_string(status) + "}");
+  return WaitFor(loop,
+                 [&](const FlatObject& line) {
+                   return ValueOf(line, "event") == "status" && ValueOf(line, "command") == command;
+                 })
+      .has_value();
 }
 
 void NpmPeer::CloseConnection() { Command(R"({"op":"close"})"); }

@@ -22,6 +22,10 @@ constexpr auto kStartCap = seconds(30);
 constexpr auto kStopCap = seconds(15);
 constexpr auto kPacketCap = seconds(30);
 constexpr auto kDissectCap = seconds(60);
+// One line per frame: its number, TCP destination port, the SMPP command ids
+// in it, the malformed marker and the expert severities.
+constexpr const char* kDissectedFields[] = {"frame.number", "tcp.dstport", "smpp.command_id",
+                                            "_ws.malformed", "_ws.expert.severity"};
 // Expert severities at or above "error" (PI_ERROR).
 constexpr long kExpertError = 0x00800000;
 
@@ -136,11 +140,15 @@ bool TsharkCapture::End() {
 }
 
 Dissection TsharkCapture::Dissect() const {
-  ChildProcess dissector(
-      {tshark_, "-r", file_, "-d", "tcp.port==" + std::to_string(port_) + ",smpp", "-T", "fields",
-       "-E", "separator=/t", "-E", "occurrence=a", "-E", "aggregator=,", "-e", "frame.number", "-e",
-       "tcp.dstport", "-e", "smpp.command_id", "-e", "_ws.malformed", "-e", "_ws.expert.severity"},
-      {}, ChildProcess::Stderr::kIntoOutput);
+  const std::string port = std::to_string(port_);
+  std::vector<std::string> command = {tshark_, "-r", file_, "-d", "tcp.port==" + port + ",smpp"};
+  for (const char* option : {"-T", "fields", "-E", "separator=/t", "-E", "occurrence=a"})
+    command.push_back(option);
+  for (const char* field : kDissectedFields) {
+    command.push_back("-e");
+    command.push_back(field);
+  }
+  ChildProcess dissector(command, {}, ChildProcess::Stderr::kIntoOutput);
   Dissection dissection;
   for (const std::string& line : AllLines(dissector, kDissectCap)) {
     const std::vector<std::string> fields = Split(line, '\t');
@@ -150,10 +158,11 @@ Dissection TsharkCapture::Dissect() const {
     }
     if (!fields[1].empty()) ++dissection.tcp_frames;  // not a UDP probe
     const int frame = std::atoi(fields[0].c_str());
-    const bool to_smsc = fields[1] == std::to_string(port_);
+    const bool to_smsc = fields[1] == port;
     for (const std::string& id : Split(fields[2], ',')) {
-      if (!id.empty()) dissection.pdus.push_back(
-          {frame, static_cast<uint32_t>(std::stoul(id, nullptr, 16)), to_smsc});
+      if (!id.empty())
+        dissection.pdus.push_back(
+            {frame, static_cast<uint32_t>(std::stoul(id, nullptr, 16)), to_smsc});
     }
     if (!fields[3].empty()) dissection.problems.push_back("frame " + fields[0] + ": " + fields[3]);
     for (const std::string& severity : Split(fields[4], ',')) {

@@ -21,12 +21,12 @@ namespace {
 using testing::TsharkCapture;
 
 const std::map<uint32_t, std::string> kClientCommands = {
-    {0x00000001, "bind_receiver"},     {0x00000002, "bind_transmitter"},
-    {0x00000009, "bind_transceiver"},  {0x00000004, "submit_sm"},
-    {0x00000021, "submit_multi"},      {0x00000003, "query_sm"},
-    {0x00000008, "cancel_sm"},         {0x00000005, "deliver_sm"},
-    {0x00000015, "enquire_link"},      {0x80000015, "enquire_link_resp"},
-    {0x80000005, "deliver_sm_resp"},   {0x00000006, "unbind"},
+    {0x00000001, "bind_receiver"},    {0x00000002, "bind_transmitter"},
+    {0x00000009, "bind_transceiver"}, {0x00000004, "submit_sm"},
+    {0x00000021, "submit_multi"},     {0x00000003, "query_sm"},
+    {0x00000008, "cancel_sm"},        {0x00000005, "deliver_sm"},
+    {0x00000015, "enquire_link"},     {0x80000015, "enquire_link_resp"},
+    {0x80000005, "deliver_sm_resp"},  {0x00000006, "unbind"},
     {0x80000006, "unbind_resp"}};
 
 class WireCheckTest : public testing::InteropFixture {
@@ -130,9 +130,9 @@ TEST_F(WireCheckTest, TsharkDissectsEveryPduTheClientSends) {
   for (const auto& [id, name] : kClientCommands)
     EXPECT_TRUE(sent.count(id)) << name << " was not dissected\n" << capture.Output();
   EXPECT_EQ(sent.size(), kClientCommands.size()) << "commands the client should not send";
-  std::cout << "tshark dissected " << dissection.tcp_frames << " TCP frames, " << dissection.pdus.size()
-            << " SMPP PDUs (" << client_pdus << " from the client, " << sent.size()
-            << " commands)\n";
+  std::cout << "tshark dissected " << dissection.tcp_frames << " TCP frames, "
+            << dissection.pdus.size() << " SMPP PDUs (" << client_pdus << " from the client, "
+            << sent.size() << " commands)\n";
   if (!HasFailure()) std::filesystem::remove(file);
 }
 
