@@ -56,9 +56,9 @@ using RefusedBindInteropTest = testing::InteropFixture;
 
 // A refused bind waits out OperationsTimeout before it returns 0.
 TEST_F(RefusedBindInteropTest, BindRefusedByThePeerReturnsZero) {
-  constexpr uint32_t kBindFailed = 0x0D;
   smpp.OperationsTimeout(1);
-  ASSERT_TRUE(peer->AnswerWithStatus(loop, "bind_transceiver", kBindFailed)) << Transcript();
+  ASSERT_TRUE(peer->AnswerWith(loop, "bind_transceiver", R"({"command_status": 13})"))
+      << Transcript();
   EXPECT_EQ(smpp.Bind(BindTypes::SmppBindAsTransceiver), 0) << Transcript();
   EXPECT_FALSE(smpp.ConnectedAndBound);
   EXPECT_TRUE(events.Named("Bound").empty());

@@ -16,6 +16,12 @@ std::vector<std::string> NodeCommand(const std::string& node) {
   return {node, KORVANE_PEER_SCRIPT};
 }
 
+// One command a line: line breaks inside a JSON text become blanks.
+std::string OneLine(std::string json) {
+  std::replace(json.begin(), json.end(), '\n', ' ');
+  return json;
+}
+
 }  // namespace
 
 std::string NpmPeer::FindNode() { return FindOnPath("node"); }
@@ -49,19 +55,17 @@ NpmPeer::NpmPeer(const std::string& node)
 void NpmPeer::Command(const std::string& json) { process_.WriteLine(json); }
 
 void NpmPeer::Send(const std::string& command, const std::string& fields) {
-  // One command a line: line breaks inside the fields' JSON become blanks.
-  std::string one_line = fields;
-  std::replace(one_line.begin(), one_line.end(), '\n', ' ');
-  Command(R"({"op":"send","command":)" + JsonString(command) + R"(,"fields":)" + one_line + "}");
+  Command(R"({"op":"send","command":)" + JsonString(command) + R"(,"fields":)" + OneLine(fields) +
+          "}");
 }
 
-bool NpmPeer::AnswerWithStatus(asio::io_context& loop, const std::string& command,
-                               uint32_t status) {
-  Command(R"({"op":"status","command":)" + JsonString(command) + R"(,"status":)" +
-          std::to_string(status) + "}");
+bool NpmPeer::AnswerWith(asio::io_context& loop, const std::string& command,
+                         const std::string& fields) {
+  Command(R"({"op":"answer","command":)" + JsonString(command) + R"(,"fields":)" + OneLine(fields) +
+          "}");
   return WaitFor(loop,
                  [&](const FlatObject& line) {
-                   return ValueOf(line, "event") == "status" && ValueOf(line, "command") == command;
+                   return ValueOf(line, "event") == "answer" && ValueOf(line, "command") == command;
                  })
       .has_value();
 }

@@ -35,9 +35,9 @@ class NpmPeer {
 
   // Has the peer send a request; `fields` is a JSON object text.
   void Send(const std::string& command, const std::string& fields = "{}");
-  // The peer answers `command` with `status` from now on; waits until it
-  // confirmed.
-  bool AnswerWithStatus(asio::io_context& loop, const std::string& command, uint32_t status);
+  // The peer answers `command` with these fields (a JSON object text) over
+  // its usual ones from now on; waits until it confirmed.
+  bool AnswerWith(asio::io_context& loop, const std::string& command, const std::string& fields);
   void CloseConnection();
 
   using Match = std::function<bool(const FlatObject&)>;

@@ -17,8 +17,9 @@
 // also closes it). Commands, one JSON object per line on stdin:
 //   {"op":"send","command":"deliver_sm","fields":{...}}   a request to the ESME;
 //       a field value {"hex":"..."} is sent as a Buffer
-//   {"op":"status","command":"cancel_sm","status":17}     answer that command
-//       with this command_status from now on (reported as {"event":"status",...})
+//   {"op":"answer","command":"submit_multi","fields":{...}}   answer that
+//       command with these fields from now on, over the usual ones (a
+//       command_status sends the header alone); reported as {"event":"answer",...}
 //   {"op":"close"}                                        close the connection
 'use strict';
 const readline = require('readline');
@@ -87,13 +88,12 @@ function withBuffers(fields) {
   return result;
 }
 
-const answerStatus = {};
+const answerFields = {};
 let messageCount = 0;
 let current = null;
 
 function answer(session, pdu) {
-  const status = answerStatus[pdu.command] || 0;
-  const options = status ? { command_status: status } : {};
+  const options = {};
   switch (pdu.command) {
     case 'bind_transmitter':
     case 'bind_receiver':
@@ -114,13 +114,15 @@ function answer(session, pdu) {
     case 'deliver_sm':
       options.message_id = '';
       break;
-    case 'unbind':
-      session.send(pdu.response(options), function () { session.close(); });
-      return;
     default:
       break;
   }
-  session.send(pdu.response(options));
+  Object.assign(options, answerFields[pdu.command]);
+  if (pdu.command === 'unbind') {
+    session.send(pdu.response(options), function () { session.close(); });
+  } else {
+    session.send(pdu.response(options));
+  }
 }
 
 const server = smpp.createServer(function (session) {
@@ -151,9 +153,9 @@ readline.createInterface({ input: process.stdin }).on('line', function (line) {
     report({ event: 'error', text: 'bad command: ' + line });
     return;
   }
-  if (command.op === 'status') {
-    answerStatus[command.command] = command.status;
-    report({ event: 'status', command: command.command, status: String(command.status) });
+  if (command.op === 'answer') {
+    answerFields[command.command] = withBuffers(command.fields);
+    report({ event: 'answer', command: command.command });
   } else if (!current) {
     report({ event: 'error', text: 'no connection for ' + line });
   } else if (command.op === 'send') {

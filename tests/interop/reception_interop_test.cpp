@@ -104,5 +104,32 @@ TEST_F(ReceptionInteropTest, BodyInMessagePayload) {
   EXPECT_EQ(message.PayloadBytes.Bytes(), std::vector<uint8_t>(ucs2.begin(), ucs2.end()));
 }
 
+// Three deliver_sm written at once reach the session back to back: each is
+// raised once, in order, and acknowledged with its own sequence number.
+TEST_F(ReceptionInteropTest, MessagesInARowAreEachRaisedAndAcknowledged) {
+  const std::vector<std::string> bodies = {"0500030a0201" + testing::HexOf("first"),
+                                           testing::HexOf("second"), testing::HexOf("third")};
+  for (const std::string& body : bodies) {
+    peer->Send("deliver_sm", R"({"source_addr": "447700900003", "destination_addr": "4477",)"
+                             R"( "esm_class": 64, "short_message": {"hex": ")" +
+                                 body + R"("}})");
+  }
+  ASSERT_TRUE(testing::PumpUntil(
+      loop, [&] { return events.Named("MessageReceived").size() >= 3; }, std::chrono::seconds(5)))
+      << Transcript();
+  for (std::size_t i = 0; i < bodies.size(); ++i) {
+    const auto sent = peer->WaitForSent(loop, "deliver_sm");
+    const auto resp = peer->WaitForReceived(loop, "deliver_sm_resp");
+    ASSERT_TRUE(sent && resp) << Transcript();
+    EXPECT_EQ(ValueOf(*resp, "sequence_number"), ValueOf(*sent, "sequence_number"));
+    const MessageObject message = events.Named("MessageReceived")[i].message;
+    EXPECT_EQ(std::to_string(message.SequenceNumber), ValueOf(*sent, "sequence_number"));
+    EXPECT_EQ(message.MessageType, MessageTypes::escmUDHI);
+    EXPECT_EQ(testing::HexOf(message.ShortMessageBytes.Bytes()), bodies[i]);
+  }
+  EXPECT_EQ(events.Named("MessageReceived").size(), 3u);
+  EXPECT_TRUE(events.Named("Error").empty()) << Transcript();
+}
+
 }  // namespace
 }  // namespace korvane

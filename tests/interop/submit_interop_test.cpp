@@ -152,5 +152,33 @@ TEST_F(SubmitInteropTest, SubmitMultiToAddressesAndAList) {
   EXPECT_EQ(ValueOf(pdu, "user_message_reference"), "7");
 }
 
+TEST_F(SubmitInteropTest, SubmitMultiAnswerWithUnsuccessfulDestinations) {
+  ASSERT_TRUE(peer->AnswerWith(loop, "submit_multi", R"({"unsuccess_sme": [
+      {"dest_addr_ton": 1, "dest_addr_npi": 1, "destination_addr": "447700900001",
+       "error_status_code": 11},
+      {"dest_addr_ton": 2, "dest_addr_npi": 8, "destination_addr": "0612",
+       "error_status_code": 69}]})"));
+  MessageObject message = smpp.NewMessage();
+  message.AddRecipient(AddressTypeOfNumbers::tonInternational, AddressNumberPlanIndicators::npiISDN,
+                       "447700900001");
+  message.AddRecipient(AddressTypeOfNumbers::tonNational, AddressNumberPlanIndicators::npiISDN,
+                       "0612");
+  message.ShortMessage = Variant("multi");
+
+  EXPECT_EQ(smpp.SendMessage(message, true), "MULTI-1") << Transcript();
+  ASSERT_EQ(events.Named("MessageDelivered").size(), 1u) << Transcript();
+  const MessageObject answer = events.Named("MessageDelivered")[0].message;
+  EXPECT_EQ(answer.UnsuccessfulDeliveries, 2);
+  ASSERT_EQ(answer.Recipients.size(), 2u);
+  EXPECT_EQ(answer.Recipients[0].AddressTON, AddressTypeOfNumbers::tonInternational);
+  EXPECT_EQ(answer.Recipients[0].AddressNPI, AddressNumberPlanIndicators::npiISDN);
+  EXPECT_EQ(answer.Recipients[0].Address, "447700900001");
+  EXPECT_EQ(answer.Recipients[0].StatusCode, 11);
+  EXPECT_EQ(answer.Recipients[1].AddressTON, AddressTypeOfNumbers::tonNational);
+  EXPECT_EQ(static_cast<int>(answer.Recipients[1].AddressNPI), 8);
+  EXPECT_EQ(answer.Recipients[1].Address, "0612");
+  EXPECT_EQ(answer.Recipients[1].StatusCode, 69);
+}
+
 }  // namespace
 }  // namespace korvane
