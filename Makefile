@@ -7,7 +7,9 @@ JOBS ?= $(shell nproc)
 BUILD_DIR ?= build
 ASAN_DIR ?= build-asan
 BENCH_DIR ?= build-bench
-DEBIAN_PACKAGES := cmake g++ make libasio-dev libgtest-dev libgmock-dev libcli11-dev
+# tshark: the wire check in tests/interop dissects a captured session with it
+# (noninteractive install: its debconf question takes the default, no setuid).
+DEBIAN_PACKAGES := cmake g++ make libasio-dev libgtest-dev libgmock-dev libcli11-dev tshark
 BENCH_PACKAGES := $(DEBIAN_PACKAGES) libbenchmark-dev
 # The npm peer of the end-to-end benchmark, installed into the bench tree.
 NPM_PEER := smpp@0.5.1
