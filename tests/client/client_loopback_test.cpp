@@ -91,9 +91,13 @@ TEST_F(ClientLoopbackTest, SendWaitPrintsTheIdOfASubmitWithExactlyTheFieldsGiven
   EXPECT_EQ(SentCommands(), (std::vector<uint32_t>{kBindTransmitter, kSubmitSm, kUnbind}));
 }
 
-TEST_F(ClientLoopbackTest, SeveralDestinationsMakeOneSubmitMultiWithABinaryPayload) {
+TEST_F(ClientLoopbackTest, SeveralDestinationsMakeOneSubmitMultiAndASchedulePassesThrough) {
   const auto run = Run("send", {"--to", "111", "--to", "222", "--list", "staff", "--hex", "CAFE",
                                 "--payload", "--wait", "--json"});
+  // Scheduled: the local time given, in tenths, then the zone's suffix.
+  Run("send", {"--to", "1", "--text", "x", "--schedule", "2030-01-02 03:04:05"});
+  EXPECT_NE(HexText(smsc.Received()[4]).find("00 33 30 30 31 30 32 30 33 30 34 30 35 30 "),
+            std::string::npos) << HexText(smsc.Received()[4]);
   EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_NE(run.out.find("{\"event\":\"message_id\",\"id\":\"MSG4\"}\n"), std::string::npos)
       << run.out;

@@ -100,17 +100,20 @@ int ClientSession::Bind() {
   const LibraryError* error =
       events_.errors.size() > errors_before ? &events_.errors[errors_before] : nullptr;
   const std::string timeout = std::to_string(options_.timeout_seconds) + " s";
-  if (smpp_.LocalIPAddress().empty()) {
-    if (error)
-      return output_.Fail(kExitBindFailure, "cannot connect to " + Server() + ": " + error->text +
-                                                " - is the SMSC running? check --host/--port");
-    return output_.Fail(kExitTimeout, "cannot connect to " + Server() + ": no connection within " +
-                                          timeout + " - check --host/--port or raise --timeout");
-  }
-  if (error)
+  if (error && error->source == "Winsock")
+    return output_.Fail(kExitBindFailure, "cannot connect to " + Server() + ": " + error->text +
+                                              " - is the SMSC running? check --host/--port");
+  // A refusing bind_resp reports its command_status as 27000 + status, or 28000.
+  if (error && error->number >= 27000 && error->number <= 28000)
     return output_.Fail(kExitBindFailure,
                         "bind refused by " + Server() + ": " + error->text +
                             " - check --system-id, --password, --system-type and --bind");
+  if (error)
+    return output_.Fail(kExitBindFailure, "bind to " + Server() + " failed: " + error->text +
+                                              " - is it an SMPP server? check --host/--port");
+  if (smpp_.LocalIPAddress().empty())
+    return output_.Fail(kExitTimeout, "cannot connect to " + Server() + ": no connection within " +
+                                          timeout + " - check --host/--port or raise --timeout");
   return output_.Fail(kExitTimeout, "no answer to the bind from " + Server() + " within " + timeout +
                                         " - is it an SMPP port? raise --timeout");
 }

@@ -65,7 +65,14 @@ DateTime ScheduleOf(const std::string& text) {
 const std::map<std::string, int> kBindTypes{{"rx", 1}, {"tx", 2}, {"trx", 3}};
 const std::map<std::string, int> kVersions{{"3.3", 0x33}, {"3.4", 0x34}};
 
-void AddCommonOptions(CLI::App& command, CommonOptions& common) {
+// Options given as names, converted once the command is known.
+struct NamedArguments {
+  std::string bind, smpp_version = "3.4";
+  std::string text, hex, schedule;
+  std::vector<std::string> tlvs;
+};
+
+void AddCommonOptions(CLI::App& command, CommonOptions& common, NamedArguments& named) {
   command.add_option("--host", common.host, "SMSC host name or address")->capture_default_str();
   command.add_option("--port", common.port, "SMSC TCP port")
       ->check(CLI::Range(1, 65535))
@@ -73,34 +80,31 @@ void AddCommonOptions(CLI::App& command, CommonOptions& common) {
   command.add_option("--system-id", common.system_id, "system_id to bind with");
   command.add_option("--password", common.password, "password to bind with");
   command.add_option("--system-type", common.system_type, "system_type to bind with");
-  command.add_option("--bind", common.bind_type, "bind as tx, rx or trx")
-      ->transform(CLI::CheckedTransformer(kBindTypes));
+  command.add_option("--bind", named.bind, "bind as tx, rx or trx (default: rx to listen, else tx)")
+      ->check(CLI::IsMember({"tx", "rx", "trx"}));
   command.add_option("--timeout", common.timeout_seconds, "SECONDS to wait for connect and answers")
       ->check(CLI::Range(1, 3600))
       ->capture_default_str();
-  command.add_option("--smpp-version", common.smpp_version, "interface version: 3.3 or 3.4")
-      ->transform(CLI::CheckedTransformer(kVersions));
+  command.add_option("--smpp-version", named.smpp_version, "interface version: 3.3 or 3.4")
+      ->check(CLI::IsMember({"3.3", "3.4"}))
+      ->capture_default_str();
   command.add_flag("--trace", common.trace, "print every PDU as hex");
   command.add_flag("--debug", common.debug, "print the library's debug texts");
   command.add_flag("--json", common.json, "one JSON object per event on stdout");
 }
 
-struct SendArguments {
-  std::string text, hex, schedule;
-  std::vector<std::string> tlvs;
-};
-
-void AddSendOptions(CLI::App& send, SendOptions& options, SendArguments& raw) {
-  send.add_option("--to", options.to, "destination address (repeat for several)");
-  send.add_option("--list", options.lists, "distribution list NAME (repeatable)");
-  send.add_option("--from", options.from, "source address");
+void AddSendOptions(CLI::App& send, SendOptions& options, NamedArguments& raw) {
+  send.add_option("--to", options.to, "destination address (repeat for several)")
+      ->type_name("ADDRESS");
+  send.add_option("--list", options.lists, "distribution list (repeatable)")->type_name("NAME");
+  send.add_option("--from", options.from, "source address")->type_name("ADDRESS");
   const CLI::Range octet(0, 255);
   send.add_option("--from-ton", options.from_ton, "source TON")->check(octet);
   send.add_option("--from-npi", options.from_npi, "source NPI")->check(octet);
   send.add_option("--to-ton", options.to_ton, "destination TON")->check(octet);
   send.add_option("--to-npi", options.to_npi, "destination NPI")->check(octet);
   auto* text = send.add_option("--text", raw.text, "message text (sent one octet per byte)");
-  send.add_option("--hex", raw.hex, "binary body as hex octets")->excludes(text);
+  send.add_option("--hex", raw.hex, "binary body as hex octets")->type_name("HEX")->excludes(text);
   send.add_option("--coding", options.data_coding, "data_coding (0 default, 8 UCS-2, 4 binary)")
       ->check(octet);
   send.add_option("--registered-delivery", options.registered_delivery,
@@ -115,16 +119,18 @@ void AddSendOptions(CLI::App& send, SendOptions& options, SendArguments& raw) {
   send.add_flag("--absolute-validity", options.absolute_validity,
                 "send the validity as an absolute time from now");
   send.add_option("--schedule", raw.schedule, "scheduled delivery, local 'YYYY-MM-DD hh:mm[:ss]'");
-  send.add_option("--tlv", raw.tlvs, "optional parameter TAG=HEX (repeatable)");
+  send.add_option("--tlv", raw.tlvs, "optional parameter, tag decimal or 0x hex (repeatable)")
+      ->type_name("TAG=HEX");
   send.add_flag("--payload", options.payload, "send the body in message_payload");
   send.add_flag("--wait", options.wait, "wait for the message id and print it");
 }
 
 // Checks across options, and conversions of texts, for the chosen command.
-void Complete(ClientOptions& options, const SendArguments& raw) {
-  static const std::map<std::string, int> kDefaultBind{
-      {"send", 2}, {"listen", 1}, {"query", 2}, {"cancel", 2}, {"enquire", 2}};
-  if (options.common.bind_type == 0) options.common.bind_type = kDefaultBind.at(options.command);
+void Complete(ClientOptions& options, const NamedArguments& raw) {
+  options.common.bind_type = kBindTypes.at(raw.bind.empty()
+                                               ? (options.command == "listen" ? "rx" : "tx")
+                                               : raw.bind);
+  options.common.smpp_version = kVersions.at(raw.smpp_version);
   if (options.command != "send") return;
   SendOptions& send = options.send;
   if (send.to.empty() && send.lists.empty())
@@ -149,7 +155,7 @@ void Complete(ClientOptions& options, const SendArguments& raw) {
 std::variant<ClientOptions, int> ParseOptions(int argc, char** argv, std::ostream& out,
                                               std::ostream& err) {
   ClientOptions options;
-  SendArguments raw;
+  NamedArguments raw;
   CLI::App app{"korvane-smpp: an SMPP client (ESME) on the command line", "korvane-smpp"};
   app.footer(kExitStatusHelp);
   app.require_subcommand(1);
@@ -170,7 +176,7 @@ std::variant<ClientOptions, int> ParseOptions(int argc, char** argv, std::ostrea
   cancel->add_option("--to", options.reference.to, "destination address of the message");
   CLI::App* enquire = app.add_subcommand("enquire", "send one enquire_link, print whether it came back");
   for (CLI::App* command : {send, listen, query, cancel, enquire}) {
-    AddCommonOptions(*command, options.common);
+    AddCommonOptions(*command, options.common, raw);
     command->footer(kExitStatusHelp);
   }
 

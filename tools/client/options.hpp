@@ -19,9 +19,9 @@ struct CommonOptions {
   std::string system_id;
   std::string password;
   std::string system_type;
-  int bind_type = 0;  // 1 rx, 2 tx, 3 trx; 0 until the subcommand's default is applied
+  int bind_type = 0;  // 1 rx, 2 tx, 3 trx
   int timeout_seconds = 5;
-  int smpp_version = 0x34;
+  int smpp_version = 0x34;  // the interface_version octet
   bool trace = false;
   bool debug = false;
   bool json = false;
