@@ -201,5 +201,35 @@ TEST_F(ClientLoopbackTest, ListenEndsOnAnInterruptAndUnbinds) {
   EXPECT_EQ(SentCommands(), (std::vector<uint32_t>{kBindReceiver, kUnbind}));
 }
 
+TEST_F(ClientLoopbackTest, SendWaitReceiptBindsAsTransceiverAndPrintsTheReceipt) {
+  const auto receipt = DeliverSm(0x04, "id:MSG3 sub:001 dlvrd:001 stat:DELIVRD err:000 text:Hi",
+                                 "00 1E 00 05 4D 53 47 33 00 04 27 00 01 02");
+  smsc.SetResponder([receipt](const LoopbackSmsc::Octets& request) {
+    auto answers = LoopbackSmsc::DefaultAnswer(request, 0);
+    if (CommandIdOf(request) == kSubmitSm) answers.push_back(receipt);
+    return answers;
+  });
+  auto run = Run("send", {"--to", "4479", "--text", "Hi", "--wait-receipt"});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  // The receipt comes with the answer here, so it may print before the id.
+  EXPECT_NE(run.out.find("message id: MSG"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("receipt for MSG3: DELIVERED (id:MSG3 sub:001 dlvrd:001 stat:DELIVRD "
+                         "err:000 text:Hi)\n"),
+            std::string::npos)
+      << run.out;
+  ASSERT_FALSE(SentCommands().empty());
+  EXPECT_EQ(SentCommands().front(), kBindTransceiver);
+  // registered_delivery 1 is asked for: the octet after validity_period.
+  EXPECT_NE(Sent(kSubmitSm).find("00 00 01 00 00 00 02 48 69"), std::string::npos) << Sent(kSubmitSm);
+
+  smsc.SetResponder(nullptr);  // ids, but never a receipt
+  run = Run("send", {"--to", "4479", "--text", "Hi", "--wait-receipt"});
+  EXPECT_EQ(run.exit_status, 4);
+  EXPECT_NE(run.err.find("no delivery receipt"), std::string::npos) << run.err;
+
+  run = Run("send", {"--to", "4479", "--text", "Hi", "--wait-receipt", "--bind", "tx"});
+  EXPECT_EQ(run.exit_status, 2);
+}
+
 }  // namespace
 }  // namespace korvane

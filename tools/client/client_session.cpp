@@ -60,6 +60,7 @@ void SessionEvents::DebugLog(const std::string& text) {
 
 void SessionEvents::MessageReceived(MessageObject& message) {
   ++messages_received;
+  if (IsReceipt(message)) ++receipts_received;
   PrintReceivedMessage(output_, message);
 }
 

@@ -37,6 +37,7 @@ class SessionEvents : public SMPPEvents {
   std::vector<MessageObject> cancel_results;
   int link_answers = 0;
   int messages_received = 0;
+  int receipts_received = 0;
   bool connection_closed = false;
 
   void Error(int32_t number, const std::string& source, const std::string& description) override;

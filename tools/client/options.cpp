@@ -123,13 +123,17 @@ void AddSendOptions(CLI::App& send, SendOptions& options, NamedArguments& raw) {
       ->type_name("TAG=HEX");
   send.add_flag("--payload", options.payload, "send the body in message_payload");
   send.add_flag("--wait", options.wait, "wait for the message id and print it");
+  send.add_flag("--wait-receipt", options.wait_receipt,
+                "also wait for the delivery receipt and print it (binds as trx, asks for a receipt)");
 }
 
 // Checks across options, and conversions of texts, for the chosen command.
 void Complete(ClientOptions& options, const NamedArguments& raw) {
-  options.common.bind_type = kBindTypes.at(raw.bind.empty()
-                                               ? (options.command == "listen" ? "rx" : "tx")
-                                               : raw.bind);
+  const bool wants_receipt = options.command == "send" && options.send.wait_receipt;
+  if (wants_receipt && !raw.bind.empty() && raw.bind != "trx")
+    throw CLI::ValidationError("--wait-receipt needs the receipt on this session: use --bind trx");
+  const char* default_bind = options.command == "listen" ? "rx" : wants_receipt ? "trx" : "tx";
+  options.common.bind_type = kBindTypes.at(raw.bind.empty() ? default_bind : raw.bind);
   options.common.smpp_version = kVersions.at(raw.smpp_version);
   if (options.command != "send") return;
   SendOptions& send = options.send;
@@ -146,6 +150,10 @@ void Complete(ClientOptions& options, const NamedArguments& raw) {
   if (!send.payload && send.body.size() > 255)
     throw CLI::ValidationError("the body is " + std::to_string(send.body.size()) +
                                " octets, short_message holds 255: add --payload");
+  if (send.wait_receipt) {
+    send.wait = true;
+    if (send.registered_delivery == 0) send.registered_delivery = 1;
+  }
   if (!raw.schedule.empty()) send.schedule = ScheduleOf(raw.schedule);
   for (const std::string& tlv : raw.tlvs) send.tlvs.push_back(ParameterOf(tlv));
 }

@@ -48,6 +48,7 @@ struct SendOptions {
   std::vector<OptionalParameter> tlvs;
   bool payload = false;
   bool wait = false;
+  bool wait_receipt = false;  // implies wait; needs a transceiver binding
 };
 
 struct ListenOptions {

@@ -9,10 +9,6 @@ namespace {
 
 constexpr int32_t kTagReceiptedMessageId = 0x001E;
 
-bool IsReceipt(const MessageObject& message) {
-  return (static_cast<int32_t>(message.MessageType) & 0x3C) == 0x04;
-}
-
 // The value after "key:" in a receipt text ("id:MSG4 sub:001 ... stat:DELIVRD").
 std::string ReceiptField(const std::string& text, const std::string& key) {
   std::size_t at = text.find(key + ":");
@@ -50,6 +46,10 @@ void PrintReceipt(Output& output, const MessageObject& message, const std::strin
 }
 
 }  // namespace
+
+bool IsReceipt(const MessageObject& message) {
+  return (static_cast<int32_t>(message.MessageType) & 0x3C) == 0x04;
+}
 
 void PrintReceivedMessage(Output& output, const MessageObject& message) {
   // A long body comes in message_payload, a short one in short_message.

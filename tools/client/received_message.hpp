@@ -7,6 +7,8 @@
 
 namespace korvane::client {
 
+bool IsReceipt(const MessageObject& message);
+
 void PrintReceivedMessage(Output& output, const MessageObject& message);
 
 }  // namespace korvane::client

@@ -87,6 +87,13 @@ int RunSend(const SendOptions& options, ClientSession& session) {
   if (!answered || events.delivered.empty() || events.delivered.front().MessageID.empty())
     return session.FailSince(errors_before, operation);
   PrintMessageId(session.output(), events.delivered.front());
+  if (!options.wait_receipt) return kExitOk;
+  // The receipt is printed as it arrives, like every received message.
+  const bool receipted = session.WaitUntil(
+      [&] { return events.receipts_received > 0 || events.connection_closed; });
+  if (!receipted || events.receipts_received == 0)
+    return session.output().Fail(kExitTimeout, "no delivery receipt came within --timeout - "
+                                               "does the SMSC send receipts to this system_id?");
   return kExitOk;
 }
 
