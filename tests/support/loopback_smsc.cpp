@@ -146,6 +146,11 @@ void LoopbackSmsc::SetReceiveBufferSize(int octets) {
   receive_buffer_size_ = octets;
 }
 
+void LoopbackSmsc::SetRecording(bool recording) {
+  std::lock_guard lock(mutex_);
+  recording_ = recording;
+}
+
 void LoopbackSmsc::PauseReading() {
   asio::post(io_, [this] { reading_paused_ = true; });
 }
@@ -289,7 +294,7 @@ void LoopbackSmsc::Answer(const ConnectionPtr& connection, const Octets& pdu) {
   bool close_after_unbind_resp = false;
   {
     std::lock_guard lock(mutex_);
-    received_.push_back(pdu);
+    if (recording_) received_.push_back(pdu);
     responder = responder_;
     bind_status = bind_status_;
     silent = silent_;

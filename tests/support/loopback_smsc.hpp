@@ -70,7 +70,11 @@ class LoopbackSmsc {
   void PauseReading();
   void ResumeReading();
 
-  // Every PDU the client sent, whole and in order, over all connections.
+  // Whether received PDUs are kept for Received() (default true). A long
+  // run turns this off and counts in its responder instead.
+  void SetRecording(bool recording);
+  // Every PDU the client sent while recording, whole and in order, over all
+  // connections.
   std::vector<Octets> Received() const;
   std::size_t ReceivedCount() const;  // Received().size(), without the copy
   // Blocks until at least `count` PDUs were received or `cap` of real time
@@ -118,6 +122,7 @@ class LoopbackSmsc {
   bool silent_ = false;
   bool close_after_unbind_resp_ = false;
   int receive_buffer_size_ = 0;
+  bool recording_ = true;
   std::vector<Octets> received_;
   int connection_count_ = 0;
   bool connected_ = false;
