@@ -181,5 +181,46 @@ TEST_F(ReentrantHostTest, BindFromInsideConnectionClosedReconnects) {
   EXPECT_EQ(smsc.Received().back(), testing::DeliverSmResp(1));
 }
 
+// A host that pumps inside MessageReceived and reconnects from inside
+// ConnectionClosed. The SMSC sends two deliveries and closes: the close is
+// handled inside the first delivery's event, and the reconnect with it. The
+// second delivery belongs to the closed connection, which can no longer
+// carry its acknowledgement; it must not be acknowledged on the new one (an
+// SMSC matches responses per connection and delivers it again there).
+TEST_F(ReentrantHostTest, DeliveriesOfAClosedConnectionDoNotSpillIntoTheNextOne) {
+  BindAs(BindTypes::SmppBindAsReceiver);
+  bool reconnected = false;
+  events.on_event = [&](const testing::RecordedEvent& event) {
+    if (event.name == "MessageReceived" && !reconnected)
+      PumpUntil(
+          loop, [&] { return reconnected; }, std::chrono::seconds(2));
+    if (event.name == "ConnectionClosed" && !reconnected) {
+      reconnected = true;
+      smpp.Bind(BindTypes::SmppBindAsReceiver);
+    }
+  };
+  std::vector<uint8_t> burst = testing::DeliverSm(1, "first");
+  const auto second = testing::DeliverSm(2, "second");
+  burst.insert(burst.end(), second.begin(), second.end());
+  smsc.Send(burst);
+  smsc.Close();
+  ASSERT_TRUE(PumpUntil(loop, [&] { return reconnected && smpp.ConnectedAndBound; }));
+  events.on_event = nullptr;
+  EXPECT_EQ(events.Names(), (Names{"MessageReceived", "ConnectionClosed", "Bound"}));
+  EXPECT_EQ(events.events[0].message.SequenceNumber, 1);
+
+  // Delivered again on the new connection, it is raised and acknowledged
+  // there, and that is the first thing the new connection carries after
+  // the bind. (The closing SMSC recorded nothing after its close.)
+  events.events.clear();
+  smsc.Send(testing::DeliverSm(2, "second"));
+  ASSERT_TRUE(PumpUntilEvent("MessageReceived"));
+  ASSERT_TRUE(smsc.WaitForReceived(3));
+  const auto pdus = smsc.Received();
+  ASSERT_EQ(pdus.size(), 3u);
+  EXPECT_EQ(CommandIdOf(pdus[1]), 0x00000001u);
+  EXPECT_EQ(pdus[2], testing::DeliverSmResp(2));
+}
+
 }  // namespace
 }  // namespace korvane
