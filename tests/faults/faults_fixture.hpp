@@ -42,7 +42,6 @@ struct CountingSink : SMPPEvents {
   std::vector<std::string> received_texts;
   std::vector<std::string> delivered_ids;  // MessageDelivered, in order
   std::vector<int32_t> errors;
-  int closed = 0;
 
   void MessageReceived(MessageObject& message) override {
     received_sequences.push_back(message.SequenceNumber);
@@ -54,7 +53,6 @@ struct CountingSink : SMPPEvents {
   void Error(int32_t number, const std::string&, const std::string&) override {
     errors.push_back(number);
   }
-  void ConnectionClosed() override { ++closed; }
 };
 
 class FaultsFixture : public LoopbackFixture {

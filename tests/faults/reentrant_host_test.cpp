@@ -4,6 +4,9 @@
 // handled once, in order, and every deliver_sm acknowledged once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -114,6 +117,57 @@ TEST_F(ReentrantHostTest, HandlersThatPumpAndCallBackLoseAndRepeatNothing) {
   EXPECT_EQ(CountOf(pdus, testing::kSubmitSmId), 2 * kFifth);
   EXPECT_EQ(CountOf(pdus, testing::kQuerySmId), kFifth);
   EXPECT_EQ(CountOf(pdus, 0x00000015), kFifth);
+}
+
+// An auto-replying host that waits for each reply's id from inside
+// MessageReceived, with thousands of deliveries queued at once. Each wait
+// runs a drain inside the drain that raised it; unbounded, that nesting
+// overflowed the stack at about 3,500 deliveries. Deep drains now take only
+// responses, so the nesting stays shallow and nothing is lost or repeated.
+TEST_F(ReentrantHostTest, AWaitedReplyToEachOfThousandsOfQueuedDeliveriesKeepsTheStackShallow) {
+  constexpr uint32_t kDeliveries = 4000;
+  BindAs(BindTypes::SmppBindAsTransceiver);
+  smpp.Unsubscribe(events);
+  MessageObject reply = smpp.NewMessage();
+  reply.DestAddress = "4479";
+  reply.ShortMessage = "auto reply";
+  struct AutoReplier : testing::CountingSink {
+    std::function<void()> reply;
+    void MessageReceived(MessageObject& message) override {
+      CountingSink::MessageReceived(message);
+      reply();
+    }
+  } host;
+  std::vector<std::string> ids;
+  host.reply = [&] { ids.push_back(smpp.SendMessage(reply, true)); };
+  smpp.Subscribe(host);
+  std::vector<uint8_t> burst;
+  for (uint32_t number = 1; number <= kDeliveries; ++number) {
+    const auto pdu = testing::DeliverSm(number, "mo");
+    burst.insert(burst.end(), pdu.begin(), pdu.end());
+  }
+  smsc.Send(burst);
+  ASSERT_TRUE(PumpUntil(
+      loop, [&] { return ids.size() >= kDeliveries && smsc.ReceivedCount() > 2 * kDeliveries; },
+      std::chrono::seconds(20)));
+  smpp.Unsubscribe(host);
+
+  ASSERT_EQ(host.received_sequences.size(), kDeliveries);
+  for (uint32_t number = 1; number <= kDeliveries; ++number)
+    ASSERT_EQ(host.received_sequences[number - 1], static_cast<int32_t>(number));
+  for (const std::string& id : ids) ASSERT_FALSE(id.empty());
+  EXPECT_EQ(host.delivered_ids.size(), kDeliveries);
+  EXPECT_EQ(host.errors, std::vector<int32_t>{});
+  const auto pdus = smsc.Received();
+  EXPECT_EQ(pdus.size(), 1 + 2 * kDeliveries);
+  EXPECT_EQ(CountOf(pdus, testing::kSubmitSmId), kDeliveries);
+  uint32_t next_response = 1;
+  for (const auto& pdu : pdus) {
+    if (CommandIdOf(pdu) == testing::kDeliverSmRespId) {
+      ASSERT_EQ(pdu, testing::DeliverSmResp(next_response++));
+    }
+  }
+  EXPECT_EQ(next_response, kDeliveries + 1);
 }
 
 // Unbind from inside MessageReceived, with more deliveries queued behind the
