@@ -2,11 +2,15 @@
 # a fresh Debian 12 machine (when run as root), then builds and runs the whole
 # suite twice: a plain build and an AddressSanitizer + UBSan build. `make bench`
 # builds Release benchmarks in their own tree and prints their figures.
+# `make soak` runs compressed long traffic (SOAK_SECONDS, default 180) and
+# fails on lost PDUs or growing memory.
 
 JOBS ?= $(shell nproc)
 BUILD_DIR ?= build
 ASAN_DIR ?= build-asan
 BENCH_DIR ?= build-bench
+SOAK_DIR ?= build-soak
+SOAK_SECONDS ?= 180
 # tshark: the wire check in tests/interop dissects a captured session with it
 # (noninteractive install: its debconf question takes the default, no setuid).
 DEBIAN_PACKAGES := cmake g++ make libasio-dev libgtest-dev libgmock-dev libcli11-dev tshark
@@ -14,7 +18,7 @@ BENCH_PACKAGES := $(DEBIAN_PACKAGES) libbenchmark-dev
 # The npm peer of the end-to-end benchmark, installed into the bench tree.
 NPM_PEER := smpp@0.5.1
 
-.PHONY: all deps bench-deps build build-asan demo test test-plain test-asan bench clean
+.PHONY: all deps bench-deps build build-asan demo test test-plain test-asan bench soak clean
 
 all: build
 
@@ -76,5 +80,13 @@ bench: bench-deps $(BENCH_DIR)/CMakeCache.txt
 	$(BENCH_DIR)/bench/korvane_e2e_bench --node-script=bench/node/smpp_submit.js \
 	    --node-modules=$(BENCH_DIR)/npm/node_modules
 
+$(SOAK_DIR)/CMakeCache.txt: | deps
+	cmake -S . -B $(SOAK_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_BUILD_SOAK=ON \
+	    -DKORVANE_BUILD_TESTS=OFF -DKORVANE_BUILD_TOOLS=OFF -DKORVANE_BUILD_EXAMPLES=OFF
+
+soak: deps $(SOAK_DIR)/CMakeCache.txt
+	cmake --build $(SOAK_DIR) -j $(JOBS) --target korvane_soak
+	SOAK_SECONDS=$(SOAK_SECONDS) $(SOAK_DIR)/soak/korvane_soak
+
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(SOAK_DIR)

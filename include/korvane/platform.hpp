@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -60,6 +61,9 @@ class TcpSocket {
   virtual void SendData(std::vector<uint8_t> data) = 0;
   // Takes all octets received so far.
   virtual std::vector<uint8_t> GetData() = 0;
+  // Octets given to SendData that the system has not taken yet; Close drops
+  // them. 0 for a socket that hands each send over at once.
+  virtual std::size_t QueuedOutput() const { return 0; }
   virtual void Close() = 0;
   // The local port of the connection, or the one the next connect binds to
   // (0 lets the system choose). Setting a port outside 0..65535 throws

@@ -1,10 +1,15 @@
 #include "inbound/dispatcher.hpp"
 
+#include <algorithm>
+#include <deque>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "inbound/response_branches.hpp"
 #include "inbound/session_branches.hpp"
 #include "session/session.hpp"
+#include "vocabulary/command_ids.hpp"
 #include "vocabulary/pdu_reader.hpp"
 
 namespace korvane::inbound {
@@ -41,6 +46,30 @@ Branch BranchFor(const ReceivedPdu& pdu) {
   }
 }
 
+// A handler that waits (SendMessage(m, true) from MessageReceived, say) runs
+// a drain inside the drain that raised it, and that drain's next delivery
+// does the same: a burst of thousands of deliveries would nest as deep and
+// overflow the stack. Past this depth a drain takes only responses, which are
+// what the waits inside it wait for, and leaves requests to the drains below,
+// which handle them in order as they resume.
+constexpr int32_t kMaxDrainDepth = 64;
+
+// Takes the next PDU a drain handles off the queue: the oldest, or, for a
+// drain past the depth limit, the oldest response.
+std::optional<std::vector<uint8_t>> TakeNext(std::deque<std::vector<uint8_t>>& queue,
+                                             bool responses_only) {
+  auto next = queue.begin();
+  if (responses_only) {
+    next = std::find_if(queue.begin(), queue.end(), [](const std::vector<uint8_t>& pdu) {
+      return pdu.size() >= vocabulary::kHeaderLength && pdu[4] == 0x80;
+    });
+  }
+  if (next == queue.end()) return std::nullopt;
+  std::vector<uint8_t> octets = std::move(*next);
+  queue.erase(next);
+  return octets;
+}
+
 void Handle(session::Session& session, ReceivedPdu& pdu) {
   auto procedure = session.Procedure("Handle");
   pdu.procedure = &procedure;
@@ -57,12 +86,16 @@ void Handle(session::Session& session, ReceivedPdu& pdu) {
 }  // namespace
 
 void RPDUNotification(session::Session& session) {
-  auto& queue = session.received();
-  while (!queue.empty()) {
-    // Off the queue before it is handled, so that a drain nested inside
-    // this PDU's events neither handles it again nor loses a later one.
-    const std::vector<uint8_t> octets = std::move(queue.front());
-    queue.pop_front();
+  struct DepthGuard {
+    explicit DepthGuard(int32_t& counter) : counter(counter) { ++counter; }
+    ~DepthGuard() { --counter; }
+    int32_t& counter;
+  } guard(session.drain_depth);
+  const bool responses_only = session.drain_depth > kMaxDrainDepth;
+  // Off the queue before it is handled, so that a drain nested inside this
+  // PDU's events neither handles it again nor loses a later one.
+  while (std::optional<std::vector<uint8_t>> next = TakeNext(session.received(), responses_only)) {
+    const std::vector<uint8_t>& octets = *next;
     std::optional<ReceivedPdu> pdu;
     session.Procedure("RPDUNotification").Step([&] {
       vocabulary::ReadHeader(octets);  // fails for fewer than 16 octets

@@ -17,7 +17,9 @@ class Session;
 namespace korvane::inbound {
 
 // Handles every queued PDU, oldest first, until the queue is empty. A PDU
-// shorter than its 16-octet header is reported and dropped.
+// shorter than its 16-octet header is reported and dropped. Nested more than
+// 64 deep, a drain handles only the queued responses, oldest first, and
+// leaves the rest to the drains it is nested in.
 void RPDUNotification(session::Session& session);
 
 // Queues one PDU as if it had been received and drains the queue.

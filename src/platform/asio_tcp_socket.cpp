@@ -37,6 +37,7 @@ struct AsioTcpSocket::Link : std::enable_shared_from_this<Link> {
     std::error_code ignored;
     socket.close(ignored);
     output.clear();
+    queued_octets = 0;
     writing = false;
   }
 
@@ -120,6 +121,7 @@ struct AsioTcpSocket::Link : std::enable_shared_from_this<Link> {
   // next write takes all of them in a few system calls.
   void Send(std::vector<uint8_t> data) {
     if (data.empty()) return;
+    queued_octets += data.size();
     Queue(std::move(data));
     if (!writing) Write();
   }
@@ -150,6 +152,7 @@ struct AsioTcpSocket::Link : std::enable_shared_from_this<Link> {
                         if (started != self->generation || Aborted(error)) return;
                         if (error) return self->Fail(error);
                         self->writing = false;
+                        for (const auto& block : *batch) self->queued_octets -= block.size();
                         if (!self->output.empty()) self->Write();
                       });
   }
@@ -176,6 +179,7 @@ struct AsioTcpSocket::Link : std::enable_shared_from_this<Link> {
   std::vector<uint8_t> read_buffer;
   std::vector<uint8_t> input;
   std::deque<std::vector<uint8_t>> output;  // queued behind the write in flight
+  std::size_t queued_octets = 0;            // in `output` and in the write in flight
   bool writing = false;
 };
 
@@ -200,6 +204,8 @@ void AsioTcpSocket::SendData(std::vector<uint8_t> data) {
 }
 
 std::vector<uint8_t> AsioTcpSocket::GetData() { return std::exchange(link_->input, {}); }
+
+std::size_t AsioTcpSocket::QueuedOutput() const { return link_->queued_octets; }
 
 void AsioTcpSocket::Close() {
   link_->Shut();

@@ -34,6 +34,8 @@ class AsioTcpSocket final : public TcpSocket {
   // and OnSocketError.
   void SendData(std::vector<uint8_t> data) override;
   std::vector<uint8_t> GetData() override;
+  // Queued behind the write in flight, and the write in flight itself.
+  std::size_t QueuedOutput() const override;
   // State 0; unsent output and unread input are dropped; no notification.
   void Close() override;
   int32_t LocalPort() const override;

@@ -107,6 +107,15 @@ void Unbind(Session& session) {
                       vocabulary::LongToOctets(session.sequence().Next()), "Sent Unbind");
   });
   procedure.Step([&] { session.WaitForResponse([&] { return session.binding_type == 0; }); });
+  // PDUs handed to the socket during the wait (the acknowledgements of
+  // deliver_sm handled there) may still wait in it, and closing drops them.
+  // An SMSC that answered the unbind is reading: let them go out first.
+  procedure.Step([&] {
+    platform::TcpSocket& socket = session.socket();
+    if (session.binding_type != 0 || !session.transport().Connected()) return;
+    session.WaitForResponse(
+        [&] { return socket.QueuedOutput() == 0 || !session.transport().Connected(); });
+  });
   procedure.Unchecked([&] {
     session.transport().CloseSocket();
     session.binding_type = 0;

@@ -68,6 +68,8 @@ class Session final : public diagnostics::ErrorReporter {
   QueryResult last_query;
   // Whole PDUs received and not yet handled, oldest first.
   std::deque<std::vector<uint8_t>>& received() { return received_; }
+  // Drains of that queue in progress, each nested in a handler of the last.
+  int32_t drain_depth = 0;
 
   // Yields until `done` holds or `timeout_seconds` have passed on the
   // monotonic clock; with a timeout of 0 or below it does not yield at all.

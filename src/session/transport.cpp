@@ -72,8 +72,12 @@ bool Transport::wsSendData(std::vector<uint8_t> pdu) {
 void Transport::CloseSocket() {
   ++closes_;
   socket_->Close();
-  // Nothing of this connection may stand in front of the next one.
+  // Nothing of this connection may stand in front of the next one: neither
+  // the start of a PDU nor whole PDUs still queued behind the one a handler
+  // is in (acknowledged on the next connection, a deliver_sm would reach an
+  // SMSC that never sent it there, and would come again).
   framer_.Clear();
+  session_.received().clear();
   established_ = false;
   discarding_ = false;
 }

@@ -43,7 +43,8 @@ class Transport final : public platform::SocketListener {
   // 29983 and sends nothing. True when the socket took it.
   bool wsSendData(std::vector<uint8_t> pdu);
 
-  // Ends the connection from this side, dropping unsent and pending octets.
+  // Ends the connection from this side, dropping unsent and pending octets
+  // and the received PDUs not yet handled.
   void CloseSocket();
 
   void OnSocketClose() override;

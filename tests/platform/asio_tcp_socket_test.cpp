@@ -128,5 +128,20 @@ TEST_F(AsioTcpSocketTest, DestroyingTheSocketMidConnectIsSafe) {
   EXPECT_TRUE(listener_.errors.empty());
 }
 
+// What waits in the socket is counted until the system has taken it, and
+// Close drops it: Unbind waits on this count before it closes.
+TEST_F(AsioTcpSocketTest, QueuedOutputCountsWhatTheSystemHasNotTakenYet) {
+  AsioTcpSocket socket(loop_, listener_);
+  ConnectToPeer(socket);
+  socket.SendData(std::vector<uint8_t>(100, 1));
+  socket.SendData(std::vector<uint8_t>(50, 2));  // behind the write in flight
+  EXPECT_EQ(socket.QueuedOutput(), 150u);
+  ASSERT_TRUE(PumpUntil(loop_, [&] { return socket.QueuedOutput() == 0; }));
+  socket.SendData(std::vector<uint8_t>(10, 3));
+  socket.SendData(std::vector<uint8_t>(10, 4));
+  socket.Close();
+  EXPECT_EQ(socket.QueuedOutput(), 0u);
+}
+
 }  // namespace
 }  // namespace korvane::platform

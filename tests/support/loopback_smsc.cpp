@@ -61,7 +61,8 @@ struct LoopbackSmsc::Connection {
   Octets pending;             // received octets not yet framed into a whole PDU
   std::deque<Step> outgoing;  // the front write is the one in flight
   bool writing = false;
-  bool ending = false;  // closing or reset: record and answer nothing more
+  bool read_parked = false;  // reading is paused and no read is outstanding
+  bool ending = false;       // closing or reset: record and answer nothing more
   State state = State::kOpen;
 };
 
@@ -140,9 +141,38 @@ void LoopbackSmsc::SetCloseAfterUnbindResp(bool close) {
   close_after_unbind_resp_ = close;
 }
 
+void LoopbackSmsc::SetReceiveBufferSize(int octets) {
+  std::lock_guard lock(mutex_);
+  receive_buffer_size_ = octets;
+}
+
+void LoopbackSmsc::SetRecording(bool recording) {
+  std::lock_guard lock(mutex_);
+  recording_ = recording;
+}
+
+void LoopbackSmsc::PauseReading() {
+  asio::post(io_, [this] { reading_paused_ = true; });
+}
+
+void LoopbackSmsc::ResumeReading() {
+  asio::post(io_, [this] {
+    reading_paused_ = false;
+    if (current_ && current_->read_parked) {
+      current_->read_parked = false;
+      Read(current_);
+    }
+  });
+}
+
 std::vector<LoopbackSmsc::Octets> LoopbackSmsc::Received() const {
   std::lock_guard lock(mutex_);
   return received_;
+}
+
+std::size_t LoopbackSmsc::ReceivedCount() const {
+  std::lock_guard lock(mutex_);
+  return received_.size();
 }
 
 bool LoopbackSmsc::WaitForReceived(std::size_t count, std::chrono::milliseconds cap) const {
@@ -196,6 +226,10 @@ void LoopbackSmsc::OnAccepted(tcp::socket socket) {
     std::lock_guard lock(mutex_);
     ++connection_count_;
     connected_ = true;
+    if (receive_buffer_size_ > 0) {
+      current_->socket.set_option(asio::socket_base::receive_buffer_size(receive_buffer_size_),
+                                  ignored);
+    }
   }
   if (previous) Dispose(previous);
   Read(current_);
@@ -203,6 +237,10 @@ void LoopbackSmsc::OnAccepted(tcp::socket socket) {
 
 void LoopbackSmsc::Read(const ConnectionPtr& connection) {
   if (connection->state == Connection::State::kClosed) return;
+  if (reading_paused_) {
+    connection->read_parked = true;
+    return;
+  }
   connection->socket.async_read_some(
       asio::buffer(connection->chunk),
       [this, connection](const std::error_code& error, std::size_t size) {
@@ -256,7 +294,7 @@ void LoopbackSmsc::Answer(const ConnectionPtr& connection, const Octets& pdu) {
   bool close_after_unbind_resp = false;
   {
     std::lock_guard lock(mutex_);
-    received_.push_back(pdu);
+    if (recording_) received_.push_back(pdu);
     responder = responder_;
     bind_status = bind_status_;
     silent = silent_;

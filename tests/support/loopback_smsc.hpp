@@ -59,9 +59,24 @@ class LoopbackSmsc {
   // When set, the connection is closed (FIN) once the answers to an unbind,
   // whichever responder made them, have been written. Default false.
   void SetCloseAfterUnbindResp(bool close);
+  // The receive buffer of connections accepted from now on, in octets (the
+  // kernel may round it); 0 keeps the system's default, which grows on demand.
+  // A small one makes a peer that stops reading push back sooner.
+  void SetReceiveBufferSize(int octets);
+  // A peer that stops reading: no read is started on the connection until
+  // ResumeReading (one already started may still complete), so what the
+  // client sends stays in the kernel's buffers and, once they are full, in
+  // the client. Applies to later connections too.
+  void PauseReading();
+  void ResumeReading();
 
-  // Every PDU the client sent, whole and in order, over all connections.
+  // Whether received PDUs are kept for Received() (default true). A long
+  // run turns this off and counts in its responder instead.
+  void SetRecording(bool recording);
+  // Every PDU the client sent while recording, whole and in order, over all
+  // connections.
   std::vector<Octets> Received() const;
+  std::size_t ReceivedCount() const;  // Received().size(), without the copy
   // Blocks until at least `count` PDUs were received or `cap` of real time
   // passed; whether the count was reached.
   bool WaitForReceived(std::size_t count,
@@ -97,7 +112,8 @@ class LoopbackSmsc {
   asio::io_context io_;
   asio::ip::tcp::acceptor acceptor_;
   uint16_t port_ = 0;
-  ConnectionPtr current_;  // SMSC thread only
+  ConnectionPtr current_;        // SMSC thread only
+  bool reading_paused_ = false;  // SMSC thread only
 
   mutable std::mutex mutex_;  // guards everything below
   mutable std::condition_variable received_changed_;
@@ -105,6 +121,8 @@ class LoopbackSmsc {
   uint32_t bind_status_ = 0;
   bool silent_ = false;
   bool close_after_unbind_resp_ = false;
+  int receive_buffer_size_ = 0;
+  bool recording_ = true;
   std::vector<Octets> received_;
   int connection_count_ = 0;
   bool connected_ = false;

@@ -1,0 +1,80 @@
+// The loopback fixture with what the fault-injection tests share: PDUs an
+// SMSC sends, a sink that counts instead of recording (for bulk traffic), and
+// the cleanup a fixture with an `on_event` hook needs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "korvane/smpp.hpp"
+#include "support/loopback_fixture.hpp"
+#include "support/loopback_smsc.hpp"
+#include "support/test_util.hpp"
+
+namespace korvane::testing {
+
+inline constexpr uint32_t kDeliverSmId = 0x00000005;
+inline constexpr uint32_t kDeliverSmRespId = 0x80000005;
+inline constexpr uint32_t kSubmitSmId = 0x00000004;
+inline constexpr uint32_t kQuerySmId = 0x00000003;
+
+// A deliver_sm from 4479 to 12345 carrying `text` in short_message.
+inline std::vector<uint8_t> DeliverSm(uint32_t sequence, const std::string& text) {
+  std::vector<uint8_t> body =
+      Hex("00 01 01 34 34 37 39 00 01 01 31 32 33 34 35 00 00 00 00 00 00 00 00 00 00");
+  body.push_back(static_cast<uint8_t>(text.size()));
+  body.insert(body.end(), text.begin(), text.end());
+  return MakePdu(kDeliverSmId, 0, sequence, body);
+}
+
+// The deliver_sm_resp the session owes for the deliver_sm numbered `sequence`.
+inline std::vector<uint8_t> DeliverSmResp(uint32_t sequence) {
+  return MakePdu(kDeliverSmRespId, 0, sequence, {0});
+}
+
+inline const std::vector<uint8_t> kEnquireLinkResp =
+    Hex("00 00 00 10 80 00 00 15 00 00 00 00 00 00 00 01");
+
+// Counts events without keeping them: bulk tests raise tens of thousands.
+struct CountingSink : SMPPEvents {
+  std::vector<int32_t> received_sequences;  // MessageReceived, in order
+  std::vector<std::string> received_texts;
+  std::vector<std::string> delivered_ids;  // MessageDelivered, in order
+  std::vector<int32_t> errors;
+
+  void MessageReceived(MessageObject& message) override {
+    received_sequences.push_back(message.SequenceNumber);
+    received_texts.push_back(message.ShortMessage.ToText());
+  }
+  void MessageDelivered(MessageObject& message) override {
+    delivered_ids.push_back(message.MessageID);
+  }
+  void Error(int32_t number, const std::string&, const std::string&) override {
+    errors.push_back(number);
+  }
+};
+
+class FaultsFixture : public LoopbackFixture {
+ protected:
+  ~FaultsFixture() override { events.on_event = nullptr; }
+
+  // The numbers of the Error events so far, in order.
+  std::vector<int32_t> ErrorNumbers() const {
+    std::vector<int32_t> numbers;
+    for (const RecordedEvent& event : events.events)
+      if (event.name == "Error") numbers.push_back(event.number);
+    return numbers;
+  }
+
+  // Sends one enquire_link_resp and pumps until it is raised as LinkOk: the
+  // stream is still cut into PDUs correctly and the session still handles
+  // them.
+  bool StillFramed() {
+    const std::size_t before = events.Named("LinkOk").size();
+    smsc.Send(kEnquireLinkResp);
+    return PumpUntil(loop, [&] { return events.Named("LinkOk").size() > before; });
+  }
+};
+
+}  // namespace korvane::testing
