@@ -1,7 +1,8 @@
 # Set-up, build and test entry points. `make test` installs what it needs on
 # a fresh Debian 12 machine (when run as root), then builds and runs the whole
-# suite twice: a plain build and an AddressSanitizer + UBSan build. `make bench`
-# builds Release benchmarks in their own tree and prints their figures.
+# suite twice: a plain build and an AddressSanitizer + UBSan build, then runs
+# each fuzz target briefly. `make bench` builds Release benchmarks in their own
+# tree and prints their figures; `make fuzz` fuzzes each target for longer.
 
 JOBS ?= $(shell nproc)
 BUILD_DIR ?= build
@@ -11,8 +12,17 @@ DEBIAN_PACKAGES := cmake g++ make libasio-dev libgtest-dev libgmock-dev libcli11
 BENCH_PACKAGES := $(DEBIAN_PACKAGES) libbenchmark-dev
 # The npm peer of the end-to-end benchmark, installed into the bench tree.
 NPM_PEER := smpp@0.5.1
+# Fuzzing: clang and libFuzzer's runtime (libclang_rt.fuzzer-x86_64.a comes
+# with libclang-rt-14-dev), in a tree of their own. `make fuzz` runs each
+# target FUZZ_SECONDS; `make test` runs each FUZZ_BRIEF_SECONDS from the
+# committed corpus, so that a regression fails the suite.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 300
+FUZZ_BRIEF_SECONDS ?= 8
+DEBIAN_PACKAGES += clang libclang-rt-14-dev
 
-.PHONY: all deps bench-deps build build-asan test test-plain test-asan bench clean
+.PHONY: all deps bench-deps build build-asan build-fuzz test test-plain test-asan test-fuzz fuzz \
+        bench clean
 
 all: build
 
@@ -49,7 +59,22 @@ test-asan: build-asan
 	ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	    ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
 
-test: test-plain test-asan
+$(FUZZ_DIR)/CMakeCache.txt: | deps
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	    -DKORVANE_BUILD_FUZZ=ON -DKORVANE_BUILD_TESTS=OFF -DKORVANE_BUILD_TOOLS=OFF
+
+build-fuzz: deps $(FUZZ_DIR)/CMakeCache.txt
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+
+# One target at a time, one process each; crash inputs are kept in
+# $(FUZZ_DIR)/fuzz-artifacts/ and their paths printed.
+fuzz: build-fuzz
+	fuzz/run_fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+test-fuzz: build-fuzz
+	fuzz/run_fuzzers.sh $(FUZZ_DIR) $(FUZZ_BRIEF_SECONDS) fresh
+
+test: test-plain test-asan test-fuzz
 
 $(BENCH_DIR)/CMakeCache.txt: | bench-deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DKORVANE_BUILD_BENCH=ON \
@@ -69,4 +94,4 @@ bench: bench-deps $(BENCH_DIR)/CMakeCache.txt
 	    --node-modules=$(BENCH_DIR)/npm/node_modules
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(FUZZ_DIR)

@@ -18,7 +18,9 @@
 #include "encoders/submit_encoder.hpp"
 #include "korvane/errors.hpp"
 #include "korvane/message_object.hpp"
+#include "message/message_conversion.hpp"
 #include "support/message_inspection.hpp"
+#include "vocabulary/time_strings.hpp"
 
 namespace {
 
@@ -75,7 +77,7 @@ int32_t AnyTag(FuzzedDataProvider& in) {
 
 uint64_t Apply(FuzzedDataProvider& in, MessageObject& m) {
   uint64_t digest = 0;
-  switch (in.ConsumeIntegralInRange(0, 33)) {
+  switch (in.ConsumeIntegralInRange(0, 34)) {
     case 0: m.ServiceType = AnyText(in); break;
     case 1: m.SourceAddress = AnyText(in); break;
     case 2: m.DestAddress = AnyText(in); break;
@@ -112,7 +114,10 @@ uint64_t Apply(FuzzedDataProvider& in, MessageObject& m) {
     case 13: m.ShortMessage = AnyVariant(in); break;
     case 14: m.Payload = AnyVariant(in); break;
     case 15: m.DefaultMsgId(in.ConsumeIntegral<int16_t>()); break;
-    case 16: m.UserMessageReference(AnyText(in)); break;
+    case 16:  // mostly numbers, in and out of range, so the reference reaches the PDU
+      m.UserMessageReference(in.ConsumeBool() ? std::to_string(in.ConsumeIntegralInRange(-9, 70000))
+                                              : AnyText(in));
+      break;
     case 17: {
       const auto ton = AnyEnum<korvane::AddressTypeOfNumbers>(in);
       const auto npi = AnyEnum<korvane::AddressNumberPlanIndicators>(in);
@@ -156,6 +161,11 @@ uint64_t Apply(FuzzedDataProvider& in, MessageObject& m) {
       digest += m.ScheduledDeliveryTime.AddSeconds(in.ConsumeIntegral<int64_t>()).ToString().size();
       break;
     }
+    case 33: {  // the conversion SendMessageAsp makes of a late-bound object
+      const MessageObject converted = korvane::message::MessageFromMembers(m);
+      digest += korvane::fuzzing::InspectMessage(converted);
+      break;
+    }
     default: {
       const MessageObject copy = m;  // a value type: copies stay independent
       m = copy;
@@ -192,15 +202,19 @@ void EncodeAll(FuzzedDataProvider& in, const MessageObject& m) {
   const DateTime now(2024, 3, 15, 12, 0, 0);
   const bool force_no_payload = in.ConsumeBool();
   const int32_t protocol_id = in.ConsumeBool() ? 0x34 : in.ConsumeIntegral<int32_t>();
+  // The suffix a session derives from the local zone's bias, when it is one
+  // the session would accept.
+  std::string suffix = korvane::vocabulary::TimeZoneSuffixOf(in.ConsumeIntegral<int32_t>());
+  if (!korvane::vocabulary::IsAcceptableTimeZoneSuffix(suffix)) suffix = "04+";
   for (const bool multi : {false, true}) {
     Refuse([&] {
-      const korvane::encoders::SubmitContext context{multi, protocol_id, force_no_payload, now, "04+"};
+      const korvane::encoders::SubmitContext context{multi, protocol_id, force_no_payload, now, suffix};
       CheckBuilt(korvane::encoders::EncodeSubmit(m, context, sequence), multi ? 0x21 : 0x04,
                  sequence);
     });
   }
   Refuse([&] {
-    const korvane::encoders::DeliverContext context{protocol_id, force_no_payload, now, "00-"};
+    const korvane::encoders::DeliverContext context{protocol_id, force_no_payload, now, suffix};
     const std::vector<uint8_t> pdu = korvane::encoders::EncodeDeliver(m, context, sequence);
     CheckBuilt(pdu, 0x05, sequence);
     const korvane::decoders::DecodedDeliverSm decoded = korvane::decoders::DecodeDeliverSm(pdu);

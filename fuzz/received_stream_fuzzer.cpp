@@ -13,6 +13,8 @@
 //   5     the connection is reset (Winsock 10054)
 //   6     the connection is aborted (Winsock 10053)
 //   7     a host call, chosen by its first octet, the rest its argument
+// Host calls run wherever the virtual time finds them, which may be inside
+// a wait that an event handler started.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -104,7 +106,7 @@ void HostCall(FuzzSession& s, std::span<const uint8_t> octets) {
   if (octets.empty()) return;
   const std::span<const uint8_t> argument = octets.subspan(1);
   MessageObject message = MessageFrom(argument);
-  switch (octets[0] % 10) {
+  switch (octets[0] % 12) {
     case 0:
       s.smpp.EnquireLink();
       break;
@@ -135,8 +137,15 @@ void HostCall(FuzzSession& s, std::span<const uint8_t> octets) {
       } catch (const korvane::ComponentError&) {
       }
       break;
-    default:
+    case 9:
       s.smpp.EnableTraceMessages(!s.smpp.EnableTraceMessages());
+      break;
+    case 10:
+      s.smpp.AutoEnquireLinkInterval(s.smpp.AutoEnquireLinkInterval() > 0 ? 0 : 1);
+      break;
+    default:  // possibly while an event is raised: the sink moves to the end of the list
+      s.smpp.Unsubscribe(s.sink);
+      s.smpp.Subscribe(s.sink);
       break;
   }
 }

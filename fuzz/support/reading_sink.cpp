@@ -11,6 +11,7 @@ void ReadingSink::LinkOk() {
 
 void ReadingSink::Error(int32_t number, const std::string& source,
                         const std::string& description) {
+  ++errors;
   digest += static_cast<uint32_t>(number);
   Note(source);
   Note(description);

@@ -23,6 +23,8 @@ class ReadingSink final : public SMPPEvents {
 
   uint64_t digest = 0;
   uint32_t events = 0;
+  uint32_t errors = 0;             // Error events
+  uint32_t messages_received = 0;  // MessageReceived events
 
   void ConnectionClosed() override { ++events; }
   void LinkOk() override;
@@ -35,7 +37,10 @@ class ReadingSink final : public SMPPEvents {
   void NACK() override { ++events; }
   void GenericNACK(int32_t status, int32_t sequence_number) override;
   void Warning(int32_t number, const std::string& source, const std::string& description) override;
-  void MessageReceived(MessageObject& message) override { Read(message); }
+  void MessageReceived(MessageObject& message) override {
+    ++messages_received;
+    Read(message);
+  }
   void DebugLog(const std::string& text) override { Note(text); }
   void TraceLog(const std::string& text) override { Note(text); }
 
