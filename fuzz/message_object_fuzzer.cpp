@@ -72,17 +72,28 @@ std::string AnyMemberName(FuzzedDataProvider& in) {
 
 // A tag that often repeats one already used, so lookups find something.
 int32_t AnyTag(FuzzedDataProvider& in) {
-  return in.ConsumeBool() ? in.ConsumeIntegralInRange(0x1400, 0x1403) : in.ConsumeIntegral<int32_t>();
+  return in.ConsumeBool() ? in.ConsumeIntegralInRange(0x1400, 0x1403)
+                          : in.ConsumeIntegral<int32_t>();
 }
 
 uint64_t Apply(FuzzedDataProvider& in, MessageObject& m) {
   uint64_t digest = 0;
   switch (in.ConsumeIntegralInRange(0, 34)) {
-    case 0: m.ServiceType = AnyText(in); break;
-    case 1: m.SourceAddress = AnyText(in); break;
-    case 2: m.DestAddress = AnyText(in); break;
-    case 3: m.MessageID = AnyText(in); break;
-    case 4: m.CallbackNumber = AnyText(in); break;
+    case 0:
+      m.ServiceType = AnyText(in);
+      break;
+    case 1:
+      m.SourceAddress = AnyText(in);
+      break;
+    case 2:
+      m.DestAddress = AnyText(in);
+      break;
+    case 3:
+      m.MessageID = AnyText(in);
+      break;
+    case 4:
+      m.CallbackNumber = AnyText(in);
+      break;
     case 5:
       m.SourceAddressTON = AnyEnum<korvane::AddressTypeOfNumbers>(in);
       m.SourceAddressNPI = AnyEnum<korvane::AddressNumberPlanIndicators>(in);
@@ -103,17 +114,29 @@ uint64_t Apply(FuzzedDataProvider& in, MessageObject& m) {
       m.CallbackNumberTON = AnyEnum<korvane::AddressTypeOfNumbers>(in);
       m.CallbackNumberNPI = AnyEnum<korvane::AddressNumberPlanIndicators>(in);
       break;
-    case 9: m.ScheduledDeliveryTime = AnyDate(in); break;
+    case 9:
+      m.ScheduledDeliveryTime = AnyDate(in);
+      break;
     case 10:
       m.ValidityRelative = in.ConsumeBool();
       m.ValiditySeconds = in.ConsumeIntegral<int16_t>();
       m.ValidityHours = in.ConsumeIntegral<int16_t>();
       break;
-    case 11: m.ValidityPeriodString(AnyText(in)); break;
-    case 12: m.ReplaceIfPresent = in.ConsumeBool(); break;
-    case 13: m.ShortMessage = AnyVariant(in); break;
-    case 14: m.Payload = AnyVariant(in); break;
-    case 15: m.DefaultMsgId(in.ConsumeIntegral<int16_t>()); break;
+    case 11:
+      m.ValidityPeriodString(AnyText(in));
+      break;
+    case 12:
+      m.ReplaceIfPresent = in.ConsumeBool();
+      break;
+    case 13:
+      m.ShortMessage = AnyVariant(in);
+      break;
+    case 14:
+      m.Payload = AnyVariant(in);
+      break;
+    case 15:
+      m.DefaultMsgId(in.ConsumeIntegral<int16_t>());
+      break;
     case 16:  // mostly numbers, in and out of range, so the reference reaches the PDU
       m.UserMessageReference(in.ConsumeBool() ? std::to_string(in.ConsumeIntegralInRange(-9, 70000))
                                               : AnyText(in));
@@ -122,19 +145,40 @@ uint64_t Apply(FuzzedDataProvider& in, MessageObject& m) {
       const auto ton = AnyEnum<korvane::AddressTypeOfNumbers>(in);
       const auto npi = AnyEnum<korvane::AddressNumberPlanIndicators>(in);
       // Runs of additions reach the 254-recipient limit.
-      for (int n = in.ConsumeIntegralInRange(1, 64); n > 0; --n) m.AddRecipient(ton, npi, AnyText(in));
+      for (int n = in.ConsumeIntegralInRange(1, 64); n > 0; --n)
+        m.AddRecipient(ton, npi, AnyText(in));
       break;
     }
-    case 18: m.AddDistributionList(AnyText(in)); break;
-    case 19: m.ClearRecipients(); break;
-    case 20: m.AddOptionalParamString(AnyTag(in), AnyText(in)); break;
-    case 21: m.AddOptionalParamByte(AnyTag(in), AnyVariant(in)); break;
-    case 22: m.ClearTLVs(); break;
-    case 23: digest += m.GetOptionalParamStringValue(AnyTag(in)).size(); break;
-    case 24: digest += m.GetOptionalParamBytesValue(AnyTag(in)).ToText().size(); break;
-    case 25: digest += m.UpdateOptionalParamString(AnyTag(in), AnyText(in)); break;
-    case 26: digest += m.UpdateOptionalParamBytes(AnyTag(in), AnyVariant(in)); break;
-    case 27: digest += m.RemoveTLV(AnyTag(in)); break;
+    case 18:
+      m.AddDistributionList(AnyText(in));
+      break;
+    case 19:
+      m.ClearRecipients();
+      break;
+    case 20:
+      m.AddOptionalParamString(AnyTag(in), AnyText(in));
+      break;
+    case 21:
+      m.AddOptionalParamByte(AnyTag(in), AnyVariant(in));
+      break;
+    case 22:
+      m.ClearTLVs();
+      break;
+    case 23:
+      digest += m.GetOptionalParamStringValue(AnyTag(in)).size();
+      break;
+    case 24:
+      digest += m.GetOptionalParamBytesValue(AnyTag(in)).ToText().size();
+      break;
+    case 25:
+      digest += m.UpdateOptionalParamString(AnyTag(in), AnyText(in));
+      break;
+    case 26:
+      digest += m.UpdateOptionalParamBytes(AnyTag(in), AnyVariant(in));
+      break;
+    case 27:
+      digest += m.RemoveTLV(AnyTag(in));
+      break;
     case 28: {  // the host fills the public lists directly, with anything
       m.TLVs.push_back({AnyTag(in), in.ConsumeIntegral<int32_t>(), AnyText(in)});
       break;
@@ -147,7 +191,9 @@ uint64_t Apply(FuzzedDataProvider& in, MessageObject& m) {
                                 in.ConsumeIntegral<int16_t>()});
       }
       break;
-    case 30: digest += m.GetMember(AnyMemberName(in)).ToText().size(); break;
+    case 30:
+      digest += m.GetMember(AnyMemberName(in)).ToText().size();
+      break;
     case 31: {
       const std::string name = AnyMemberName(in);
       m.PutMember(name, AnyVariant(in));
@@ -208,7 +254,8 @@ void EncodeAll(FuzzedDataProvider& in, const MessageObject& m) {
   if (!korvane::vocabulary::IsAcceptableTimeZoneSuffix(suffix)) suffix = "04+";
   for (const bool multi : {false, true}) {
     Refuse([&] {
-      const korvane::encoders::SubmitContext context{multi, protocol_id, force_no_payload, now, suffix};
+      const korvane::encoders::SubmitContext context{multi, protocol_id, force_no_payload, now,
+                                                     suffix};
       CheckBuilt(korvane::encoders::EncodeSubmit(m, context, sequence), multi ? 0x21 : 0x04,
                  sequence);
     });

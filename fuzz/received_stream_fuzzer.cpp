@@ -85,7 +85,8 @@ MessageObject MessageFrom(std::span<const uint8_t> argument) {
   message.SourceAddress = text.substr(0, 8);
   message.MessageID = text;
   message.ShortMessage = korvane::Variant(text);
-  if (!argument.empty() && (argument[0] & 1)) message.Payload = korvane::Variant(std::vector<uint8_t>(argument.begin(), argument.end()));
+  if (!argument.empty() && (argument[0] & 1))
+    message.Payload = korvane::Variant(std::vector<uint8_t>(argument.begin(), argument.end()));
   if (!argument.empty() && (argument[0] & 2)) message.AddRecipient({}, {}, text.substr(0, 5));
   message.RegisteredDelivery = korvane::RegisteredDeliveryTypes::SMSCOnSuccessOrFailure;
   return message;

@@ -34,8 +34,8 @@ uint64_t Digest(uint64_t digest, const DateTime& time) {
 }
 
 template <typename Number>
-  requires std::is_arithmetic_v<Number> || std::is_enum_v<Number>
-uint64_t Digest(uint64_t digest, Number number) {
+requires std::is_arithmetic_v<Number> || std::is_enum_v<Number> uint64_t Digest(uint64_t digest,
+                                                                                Number number) {
   return digest * 131 + static_cast<uint64_t>(number);
 }
 

@@ -9,8 +9,7 @@ void ReadingSink::LinkOk() {
   if (on_link_event) on_link_event();
 }
 
-void ReadingSink::Error(int32_t number, const std::string& source,
-                        const std::string& description) {
+void ReadingSink::Error(int32_t number, const std::string& source, const std::string& description) {
   ++errors;
   digest += static_cast<uint32_t>(number);
   Note(source);
