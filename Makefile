@@ -61,13 +61,15 @@ test-asan: build-asan
 
 $(FUZZ_DIR)/CMakeCache.txt: | deps
 	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-	    -DKORVANE_BUILD_FUZZ=ON -DKORVANE_BUILD_TESTS=OFF -DKORVANE_BUILD_TOOLS=OFF
+	    -DKORVANE_BUILD_FUZZ=ON -DKORVANE_BUILD_TESTS=OFF -DKORVANE_BUILD_TOOLS=OFF \
+	    -DKORVANE_BUILD_EXAMPLES=OFF
 
 build-fuzz: deps $(FUZZ_DIR)/CMakeCache.txt
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 
-# One target at a time, one process each; crash inputs are kept in
-# $(FUZZ_DIR)/fuzz-artifacts/ and their paths printed.
+# Only the library and the fuzz targets: every program of that tree would have
+# to link the sanitizer runtimes. One target at a time, one process each;
+# crash inputs are kept in $(FUZZ_DIR)/fuzz-artifacts/ and their paths printed.
 fuzz: build-fuzz
 	fuzz/run_fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
