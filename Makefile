@@ -1,9 +1,11 @@
 # Set-up, build and test entry points. `make test` installs what it needs on
 # a fresh Debian 12 machine (when run as root), then builds and runs the whole
-# suite twice: a plain build and an AddressSanitizer + UBSan build. `make bench`
-# builds Release benchmarks in their own tree and prints their figures.
-# `make soak` runs compressed long traffic (SOAK_SECONDS, default 180) and
-# fails on lost PDUs or growing memory.
+# suite twice: a plain build and an AddressSanitizer + UBSan build, then runs
+# each fuzz target briefly. `make demo` runs a whole session between the
+# command-line client and the SMSC simulator. `make bench` builds Release
+# benchmarks in their own tree and prints their figures; `make fuzz` fuzzes
+# each target for longer; `make soak` runs compressed long traffic
+# (SOAK_SECONDS, default 180) and fails on lost PDUs or growing memory.
 
 JOBS ?= $(shell nproc)
 BUILD_DIR ?= build
@@ -17,8 +19,17 @@ DEBIAN_PACKAGES := cmake g++ make libasio-dev libgtest-dev libgmock-dev libcli11
 BENCH_PACKAGES := $(DEBIAN_PACKAGES) libbenchmark-dev
 # The npm peer of the end-to-end benchmark, installed into the bench tree.
 NPM_PEER := smpp@0.5.1
+# Fuzzing: clang and libFuzzer's runtime (libclang_rt.fuzzer-x86_64.a comes
+# with libclang-rt-14-dev), in a tree of their own. `make fuzz` runs each
+# target FUZZ_SECONDS; `make test` runs each FUZZ_BRIEF_SECONDS from the
+# committed corpus, so that a regression fails the suite.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 300
+FUZZ_BRIEF_SECONDS ?= 8
+DEBIAN_PACKAGES += clang libclang-rt-14-dev
 
-.PHONY: all deps bench-deps build build-asan demo test test-plain test-asan bench soak clean
+.PHONY: all deps bench-deps build build-asan build-fuzz demo test test-plain test-asan test-fuzz \
+        fuzz bench soak clean
 
 all: build
 
@@ -61,7 +72,24 @@ test-asan: build-asan
 	ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	    ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
 
-test: test-plain test-asan
+$(FUZZ_DIR)/CMakeCache.txt: | deps
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	    -DKORVANE_BUILD_FUZZ=ON -DKORVANE_BUILD_TESTS=OFF -DKORVANE_BUILD_TOOLS=OFF \
+	    -DKORVANE_BUILD_EXAMPLES=OFF
+
+build-fuzz: deps $(FUZZ_DIR)/CMakeCache.txt
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+
+# Only the library and the fuzz targets: every program of that tree would have
+# to link the sanitizer runtimes. One target at a time, one process each;
+# crash inputs are kept in $(FUZZ_DIR)/fuzz-artifacts/ and their paths printed.
+fuzz: build-fuzz
+	fuzz/run_fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+test-fuzz: build-fuzz
+	fuzz/run_fuzzers.sh $(FUZZ_DIR) $(FUZZ_BRIEF_SECONDS) fresh
+
+test: test-plain test-asan test-fuzz
 
 $(BENCH_DIR)/CMakeCache.txt: | bench-deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DKORVANE_BUILD_BENCH=ON \
@@ -89,4 +117,4 @@ soak: deps $(SOAK_DIR)/CMakeCache.txt
 	SOAK_SECONDS=$(SOAK_SECONDS) $(SOAK_DIR)/soak/korvane_soak
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(SOAK_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(SOAK_DIR) $(FUZZ_DIR)
