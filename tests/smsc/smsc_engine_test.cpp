@@ -1,6 +1,7 @@
 // The simulator over loopback TCP, driven by the real client library.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -192,6 +193,30 @@ TEST_F(SmscEngineTest, StopsByItselfAfterTheRequestedUnbinds) {
   ASSERT_TRUE(smsc->WaitForLine("exiting after 1 unbind(s)"));
   ASSERT_TRUE(testing::PumpUntil(
       loop, [&] { return smsc->Finished(); }, 3s));
+}
+
+// The program: its first line names the port, --mo reaches a receiver, and
+// it exits with 0 after the requested unbind.
+TEST(SmscProgramTest, ListensPrintsThePortAndExitsAfterTheUnbind) {
+  FILE* program = popen("timeout 20 " KORVANE_SMSC_BINARY
+                        " --port 0 --quiet --exit-after-unbinds 1 --mo 'Hi there'",
+                        "r");
+  ASSERT_NE(program, nullptr);
+  char line[128] = {};
+  ASSERT_NE(std::fgets(line, sizeof line, program), nullptr);
+  const std::string text = line;
+  const std::string prefix = "korvane-smsc listening on 127.0.0.1:";
+  ASSERT_EQ(text.rfind(prefix, 0), 0u) << text;
+  {
+    asio::io_context loop;
+    Client client(loop, static_cast<uint16_t>(std::stoi(text.substr(prefix.size()))), "esme", "");
+    EXPECT_EQ(client.smpp.Bind(BindTypes::SmppBindAsReceiver), 1);
+    ASSERT_TRUE(testing::PumpUntil(
+        loop, [&] { return !client.events.Named("MessageReceived").empty(); }, 3s));
+    EXPECT_EQ(client.events.Named("MessageReceived")[0].message.ShortMessage.Text(), "Hi there");
+    client.smpp.Unbind();
+  }
+  EXPECT_EQ(pclose(program), 0);
 }
 
 }  // namespace
