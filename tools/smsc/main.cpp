@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_option("--enquire-every", enquire_seconds,
                  "Send enquire_link every this many seconds while bound (0: never)")
-      ->check(CLI::NonNegativeNumber);
+      ->check(CLI::Range(0.0, 86400.0));
   app.add_option("--mo", mo_texts, "Text sent to each receiver or transceiver once bound");
   app.add_option("--mo-from", mo_from, "source_addr of the --mo messages")->capture_default_str();
   app.add_option("--mo-to", mo_to, "destination_addr of the --mo messages")->capture_default_str();
