@@ -7,12 +7,14 @@ JOBS ?= $(shell nproc)
 BUILD_DIR ?= build
 ASAN_DIR ?= build-asan
 BENCH_DIR ?= build-bench
-DEBIAN_PACKAGES := cmake g++ make libasio-dev libgtest-dev libgmock-dev libcli11-dev
+# tshark: the wire check in tests/interop dissects a captured session with it
+# (noninteractive install: its debconf question takes the default, no setuid).
+DEBIAN_PACKAGES := cmake g++ make libasio-dev libgtest-dev libgmock-dev libcli11-dev tshark
 BENCH_PACKAGES := $(DEBIAN_PACKAGES) libbenchmark-dev
 # The npm peer of the end-to-end benchmark, installed into the bench tree.
 NPM_PEER := smpp@0.5.1
 
-.PHONY: all deps bench-deps build build-asan test test-plain test-asan bench clean
+.PHONY: all deps bench-deps build build-asan demo test test-plain test-asan bench clean
 
 all: build
 
@@ -41,6 +43,12 @@ build: deps $(BUILD_DIR)/CMakeCache.txt
 
 build-asan: deps $(ASAN_DIR)/CMakeCache.txt
 	cmake --build $(ASAN_DIR) -j $(JOBS)
+
+# Builds the two command-line tools only, then runs a whole session between
+# them on loopback.
+demo: deps $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target korvane-smpp korvane-smsc
+	@scripts/demo.sh $(BUILD_DIR)/bin
 
 test-plain: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)

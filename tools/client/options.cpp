@@ -1,0 +1,201 @@
+#include "options.hpp"
+
+#include <CLI/CLI.hpp>
+#include <cctype>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <ostream>
+
+#include "exit_codes.hpp"
+
+namespace korvane::client {
+namespace {
+
+// "0102ff", "01 02 ff" or "01:02:ff" to octets; nullopt for anything else.
+std::optional<std::vector<uint8_t>> OctetsOfHex(const std::string& text) {
+  std::string digits;
+  for (const char c : text) {
+    if (c == ' ' || c == ':') continue;
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
+    digits += c;
+  }
+  if (digits.size() % 2 != 0) return std::nullopt;
+  std::vector<uint8_t> octets;
+  for (std::size_t i = 0; i < digits.size(); i += 2)
+    octets.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+  return octets;
+}
+
+// "tag=hex" with the tag in decimal or 0x hexadecimal.
+OptionalParameter ParameterOf(const std::string& text) {
+  const std::size_t equals = text.find('=');
+  const std::string hint = " (expected TAG=HEX, e.g. 0x001E=4D534731 or 30=4D534731)";
+  if (equals == std::string::npos) throw CLI::ValidationError("--tlv", text + hint);
+  const std::string tag_text = text.substr(0, equals);
+  std::size_t used = 0;
+  unsigned long tag = 0;
+  try {
+    tag = std::stoul(tag_text, &used, 0);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used == 0 || used != tag_text.size() || tag > 0xFFFF)
+    throw CLI::ValidationError("--tlv", "tag '" + tag_text + "' is not a number from 0 to 0xFFFF");
+  const auto value = OctetsOfHex(text.substr(equals + 1));
+  if (!value) throw CLI::ValidationError("--tlv", "value of " + text + " is not hex octets" + hint);
+  return {static_cast<uint16_t>(tag), *value};
+}
+
+// "YYYY-MM-DD hh:mm[:ss]" as a local date and time.
+DateTime ScheduleOf(const std::string& text) {
+  DateTime when;
+  when.second = 0;
+  char tail = 0;
+  const int read = std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &when.year, &when.month,
+                               &when.day, &when.hour, &when.minute, &when.second, &tail);
+  if ((read != 5 && read != 6) || when.month < 1 || when.month > 12 || when.day < 1 ||
+      when.day > 31 || when.hour > 23 || when.minute > 59 || when.second > 59 || when.year < 2000 ||
+      when.year > 2099 || when.hour < 0 || when.minute < 0 || when.second < 0)
+    throw CLI::ValidationError("--schedule", "'" + text + "' is not a local time "
+                                             "'YYYY-MM-DD hh:mm[:ss]'");
+  return when;
+}
+
+const std::map<std::string, int> kBindTypes{{"rx", 1}, {"tx", 2}, {"trx", 3}};
+const std::map<std::string, int> kVersions{{"3.3", 0x33}, {"3.4", 0x34}};
+
+// Options given as names, converted once the command is known.
+struct NamedArguments {
+  std::string bind, smpp_version = "3.4";
+  std::string text, hex, schedule;
+  std::vector<std::string> tlvs;
+};
+
+void AddCommonOptions(CLI::App& command, CommonOptions& common, NamedArguments& named) {
+  command.add_option("--host", common.host, "SMSC host name or address")->capture_default_str();
+  command.add_option("--port", common.port, "SMSC TCP port")
+      ->check(CLI::Range(1, 65535))
+      ->capture_default_str();
+  command.add_option("--system-id", common.system_id, "system_id to bind with");
+  command.add_option("--password", common.password, "password to bind with");
+  command.add_option("--system-type", common.system_type, "system_type to bind with");
+  command.add_option("--bind", named.bind, "bind as tx, rx or trx (default: rx to listen, else tx)")
+      ->check(CLI::IsMember({"tx", "rx", "trx"}));
+  command.add_option("--timeout", common.timeout_seconds, "SECONDS to wait for connect and answers")
+      ->check(CLI::Range(1, 3600))
+      ->capture_default_str();
+  command.add_option("--smpp-version", named.smpp_version, "interface version: 3.3 or 3.4")
+      ->check(CLI::IsMember({"3.3", "3.4"}))
+      ->capture_default_str();
+  command.add_flag("--trace", common.trace, "print every PDU as hex");
+  command.add_flag("--debug", common.debug, "print the library's debug texts");
+  command.add_flag("--json", common.json, "one JSON object per event on stdout");
+}
+
+void AddSendOptions(CLI::App& send, SendOptions& options, NamedArguments& raw) {
+  send.add_option("--to", options.to, "destination address (repeat for several)")
+      ->type_name("ADDRESS");
+  send.add_option("--list", options.lists, "distribution list (repeatable)")->type_name("NAME");
+  send.add_option("--from", options.from, "source address")->type_name("ADDRESS");
+  const CLI::Range octet(0, 255);
+  send.add_option("--from-ton", options.from_ton, "source TON")->check(octet);
+  send.add_option("--from-npi", options.from_npi, "source NPI")->check(octet);
+  send.add_option("--to-ton", options.to_ton, "destination TON")->check(octet);
+  send.add_option("--to-npi", options.to_npi, "destination NPI")->check(octet);
+  auto* text = send.add_option("--text", raw.text, "message text (sent one octet per byte)");
+  send.add_option("--hex", raw.hex, "binary body as hex octets")->type_name("HEX")->excludes(text);
+  send.add_option("--coding", options.data_coding, "data_coding (0 default, 8 UCS-2, 4 binary)")
+      ->check(octet);
+  send.add_option("--registered-delivery", options.registered_delivery,
+                  "registered_delivery (1 receipt on success or failure, 2 on failure)")
+      ->check(octet);
+  auto* seconds = send.add_option("--validity-seconds", options.validity_seconds,
+                                  "validity period in seconds (relative)")
+                      ->check(CLI::Range(1, 32767));
+  send.add_option("--validity-hours", options.validity_hours, "validity period in hours (relative)")
+      ->check(CLI::Range(1, 2376))
+      ->excludes(seconds);
+  send.add_flag("--absolute-validity", options.absolute_validity,
+                "send the validity as an absolute time from now");
+  send.add_option("--schedule", raw.schedule, "scheduled delivery, local 'YYYY-MM-DD hh:mm[:ss]'");
+  send.add_option("--tlv", raw.tlvs, "optional parameter, tag decimal or 0x hex (repeatable)")
+      ->type_name("TAG=HEX");
+  send.add_flag("--payload", options.payload, "send the body in message_payload");
+  send.add_flag("--wait", options.wait, "wait for the message id and print it");
+  send.add_flag("--wait-receipt", options.wait_receipt,
+                "also wait for the delivery receipt and print it (binds as trx, asks for a receipt)");
+}
+
+// Checks across options, and conversions of texts, for the chosen command.
+void Complete(ClientOptions& options, const NamedArguments& raw) {
+  const bool wants_receipt = options.command == "send" && options.send.wait_receipt;
+  if (wants_receipt && !raw.bind.empty() && raw.bind != "trx")
+    throw CLI::ValidationError("--wait-receipt needs the receipt on this session: use --bind trx");
+  const char* default_bind = options.command == "listen" ? "rx" : wants_receipt ? "trx" : "tx";
+  options.common.bind_type = kBindTypes.at(raw.bind.empty() ? default_bind : raw.bind);
+  options.common.smpp_version = kVersions.at(raw.smpp_version);
+  if (options.command != "send") return;
+  SendOptions& send = options.send;
+  if (send.to.empty() && send.lists.empty())
+    throw CLI::ValidationError("send needs a destination: give --to ADDRESS or --list NAME");
+  if (!raw.hex.empty()) {
+    const auto octets = OctetsOfHex(raw.hex);
+    if (!octets) throw CLI::ValidationError("--hex", "'" + raw.hex + "' is not hex octets");
+    send.body = *octets;
+    send.body_is_text = false;
+  } else {
+    send.body.assign(raw.text.begin(), raw.text.end());
+  }
+  if (!send.payload && send.body.size() > 255)
+    throw CLI::ValidationError("the body is " + std::to_string(send.body.size()) +
+                               " octets, short_message holds 255: add --payload");
+  if (send.wait_receipt) {
+    send.wait = true;
+    if (send.registered_delivery == 0) send.registered_delivery = 1;
+  }
+  if (!raw.schedule.empty()) send.schedule = ScheduleOf(raw.schedule);
+  for (const std::string& tlv : raw.tlvs) send.tlvs.push_back(ParameterOf(tlv));
+}
+
+}  // namespace
+
+std::variant<ClientOptions, int> ParseOptions(int argc, char** argv, std::ostream& out,
+                                              std::ostream& err) {
+  ClientOptions options;
+  NamedArguments raw;
+  CLI::App app{"korvane-smpp: an SMPP client (ESME) on the command line", "korvane-smpp"};
+  app.footer(kExitStatusHelp);
+  app.require_subcommand(1);
+
+  CLI::App* send = app.add_subcommand("send", "submit a message (submit_sm, or submit_multi)");
+  AddSendOptions(*send, options.send, raw);
+  CLI::App* listen = app.add_subcommand("listen", "bind and print the messages that arrive");
+  listen->add_option("--count", options.listen.count, "exit after N messages")
+      ->check(CLI::Range(1, 1000000));
+  listen->add_option("--for", options.listen.for_seconds, "listen for SECONDS, then exit")
+      ->check(CLI::Range(1, 86400 * 365));
+  CLI::App* query = app.add_subcommand("query", "ask the state of a submitted message");
+  CLI::App* cancel = app.add_subcommand("cancel", "cancel a submitted message");
+  for (CLI::App* command : {query, cancel}) {
+    command->add_option("--id", options.reference.id, "message id from the SMSC")->required();
+    command->add_option("--from", options.reference.from, "source address of the message");
+  }
+  cancel->add_option("--to", options.reference.to, "destination address of the message");
+  CLI::App* enquire = app.add_subcommand("enquire", "send one enquire_link, print whether it came back");
+  for (CLI::App* command : {send, listen, query, cancel, enquire}) {
+    AddCommonOptions(*command, options.common, raw);
+    command->footer(kExitStatusHelp);
+  }
+
+  try {
+    app.parse(argc, argv);
+    options.command = app.get_subcommands().front()->get_name();
+    Complete(options, raw);
+  } catch (const CLI::ParseError& error) {
+    return app.exit(error, out, err) == 0 ? kExitOk : kExitUsage;
+  }
+  return options;
+}
+
+}  // namespace korvane::client
