@@ -1,0 +1,223 @@
+// The simulator over loopback TCP, driven by the real client library.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "smsc/pdus.hpp"
+#include "smsc_fixture.hpp"
+#include "support/loopback_smsc.hpp"
+#include "support/test_util.hpp"
+
+namespace korvane::smsc {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::HexText;
+using testing::MakePdu;
+
+MessageObject TextTo(const std::string& dest, const std::string& text, bool receipt) {
+  MessageObject message;
+  message.SourceAddress = "447700900123";
+  message.DestAddress = dest;
+  message.ShortMessage = text;
+  if (receipt) message.RegisteredDelivery = RegisteredDeliveryTypes::SMSCOnSuccessOrFailure;
+  return message;
+}
+
+TEST_F(SmscEngineTest, BindsAreCheckedAgainstTheConfiguredCredentials) {
+  Start({.system_id = "esme", .password = "secret"});
+  EXPECT_EQ(NewClient("esme", "secret").smpp.Bind(BindTypes::SmppBindAsTransceiver), 3);
+  // A refused bind is raised as Error 27000 + command_status.
+  Client& wrong_password = NewClient("esme", "wrong");
+  Client& wrong_system_id = NewClient("other", "secret");
+  for (Client* client : {&wrong_password, &wrong_system_id}) client->smpp.OperationsTimeout(1);
+  EXPECT_EQ(wrong_password.smpp.Bind(BindTypes::SmppBindAsTransmitter), 0);
+  EXPECT_EQ(wrong_password.events.Named("Error").at(0).number, 27000 + 0x0E);
+  EXPECT_EQ(wrong_system_id.smpp.Bind(BindTypes::SmppBindAsReceiver), 0);
+  EXPECT_EQ(wrong_system_id.events.Named("Error").at(0).number, 27000 + 0x0F);
+}
+
+TEST_F(SmscEngineTest, ReceiptReturnsToTheSubmittingTransceiver) {
+  Start({.receipt_delay = 10ms});
+  Client& client = BoundClient(BindTypes::SmppBindAsTransceiver);
+  MessageObject message = TextTo("12345", "Hello from the test", true);
+  const std::string id = client.smpp.SendMessage(message, true);
+  EXPECT_EQ(id, "0000000001");
+
+  ASSERT_TRUE(PumpUntilEvents(client, "MessageReceived"));
+  const MessageObject receipt = client.events.Named("MessageReceived")[0].message;
+  EXPECT_EQ(receipt.MessageType, MessageTypes::escmSMSCDeliveryReceipt);
+  EXPECT_EQ(receipt.GetOptionalParamStringValue(0x001E), id + '\0');
+  EXPECT_EQ(receipt.MessageState, MessageStates::Delivered);
+  EXPECT_EQ(receipt.SourceAddress, "12345");
+  EXPECT_EQ(receipt.DestAddress, "447700900123");
+  const std::string text = receipt.ShortMessage.Text();
+  EXPECT_EQ(text.rfind("id:0000000001 sub:001 dlvrd:001 submit date:", 0), 0u) << text;
+  EXPECT_NE(text.find(" stat:DELIVRD err:000 text:Hello from the test"), std::string::npos);
+}
+
+TEST_F(SmscEngineTest, ReceiptGoesToAReceiverOfTheSameSystemIdOnly) {
+  Start({.receipt_delay = 0ms});
+  Client& stranger = BoundClient(BindTypes::SmppBindAsReceiver, "other");
+  Client& transmitter = BoundClient(BindTypes::SmppBindAsTransmitter);
+  MessageObject message = TextTo("12345", "Hi", true);
+  const std::string id = transmitter.smpp.SendMessage(message, true);
+  // Nobody of "esme" receives yet: the receipt waits for one to bind.
+  ASSERT_TRUE(smsc->WaitForLine("receipt for " + id + " waits"));
+  Client& receiver = BoundClient(BindTypes::SmppBindAsReceiver);
+  ASSERT_TRUE(PumpUntilEvents(receiver, "MessageReceived"));
+  EXPECT_EQ(receiver.events.Named("MessageReceived")[0].message.GetOptionalParamStringValue(0x001E),
+            id + '\0');
+  EXPECT_TRUE(stranger.events.Named("MessageReceived").empty());
+  EXPECT_TRUE(transmitter.events.Named("MessageReceived").empty());
+}
+
+TEST_F(SmscEngineTest, SubmitMultiGetsAnIdWithNoUnsuccessfulDestinations) {
+  Start();
+  Client& client = BoundClient(BindTypes::SmppBindAsTransmitter);
+  MessageObject message = TextTo("", "To many", false);
+  message.AddRecipient(AddressTypeOfNumbers::tonInternational, AddressNumberPlanIndicators::npiISDN,
+                       "447700900001");
+  message.AddDistributionList("friends");
+  EXPECT_EQ(client.smpp.SendMessage(message, true), "0000000001");
+  const auto answers = client.events.Named("MessageDelivered");
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_EQ(answers[0].message.UnsuccessfulDeliveries, 0);
+  EXPECT_TRUE(
+      smsc->WaitForLine("submit_multi seq=4 from=\"447700900123\" "
+                        "to=\"447700900001,list:friends\" text=\"To many\""));
+}
+
+TEST_F(SmscEngineTest, QueryTellsEnrouteBeforeTheReceiptAndDeliveredAfter) {
+  Start({.receipt_delay = 500ms});
+  Client& client = BoundClient(BindTypes::SmppBindAsTransceiver);
+  MessageObject message = TextTo("12345", "Query me", true);
+  ASSERT_FALSE(client.smpp.SendMessage(message, true).empty());
+  client.smpp.QueryMessage(message, true);
+  EXPECT_EQ(message.DeliveryStatus, MessageStates::Enroute);
+  EXPECT_TRUE(message.FinalDeliveryDate.IsZero());
+
+  ASSERT_TRUE(PumpUntilEvents(client, "MessageReceived"));
+  client.smpp.QueryMessage(message, true);
+  EXPECT_EQ(message.DeliveryStatus, MessageStates::Delivered);
+  EXPECT_FALSE(message.FinalDeliveryDate.IsZero());
+}
+
+TEST_F(SmscEngineTest, CancelDeletesAMessageEnRouteOnce) {
+  Start({.receipt_delay = 60s});
+  Client& client = BoundClient(BindTypes::SmppBindAsTransceiver);
+  MessageObject message = TextTo("12345", "Never mind", true);
+  ASSERT_FALSE(client.smpp.SendMessage(message, true).empty());
+  client.smpp.CancelMessage(message);
+  ASSERT_TRUE(PumpUntilEvents(client, "MessageCancelResult"));
+  EXPECT_EQ(client.events.Named("MessageCancelResult")[0].message.CancelResultCode, 0);
+  client.smpp.CancelMessage(message);  // refused: ESME_RCANCELFAIL, raised as Error
+  ASSERT_TRUE(PumpUntilEvents(client, "Error"));
+  EXPECT_EQ(client.events.Named("Error")[0].number, 27000 + 0x11);
+  client.smpp.QueryMessage(message, true);
+  EXPECT_EQ(message.DeliveryStatus, MessageStates::Deleted);
+}
+
+TEST_F(SmscEngineTest, MobileOriginatedMessagesReachReceivers) {
+  Start({.mo_on_bind = {{"447700900001", "12345", "Hello on bind"}}});
+  // Sent before anyone can receive: it waits for the next receiver.
+  smsc->Engine().SendMo({"447700900002", "12345", "Hello from a phone"});
+  ASSERT_TRUE(smsc->WaitForLine("waits for a receiver"));
+  Client& transmitter = BoundClient(BindTypes::SmppBindAsTransmitter);
+  Client& receiver = BoundClient(BindTypes::SmppBindAsReceiver);
+  ASSERT_TRUE(PumpUntilEvents(receiver, "MessageReceived", 2));
+  smsc->Engine().SendMo({"447700900003", "12345", std::string(300, 'x')});
+  ASSERT_TRUE(PumpUntilEvents(receiver, "MessageReceived", 3));
+
+  const auto received = receiver.events.Named("MessageReceived");
+  EXPECT_EQ(received[0].message.ShortMessage.Text(), "Hello on bind");
+  EXPECT_EQ(received[1].message.SourceAddress, "447700900002");
+  EXPECT_EQ(received[1].message.DestAddress, "12345");
+  EXPECT_EQ(received[1].message.ShortMessage.Text(), "Hello from a phone");
+  EXPECT_EQ(received[1].message.MessageType, MessageTypes{});
+  EXPECT_EQ(received[2].message.Payload.ToText(), std::string(300, 'x'));
+  EXPECT_TRUE(transmitter.events.Named("MessageReceived").empty());
+}
+
+TEST_F(SmscEngineTest, TheSimulatorsEnquireLinkIsAnswered) {
+  Start({.enquire_interval = 20ms});
+  Client& client = BoundClient(BindTypes::SmppBindAsTransceiver);
+  ASSERT_TRUE(testing::PumpUntil(
+      loop, [&] { return smsc->WaitForLine("< enquire_link_resp seq=1", 0ms); }, 3s));
+  EXPECT_FALSE(client.events.Named("Warning").empty());  // "Server sent EnquireLink"
+}
+
+TEST_F(SmscEngineTest, MalformedOrOversizedPdusCloseOnlyTheirConnection) {
+  Start();
+  {
+    RawConnection oversized(smsc->Port());
+    oversized.Write(MakePdu(0x00000004, 0, 7, std::vector<uint8_t>(16)));  // before a bind
+    oversized.Write(testing::Hex("00 04 00 01 00 00 00 04 00 00 00 00 00 00 00 08"));
+    EXPECT_EQ(HexText(oversized.ReadPdu().value()),  // ESME_RINVBNDSTS
+              "00 00 00 10 80 00 00 04 00 00 00 04 00 00 00 07");
+    EXPECT_EQ(HexText(oversized.ReadPdu().value()),
+              "00 00 00 10 80 00 00 00 00 00 00 02 00 00 00 08");
+    EXPECT_FALSE(oversized.ReadPdu().has_value());
+  }
+  {
+    RawConnection unterminated(smsc->Port());
+    unterminated.Write(MakePdu(0x00000002, 0, 1, testing::Octets("esme")));
+    EXPECT_EQ(HexText(unterminated.ReadPdu().value()),
+              "00 00 00 10 80 00 00 00 00 00 00 02 00 00 00 01");
+    EXPECT_FALSE(unterminated.ReadPdu().has_value());
+  }
+  EXPECT_TRUE(smsc->WaitForLine("! #1 command_length 262145 outside 16..262144"));
+  EXPECT_TRUE(smsc->WaitForLine("! #2 malformed bind_transmitter seq=1: Subscript out of range"));
+  EXPECT_EQ(NewClient().smpp.Bind(BindTypes::SmppBindAsTransceiver), 3);
+}
+
+TEST_F(SmscEngineTest, UnknownCommandsAreNackedAndUnbindClosesTheConnection) {
+  Start();
+  RawConnection raw(smsc->Port());
+  raw.Write(MakePdu(0x00000007, 0, 3));  // replace_sm
+  EXPECT_EQ(HexText(raw.ReadPdu().value()), "00 00 00 10 80 00 00 00 00 00 00 03 00 00 00 03");
+  raw.Write(MakePdu(0x00000015, 0, 4));
+  EXPECT_EQ(HexText(raw.ReadPdu().value()), "00 00 00 10 80 00 00 15 00 00 00 00 00 00 00 04");
+  raw.Write(MakePdu(0x00000006, 0, 5));
+  EXPECT_EQ(HexText(raw.ReadPdu().value()), "00 00 00 10 80 00 00 06 00 00 00 00 00 00 00 05");
+  EXPECT_FALSE(raw.ReadPdu().has_value());
+}
+
+TEST_F(SmscEngineTest, StopsByItselfAfterTheRequestedUnbinds) {
+  Start({.exit_after_unbinds = 1});
+  Client& client = BoundClient(BindTypes::SmppBindAsTransmitter);
+  client.smpp.Unbind();
+  EXPECT_FALSE(client.events.Named("UnBound").empty());
+  ASSERT_TRUE(smsc->WaitForLine("exiting after 1 unbind(s)"));
+  ASSERT_TRUE(testing::PumpUntil(
+      loop, [&] { return smsc->Finished(); }, 3s));
+}
+
+// The program: its first line names the port, --mo reaches a receiver, and
+// it exits with 0 after the requested unbind.
+TEST(SmscProgramTest, ListensPrintsThePortAndExitsAfterTheUnbind) {
+  FILE* program = popen("timeout 20 " KORVANE_SMSC_BINARY
+                        " --port 0 --quiet --exit-after-unbinds 1 --mo 'Hi there'",
+                        "r");
+  ASSERT_NE(program, nullptr);
+  char line[128] = {};
+  ASSERT_NE(std::fgets(line, sizeof line, program), nullptr);
+  const std::string text = line;
+  const std::string prefix = "korvane-smsc listening on 127.0.0.1:";
+  ASSERT_EQ(text.rfind(prefix, 0), 0u) << text;
+  {
+    asio::io_context loop;
+    Client client(loop, static_cast<uint16_t>(std::stoi(text.substr(prefix.size()))), "esme", "");
+    EXPECT_EQ(client.smpp.Bind(BindTypes::SmppBindAsReceiver), 1);
+    ASSERT_TRUE(testing::PumpUntil(
+        loop, [&] { return !client.events.Named("MessageReceived").empty(); }, 3s));
+    EXPECT_EQ(client.events.Named("MessageReceived")[0].message.ShortMessage.Text(), "Hi there");
+    client.smpp.Unbind();
+  }
+  EXPECT_EQ(pclose(program), 0);
+}
+
+}  // namespace
+}  // namespace korvane::smsc
