@@ -1,21 +1,34 @@
-# Set-up, build and test entry points. `make test` installs what it needs on
-# a fresh Debian 12 machine (when run as root), then builds and runs the whole
-# suite twice: a plain build and an AddressSanitizer + UBSan build, then runs
-# each fuzz target briefly. `make demo` runs a whole session between the
-# command-line client and the SMSC simulator. `make bench` builds Release
-# benchmarks in their own tree and prints their figures; `make fuzz` fuzzes
-# each target for longer; `make soak` runs compressed long traffic
-# (SOAK_SECONDS, default 180) and fails on lost PDUs or growing memory.
+# Set-up, build and test entry points. `make` builds the library, the two
+# command-line tools and the examples, installing only their build
+# dependencies. `make test` installs what it needs on a fresh Debian 12
+# machine (when run as root), then builds and runs the whole suite twice (a
+# plain build and an AddressSanitizer + UBSan build), runs each fuzz target
+# briefly, and builds what users build: a Release tree with default options,
+# a clang++ build taking the project in with add_subdirectory, and the Debian
+# package with the shared library, which it checks and installs into scratch
+# prefixes. Every build of `make test` treats warnings as errors.
+# `make demo` runs a whole session between the command-line client and the
+# SMSC simulator. `make package` builds the Debian package. `make bench`
+# builds Release benchmarks in their own tree and prints their figures;
+# `make fuzz` fuzzes each target for longer; `make soak` runs compressed long
+# traffic (SOAK_SECONDS, default 180) and fails on lost PDUs or growing memory.
 
 JOBS ?= $(shell nproc)
 BUILD_DIR ?= build
 ASAN_DIR ?= build-asan
 BENCH_DIR ?= build-bench
 SOAK_DIR ?= build-soak
+RELEASE_DIR ?= build-release
+CLANG_DIR ?= build-clang
+PACKAGE_DIR ?= build-package
 SOAK_SECONDS ?= 180
-# tshark: the wire check in tests/interop dissects a captured session with it
-# (noninteractive install: its debconf question takes the default, no setuid).
-DEBIAN_PACKAGES := cmake g++ make libasio-dev libgtest-dev libgmock-dev libcli11-dev tshark
+# What building the library and the tools needs.
+BUILD_PACKAGES := cmake g++ make libasio-dev libcli11-dev
+# What the test suite needs besides. tshark: the wire check in tests/interop
+# dissects a captured session with it (noninteractive install: its debconf
+# question takes the default, no setuid). pkg-config, dpkg-dev (for
+# dpkg-shlibdeps) and file: the installed-package and Debian package checks.
+DEBIAN_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libgmock-dev tshark pkg-config dpkg-dev file
 BENCH_PACKAGES := $(DEBIAN_PACKAGES) libbenchmark-dev
 # The npm peer of the end-to-end benchmark, installed into the bench tree.
 NPM_PEER := smpp@0.5.1
@@ -27,33 +40,45 @@ FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 300
 FUZZ_BRIEF_SECONDS ?= 8
 DEBIAN_PACKAGES += clang libclang-rt-14-dev
+# The Debian package: Release, shared library, installed into /usr.
+PACKAGE_OPTIONS := -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON -DCMAKE_INSTALL_PREFIX=/usr \
+    -DKORVANE_BUILD_TESTS=OFF -DKORVANE_BUILD_EXAMPLES=OFF
+# make test's own builds: warnings are errors.
+STRICT := -DKORVANE_WERROR=ON
 
-.PHONY: all deps bench-deps build build-asan build-fuzz demo test test-plain test-asan test-fuzz \
-        fuzz bench soak clean
+.PHONY: all deps build-deps package-deps bench-deps build build-asan build-fuzz demo test test-plain test-asan \
+        test-fuzz test-release test-clang test-package package fuzz bench soak clean
 
 all: build
 
 # Installs missing Debian packages; does nothing when all are present.
-deps bench-deps: PACKAGES = $(if $(filter bench-deps,$@),$(BENCH_PACKAGES),$(DEBIAN_PACKAGES))
-deps bench-deps:
-	@missing=$$(for p in $(PACKAGES); do \
+PACKAGES_deps = $(DEBIAN_PACKAGES)
+PACKAGES_build-deps = $(BUILD_PACKAGES)
+PACKAGES_package-deps = $(BUILD_PACKAGES) dpkg-dev file
+PACKAGES_bench-deps = $(BENCH_PACKAGES)
+deps build-deps package-deps bench-deps:
+	@missing=$$(for p in $(PACKAGES_$@); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	    if [ "$$(id -u)" = 0 ]; then \
 	        echo "Installing:" $$missing; \
-	        apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	        apt-get -o DPkg::Lock::Timeout=300 update -qq && DEBIAN_FRONTEND=noninteractive \
+	            apt-get -o DPkg::Lock::Timeout=300 install -y -qq $$missing; \
 	    else \
 	        echo "Missing packages:" $$missing "- install them with: sudo apt-get install" $$missing; exit 1; \
 	    fi; \
 	fi
 
-$(BUILD_DIR)/CMakeCache.txt: | deps
+# The tree of `make`, `make demo` and `make test`: default options (the test
+# suites when GoogleTest is there). `make test` turns on the tests and
+# warnings as errors.
+$(BUILD_DIR)/CMakeCache.txt: | build-deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 $(ASAN_DIR)/CMakeCache.txt: | deps
-	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON
+	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON $(STRICT)
 
-build: deps $(BUILD_DIR)/CMakeCache.txt
+build: build-deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 build-asan: deps $(ASAN_DIR)/CMakeCache.txt
@@ -61,11 +86,13 @@ build-asan: deps $(ASAN_DIR)/CMakeCache.txt
 
 # Builds the two command-line tools only, then runs a whole session between
 # them on loopback.
-demo: deps $(BUILD_DIR)/CMakeCache.txt
+demo: build-deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target korvane-smpp korvane-smsc
 	@scripts/demo.sh $(BUILD_DIR)/bin
 
-test-plain: build
+test-plain: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_BUILD_TESTS=ON $(STRICT)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
 test-asan: build-asan
@@ -75,7 +102,7 @@ test-asan: build-asan
 $(FUZZ_DIR)/CMakeCache.txt: | deps
 	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	    -DKORVANE_BUILD_FUZZ=ON -DKORVANE_BUILD_TESTS=OFF -DKORVANE_BUILD_TOOLS=OFF \
-	    -DKORVANE_BUILD_EXAMPLES=OFF
+	    -DKORVANE_BUILD_EXAMPLES=OFF $(STRICT)
 
 build-fuzz: deps $(FUZZ_DIR)/CMakeCache.txt
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
@@ -89,7 +116,39 @@ fuzz: build-fuzz
 test-fuzz: build-fuzz
 	fuzz/run_fuzzers.sh $(FUZZ_DIR) $(FUZZ_BRIEF_SECONDS) fresh
 
-test: test-plain test-asan test-fuzz
+# What a user builds: a Release tree with default options (library, tools,
+# examples; its tests are not run here, so not built).
+test-release: deps
+	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DKORVANE_BUILD_TESTS=OFF $(STRICT)
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+
+# clang++ builds the library and the tools, taken in by a host project with
+# add_subdirectory; the host checks the subproject's defaults and runs.
+test-clang: deps
+	cmake -S tests/install/subproject -B $(CLANG_DIR) -DCMAKE_CXX_COMPILER=clang++ \
+	    -DCMAKE_BUILD_TYPE=Debug -DKORVANE_BUILD_TOOLS=ON $(STRICT)
+	cmake --build $(CLANG_DIR) -j $(JOBS)
+	$(CLANG_DIR)/subproject_host
+
+# The Debian package: its files and control data, then the shared library
+# installed into scratch prefixes for a find_package host and a pkg-config
+# host (the package itself is never installed).
+test-package: deps
+	cmake -S . -B $(PACKAGE_DIR) $(PACKAGE_OPTIONS) $(STRICT)
+	cmake --build $(PACKAGE_DIR) -j $(JOBS) --target package
+	tests/package/check_deb.sh $(PACKAGE_DIR)
+	cmake -DSOURCE_DIR=$(CURDIR) -DBUILD_DIR=$(PACKAGE_DIR) -DWORK_DIR=$(PACKAGE_DIR)/install-check \
+	    -P tests/install/check_installed_package.cmake
+
+test: test-plain test-asan test-fuzz test-release test-clang test-package
+
+$(PACKAGE_DIR)/CMakeCache.txt: | package-deps
+	cmake -S . -B $(PACKAGE_DIR) $(PACKAGE_OPTIONS)
+
+# korvane-smpp_<version>_<arch>.deb in $(PACKAGE_DIR). dpkg-shlibdeps (from
+# dpkg-dev) and file work out its Depends.
+package: package-deps $(PACKAGE_DIR)/CMakeCache.txt
+	cmake --build $(PACKAGE_DIR) -j $(JOBS) --target package
 
 $(BENCH_DIR)/CMakeCache.txt: | bench-deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DKORVANE_BUILD_BENCH=ON \
@@ -117,4 +176,5 @@ soak: deps $(SOAK_DIR)/CMakeCache.txt
 	SOAK_SECONDS=$(SOAK_SECONDS) $(SOAK_DIR)/soak/korvane_soak
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(SOAK_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(SOAK_DIR) $(FUZZ_DIR) $(RELEASE_DIR) $(CLANG_DIR) \
+	    $(PACKAGE_DIR)

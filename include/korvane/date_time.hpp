@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "korvane/export.hpp"
+
 namespace korvane {
 
-class DateTime {
+class KORVANE_SMPP_API DateTime {
  public:
   DateTime() = default;
   DateTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)

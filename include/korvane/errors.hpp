@@ -8,13 +8,15 @@
 #include <string>
 #include <utility>
 
+#include "korvane/export.hpp"
+
 namespace korvane {
 
 // An error with the five values of the object model's error record. Numbers
 // the platform itself raises keep their usual values: 5 invalid procedure
 // call or argument, 6 overflow, 7 out of memory, 9 subscript out of range,
 // 13 type mismatch, 91 object variable not set, 438 member not supported.
-class ComponentError : public std::exception {
+class KORVANE_SMPP_API ComponentError : public std::exception {
  public:
   ComponentError(int32_t number, std::string description, std::string source = "KorvaneSMPP",
                  std::string help_file = "", int32_t help_context = 0)
@@ -45,11 +47,12 @@ enum class ErrorDecision { Abort = 3, Retry = 4, Ignore = 5 };
 // Asked with the seven-line report when a helper-module procedure fails.
 // Without a handler the report goes to standard error and the answer is
 // Ignore. Process-wide; pass an empty function to remove the handler.
-void SetUnexpectedErrorHandler(std::function<ErrorDecision(const std::string& report)> handler);
+KORVANE_SMPP_API void SetUnexpectedErrorHandler(
+    std::function<ErrorDecision(const std::string& report)> handler);
 
 // Receives the component's title and version from SMPP::AboutKVSMPP. Without
 // a handler they are written to standard error. Process-wide.
-void SetAboutHandler(
+KORVANE_SMPP_API void SetAboutHandler(
     std::function<void(const std::string& title, const std::string& version)> handler);
 
 }  // namespace korvane

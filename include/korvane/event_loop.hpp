@@ -4,14 +4,16 @@
 
 #include <chrono>
 
+#include "korvane/export.hpp"
+
 namespace korvane {
 
 // One pass of the thread's event processing: runs what is ready; when nothing
 // is, waits for the next event for at most a few milliseconds. Re-entrant:
 // it may run inside a handler that an outer DoEvents is running.
-void DoEvents();
+KORVANE_SMPP_API void DoEvents();
 
 // Processes events for `duration`.
-void RunEvents(std::chrono::milliseconds duration);
+KORVANE_SMPP_API void RunEvents(std::chrono::milliseconds duration);
 
 }  // namespace korvane

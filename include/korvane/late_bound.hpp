@@ -6,11 +6,12 @@
 
 #include <string>
 
+#include "korvane/export.hpp"
 #include "korvane/variant.hpp"
 
 namespace korvane {
 
-class LateBound {
+class KORVANE_SMPP_API LateBound {
  public:
   virtual ~LateBound() = default;
   virtual Variant GetMember(const std::string& path) const = 0;

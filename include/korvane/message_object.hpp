@@ -11,13 +11,14 @@
 
 #include "korvane/date_time.hpp"
 #include "korvane/enums.hpp"
+#include "korvane/export.hpp"
 #include "korvane/late_bound.hpp"
 #include "korvane/records.hpp"
 #include "korvane/variant.hpp"
 
 namespace korvane {
 
-class MessageObject : public LateBound {
+class KORVANE_SMPP_API MessageObject : public LateBound {
  public:
   MessageObject() = default;
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "korvane/date_time.hpp"
+#include "korvane/export.hpp"
 
 namespace asio {
 class io_context;
@@ -38,7 +39,7 @@ enum SocketState : int32_t {
 // Receives a socket's notifications. Error numbers follow the Winsock
 // numbering (10053 aborted, 10054 reset, 10060 timed out, 10061 refused,
 // 11001 host not found, ...).
-class SocketListener {
+class KORVANE_SMPP_API SocketListener {
  public:
   virtual void OnSocketClose() = 0;
   virtual void OnSocketDataArrival(std::size_t bytes_waiting) = 0;
@@ -49,7 +50,7 @@ class SocketListener {
 };
 
 // A TCP client connection with asynchronous notifications.
-class TcpSocket {
+class KORVANE_SMPP_API TcpSocket {
  public:
   virtual ~TcpSocket() = default;
   virtual int32_t State() const = 0;
@@ -77,7 +78,7 @@ class TcpSocket {
 };
 
 // A periodic timer whose ticks arrive on the loop's thread.
-class Timer {
+class KORVANE_SMPP_API Timer {
  public:
   virtual ~Timer() = default;
   virtual void Interval(int32_t milliseconds) = 0;
@@ -86,7 +87,7 @@ class Timer {
   virtual bool Enabled() const = 0;
 };
 
-class Environment {
+class KORVANE_SMPP_API Environment {
  public:
   virtual ~Environment() = default;
 
@@ -116,10 +117,10 @@ class Environment {
 };
 
 // The default environment, running on `loop` (which must outlive it).
-std::unique_ptr<Environment> MakeAsioEnvironment(asio::io_context& loop);
+KORVANE_SMPP_API std::unique_ptr<Environment> MakeAsioEnvironment(asio::io_context& loop);
 
 // The calling thread's own event loop, created on first use and kept busy by
 // a work guard so that it never counts as stopped.
-asio::io_context& ThreadEventLoop();
+KORVANE_SMPP_API asio::io_context& ThreadEventLoop();
 
 }  // namespace korvane::platform

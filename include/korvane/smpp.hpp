@@ -13,3 +13,4 @@
 #include "korvane/smpp_events.hpp"
 #include "korvane/smpp_session.hpp"
 #include "korvane/variant.hpp"
+#include "korvane/version.hpp"

@@ -7,11 +7,12 @@
 #include <cstdint>
 #include <string>
 
+#include "korvane/export.hpp"
 #include "korvane/message_object.hpp"
 
 namespace korvane {
 
-class SMPPEvents {
+class KORVANE_SMPP_API SMPPEvents {
  public:
   virtual ~SMPPEvents() = default;
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "korvane/enums.hpp"
+#include "korvane/export.hpp"
 #include "korvane/message_object.hpp"
 #include "korvane/smpp_events.hpp"
 #include "korvane/variant.hpp"
@@ -27,7 +28,7 @@ namespace session {
 class Session;
 }
 
-class SMPP {
+class KORVANE_SMPP_API SMPP {
  public:
   // Runs on the calling thread's own event loop (see DoEvents).
   SMPP();

@@ -8,9 +8,11 @@
 #include <variant>
 #include <vector>
 
+#include "korvane/export.hpp"
+
 namespace korvane {
 
-class Variant {
+class KORVANE_SMPP_API Variant {
  public:
   Variant() = default;
   Variant(std::string text) : value_(std::move(text)) {}

@@ -7,6 +7,7 @@
 #include "inbound/dispatcher.hpp"
 #include "korvane/platform.hpp"
 #include "korvane/smpp_session.hpp"
+#include "korvane/version.hpp"
 #include "outbound/cancel.hpp"
 #include "outbound/deliver.hpp"
 #include "outbound/query.hpp"
@@ -166,7 +167,7 @@ MessageObject SMPP::NewMessage() {
 
 void SMPP::AboutKVSMPP() {
   session_->Procedure("AboutKVSMPP").Step([] {
-    diagnostics::ShowAbout("KorvaneSMPP", KORVANE_VERSION);
+    diagnostics::ShowAbout("KorvaneSMPP", KORVANE_SMPP_VERSION_STRING);
   });
 }
 

@@ -20,7 +20,7 @@ int DaysInMonth(int year, int month) {
 
 // Six two-digit fields, then `tail`; every value lies in 0..99.
 std::string SixFields(int a, int b, int c, int d, int e, int f, std::string_view tail) {
-  char text[13];
+  char text[6 * 11 + 1];  // room for six of any int: g++ 12 cannot see the range
   std::snprintf(text, sizeof text, "%02d%02d%02d%02d%02d%02d", a, b, c, d, e, f);
   std::string result(text, 12);
   result += tail;

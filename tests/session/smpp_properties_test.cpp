@@ -100,7 +100,7 @@ TEST_F(SmppPropertiesTest, AboutReportsTitleAndVersionThroughTheHook) {
   smpp.AboutKVSMPP();
   SetAboutHandler(nullptr);
   EXPECT_EQ(title, "KorvaneSMPP");
-  EXPECT_EQ(version, KORVANE_VERSION);
+  EXPECT_EQ(version, KORVANE_SMPP_VERSION_STRING);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "exit_codes.hpp"
+#include "korvane/version.hpp"
 
 namespace korvane::client {
 namespace {
@@ -166,6 +167,7 @@ std::variant<ClientOptions, int> ParseOptions(int argc, char** argv, std::ostrea
   NamedArguments raw;
   CLI::App app{"korvane-smpp: an SMPP client (ESME) on the command line", "korvane-smpp"};
   app.footer(kExitStatusHelp);
+  app.set_version_flag("--version", KORVANE_SMPP_VERSION_STRING);
   app.require_subcommand(1);
 
   CLI::App* send = app.add_subcommand("send", "submit a message (submit_sm, or submit_multi)");

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "korvane/version.hpp"
 #include "smsc/engine.hpp"
 
 namespace {
@@ -99,6 +100,7 @@ bool WritePortFile(const std::string& path, uint16_t port) {
 
 int main(int argc, char** argv) {
   CLI::App app{"korvane-smsc: an SMSC simulator for testing SMPP clients on this machine"};
+  app.set_version_flag("--version", KORVANE_SMPP_VERSION_STRING);
   korvane::smsc::SmscOptions options;
   std::string port_file;
   int receipt_delay_ms = 50;

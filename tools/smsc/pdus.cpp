@@ -72,7 +72,12 @@ v::PduWriter Writer(uint32_t command_id, uint32_t sequence) {
   return v::PduWriter::Appended(command_id, static_cast<int32_t>(sequence));
 }
 
-std::string Quoted(std::string_view text) { return "\"" + Printable(text) + "\""; }
+std::string Quoted(std::string_view text) {
+  std::string quoted = "\"";  // appended: `"literal" + temporary` trips g++ 12's -Wrestrict
+  quoted += Printable(text);
+  quoted += '"';
+  return quoted;
+}
 
 std::string Hex2(unsigned value) {
   char text[8];

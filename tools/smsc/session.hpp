@@ -64,6 +64,8 @@ class Session : public std::enable_shared_from_this<Session> {
   void LogPdu(std::string_view direction, const Octets& pdu) const;
   void Log(const std::string& line) const;
   void Report(const std::string& line) const;
+  // "#N line": the line with this connection's number.
+  std::string Numbered(const std::string& line) const;
 
   SmscEngine& engine_;
   asio::ip::tcp::socket socket_;

@@ -1,6 +1,8 @@
 // Checks the installed package from a host's point of view: the umbrella
-// header, the session's defaults and properties, its Error event, and the
-// recipient limit of a message, and a Bind through the real socket.
+// header, the version (the package's, when the build gives it as
+// KORVANE_EXPECTED_VERSION, and the library's own), the session's defaults
+// and properties, its Error event, and the recipient limit of a message, and
+// a Bind through the real socket.
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 #include <cstdio>
@@ -38,7 +40,20 @@ std::string Line(const std::string& report, int index) {
 
 int main() {
   using namespace korvane;
+  const std::string version = KORVANE_SMPP_VERSION_STRING;
+#ifdef KORVANE_EXPECTED_VERSION
+  Check(version == KORVANE_EXPECTED_VERSION, "version header is the package's version");
+#endif
+  Check(version == std::to_string(KORVANE_SMPP_VERSION_MAJOR) + "." +
+                       std::to_string(KORVANE_SMPP_VERSION_MINOR) + "." +
+                       std::to_string(KORVANE_SMPP_VERSION_PATCH),
+        "version numbers make the string");
+  std::string about_version;
+  SetAboutHandler([&](const std::string&, const std::string& v) { about_version = v; });
   SMPP session;
+  session.AboutKVSMPP();
+  SetAboutHandler(nullptr);
+  Check(about_version == version, "the library is the headers' version");
   Check(session.OperationsTimeout() == 5 && session.ConnectionTimeout() == 5, "timeouts 5");
   Check(session.AutoUnbindOnDestroy(), "AutoUnbindOnDestroy True");
   Check(session.ProtocolID() == ProtocolIDs::SMPPv33, "ProtocolID 51");
