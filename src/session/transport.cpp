@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "diagnostics/error_record.hpp"
-#include "inbound/dispatcher.hpp"
 #include "session/binding.hpp"
 #include "session/session.hpp"
 
@@ -109,7 +108,7 @@ void Transport::OnSocketDataArrival(std::size_t) {
     // What follows a broken length cannot be cut into PDUs: later arrivals
     // are dropped until the connection is closed below.
     if (framed.invalid_length) discarding_ = true;
-    inbound::RPDUNotification(session_);
+    if (on_pdus_received_) on_pdus_received_();
     if (framed.invalid_length) ReportFramingError(*framed.invalid_length);
   });
 }

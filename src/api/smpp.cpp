@@ -19,10 +19,18 @@
 namespace korvane {
 namespace {
 
+// The session with the inbound side attached: received PDUs go to the
+// dispatcher.
+std::unique_ptr<session::Session> WithInbound(std::unique_ptr<session::Session> session) {
+  session::Session& attached = *session;
+  attached.transport().OnPdusReceived([&attached] { inbound::RPDUNotification(attached); });
+  return session;
+}
+
 std::unique_ptr<session::Session> MakeSession(SMPP& owner, asio::io_context& loop) {
   auto environment = platform::MakeAsioEnvironment(loop);
   platform::Environment& reference = *environment;
-  return std::make_unique<session::Session>(owner, reference, std::move(environment));
+  return WithInbound(std::make_unique<session::Session>(owner, reference, std::move(environment)));
 }
 
 }  // namespace
@@ -32,7 +40,7 @@ SMPP::SMPP() : SMPP(platform::ThreadEventLoop()) {}
 SMPP::SMPP(asio::io_context& loop) : session_(MakeSession(*this, loop)) {}
 
 SMPP::SMPP(platform::Environment& environment)
-    : session_(std::make_unique<session::Session>(*this, environment)) {}
+    : session_(WithInbound(std::make_unique<session::Session>(*this, environment))) {}
 
 SMPP::~SMPP() {
   // The unbind is trapped; only a host handler that throws from the Error
