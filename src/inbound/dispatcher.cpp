@@ -19,8 +19,8 @@ namespace {
 // command_id; a command whose middle octets are not 0 (data_sm,
 // alert_notification, ...) has no branch.
 Branch BranchFor(const ReceivedPdu& pdu) {
-  if (pdu.octets[5] != 0 || pdu.octets[6] != 0) return nullptr;
-  switch (pdu.command_low) {
+  if ((pdu.header.command_id & 0x00FFFF00) != 0) return nullptr;
+  switch (pdu.CommandLow()) {
     case 0x00:
       return HandleGenericNack;
     case 0x01:
@@ -61,7 +61,8 @@ std::optional<std::vector<uint8_t>> TakeNext(std::deque<std::vector<uint8_t>>& q
   auto next = queue.begin();
   if (responses_only) {
     next = std::find_if(queue.begin(), queue.end(), [](const std::vector<uint8_t>& pdu) {
-      return pdu.size() >= vocabulary::kHeaderLength && pdu[4] == 0x80;
+      return pdu.size() >= vocabulary::kHeaderLength &&
+             vocabulary::ReadHeader(pdu).command_id >> 24 == 0x80;
     });
   }
   if (next == queue.end()) return std::nullopt;
@@ -98,11 +99,8 @@ void RPDUNotification(session::Session& session) {
     const std::vector<uint8_t>& octets = *next;
     std::optional<ReceivedPdu> pdu;
     session.Procedure("RPDUNotification").Step([&] {
-      vocabulary::ReadHeader(octets);  // fails for fewer than 16 octets
-      pdu = ReceivedPdu{.octets = octets,
-                        .command_low = octets[7],
-                        .command_high = octets[4],
-                        .status_low = octets[11]};
+      // Fails for fewer than 16 octets.
+      pdu = ReceivedPdu{.octets = octets, .header = vocabulary::ReadHeader(octets)};
     });
     if (pdu) Handle(session, *pdu);
   }

@@ -1,19 +1,15 @@
 #include "inbound/message_reception.hpp"
 
-#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "decoders/deliver_sm_decoder.hpp"
+#include "encoders/session_encoders.hpp"
 #include "session/session.hpp"
-#include "vocabulary/command_ids.hpp"
-#include "vocabulary/pdu_writer.hpp"
 
 namespace korvane::inbound {
 namespace {
-
-constexpr uint32_t kDeliverSmRespLength = vocabulary::kHeaderLength + 1;  // empty message_id
 
 std::string LengthMismatchText(std::size_t declared, std::size_t received) {
   return "Error in Message Length of Deliver SM Packet- Declared:" + std::to_string(declared) +
@@ -22,11 +18,8 @@ std::string LengthMismatchText(std::size_t declared, std::size_t received) {
 
 }  // namespace
 
-void DeliverSMSresponse(session::Session& session, std::array<uint8_t, 4> sequence) {
-  auto writer = vocabulary::PduWriter::Computed(kDeliverSmRespLength, vocabulary::kDeliverSmResp, 0);
-  writer.PutCString("");  // message_id
-  std::vector<uint8_t> response = std::move(writer).Finish();
-  std::ranges::copy(sequence, response.begin() + vocabulary::kSequenceNumberOffset);
+void DeliverSMSresponse(session::Session& session, uint32_t sequence_number) {
+  std::vector<uint8_t> response = encoders::EncodeDeliverSmResp(sequence_number);
   if (session.settings().enable_trace) session.CalcTraceLog(response, "Sent DELIVER_SM_RESP");
   session.transport().wsSendData(std::move(response));
 }
@@ -36,7 +29,7 @@ void ReceiveMessage(session::Session& session, ReceivedPdu& pdu) {
   for (const ComponentError& fault : decoded.faults) {
     pdu.procedure->Step([&] { throw fault; });
   }
-  pdu.procedure->Step([&] { DeliverSMSresponse(session, pdu.SequenceOctets()); });
+  pdu.procedure->Step([&] { DeliverSMSresponse(session, pdu.header.sequence_number); });
   MessageObject& message = decoded.message;
   session.Raise([&](SMPPEvents& sink) { sink.MessageReceived(message); });
   if (!decoded.ShortMessageComplete()) {

@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "decoders/response_decoders.hpp"
 #include "inbound/check_error.hpp"
 #include "session/header_only_pdu.hpp"
 #include "session/link_supervision.hpp"
 #include "session/session.hpp"
 #include "vocabulary/command_ids.hpp"
-#include "vocabulary/pdu_reader.hpp"
 
 namespace korvane::inbound {
 namespace {
@@ -42,20 +42,21 @@ BindKind BindKindOf(uint8_t command_low) {
 void HandleGenericNack(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received GENERIC_NACK";
   if (!pdu.IsResponse()) return;
-  CheckError(session, pdu.status_low, "NACK");
+  CheckError(session, pdu.StatusLow(), "NACK");
   // A sequence_number of 2^31 or more does not fit: reported, taken as 0.
-  const int32_t sequence_number = pdu.procedure->Value<int32_t>(
-      0, [&] { return vocabulary::SequenceNumberOf(vocabulary::ReadHeader(pdu.octets)); });
+  const decoders::DecodedHeaderResponse nack = decoders::DecodeHeaderResponse(pdu.header);
+  if (nack.fault) pdu.procedure->Step([&] { throw *nack.fault; });
+  const int32_t sequence_number = nack.sequence_number;
   session.RaiseWarning(29000, kSource, "Generic NACK received from SMSC");
   session.SendDebugMsg("Generic NACK received from SMSC");
-  const int32_t status = pdu.status_low;
+  const int32_t status = pdu.StatusLow();
   session.Raise([&](SMPPEvents& sink) { sink.GenericNACK(status, sequence_number); });
 }
 
 void HandleBindResponse(session::Session& session, ReceivedPdu& pdu) {
-  const BindKind kind = BindKindOf(pdu.command_low);
+  const BindKind kind = BindKindOf(pdu.CommandLow());
   pdu.trace_label = kind.trace_label;
-  const bool accepted = CheckError(session, pdu.status_low, kind.operation) && pdu.IsResponse();
+  const bool accepted = CheckError(session, pdu.StatusLow(), kind.operation) && pdu.IsResponse();
   if (!accepted) {
     session.owner().ConnectedAndBound = false;
     session.RaiseError(kind.invalid_number, kSource, kind.invalid_text);
@@ -78,7 +79,7 @@ void HandleBindResponse(session::Session& session, ReceivedPdu& pdu) {
 
 void HandleUnbind(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received UNBIND_RESP";
-  const bool accepted = CheckError(session, pdu.status_low, "UnBind") && pdu.IsResponse();
+  const bool accepted = CheckError(session, pdu.StatusLow(), "UnBind") && pdu.IsResponse();
   if (accepted) {
     session.Raise([](SMPPEvents& sink) { sink.UnBound(); });
   } else {
@@ -89,14 +90,14 @@ void HandleUnbind(session::Session& session, ReceivedPdu& pdu) {
   // The protocol requires the answer, and the SMSC waits for it before it
   // closes.
   if (pdu.IsRequest()) {
-    session::SendHeaderOnlyPdu(session, vocabulary::kUnbindResp, pdu.SequenceOctets(),
+    session::SendHeaderOnlyPdu(session, vocabulary::kUnbindResp, pdu.header.sequence_number,
                                "Sent UNBIND_RESP");
   }
 }
 
 void HandleEnquireLink(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received ENQUIRE_LINK_RESP";
-  const bool accepted = CheckError(session, pdu.status_low, "Enquire Link") && pdu.IsResponse();
+  const bool accepted = CheckError(session, pdu.StatusLow(), "Enquire Link") && pdu.IsResponse();
   if (accepted) {
     session.owner().ConnectedAndBound = true;
     session.Raise([](SMPPEvents& sink) { sink.LinkOk(); });
@@ -106,7 +107,7 @@ void HandleEnquireLink(session::Session& session, ReceivedPdu& pdu) {
   // Traced here, before the reply, instead of at the end of the dispatch.
   pdu.traced = true;
   if (session.settings().enable_trace) session.CalcTraceLog(pdu.octets, "Received ENQUIRE_LINK");
-  session::EnquireLinkReply(session, pdu.SequenceOctets());
+  session::EnquireLinkReply(session, pdu.header.sequence_number);
 }
 
 }  // namespace korvane::inbound

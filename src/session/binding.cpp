@@ -1,15 +1,14 @@
 #include "session/binding.hpp"
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "encoders/session_encoders.hpp"
+#include "korvane/errors.hpp"
 #include "session/header_only_pdu.hpp"
 #include "session/session.hpp"
 #include "vocabulary/command_ids.hpp"
-#include "vocabulary/octets.hpp"
-#include "vocabulary/pdu_writer.hpp"
 
 namespace korvane::session {
 namespace {
@@ -38,29 +37,23 @@ constexpr BindRequest kBindTransceiver{"BindAsTransceiver", "Sent Bind Transceiv
 void SendBind(Session& session, const BindRequest& request) {
   auto procedure = session.Procedure(request.procedure);
   const SessionSettings& settings = session.settings();
-  const std::string_view address_range =
-      request.with_address_range ? std::string_view(settings.receiver_address_range) : "";
-  std::optional<vocabulary::PduWriter> writer;
+  encoders::EncodedBind encoded;
   procedure.Step([&] {
-    // The header, three C-octet strings, three octets and the address range.
-    const std::size_t length = vocabulary::kHeaderLength + settings.system_id.size() + 1 +
-                               settings.password.size() + 1 + settings.system_type.size() + 1 + 3 +
-                               address_range.size() + 1;
-    writer.emplace(vocabulary::PduWriter::Computed(static_cast<uint32_t>(length),
-                                                   request.command_id, request.sequence_number));
-    writer->PutCString(settings.system_id);
-    writer->PutCString(settings.password);
-    writer->PutCString(settings.system_type);
+    encoded = encoders::EncodeBind({
+        .command_id = request.command_id,
+        .sequence_number = request.sequence_number,
+        .system_id = settings.system_id,
+        .password = settings.password,
+        .system_type = settings.system_type,
+        .interface_version = settings.protocol_id,
+        .addr_ton = settings.address_ton,
+        .addr_npi = settings.address_npi,
+        .address_range =
+            request.with_address_range ? std::string_view(settings.receiver_address_range) : "",
+    });
   });
-  if (!writer) return;
-  procedure.Step([&] { writer->PutOctet(settings.protocol_id); });
-  procedure.Step([&] { writer->PutOctet(settings.address_ton); });
-  procedure.Step([&] { writer->PutOctet(settings.address_npi); });
-  std::vector<uint8_t> pdu;
-  procedure.Step([&] {
-    writer->PutCString(address_range);
-    pdu = std::move(*writer).Finish();
-  });
+  for (const ComponentError& fault : encoded.faults) procedure.Step([&] { throw fault; });
+  std::vector<uint8_t>& pdu = encoded.pdu;
   if (pdu.empty()) return;
   if (settings.enable_trace)
     procedure.Step([&] { session.CalcTraceLog(pdu, request.trace_label); });
@@ -104,7 +97,7 @@ void Unbind(Session& session) {
   auto procedure = session.Procedure("Unbind");
   procedure.Step([&] {
     SendHeaderOnlyPdu(session, vocabulary::kUnbind,
-                      vocabulary::LongToOctets(session.sequence().Next()), "Sent Unbind");
+                      static_cast<uint32_t>(session.sequence().Next()), "Sent Unbind");
   });
   procedure.Step([&] { session.WaitForResponse([&] { return session.binding_type == 0; }); });
   // PDUs handed to the socket during the wait (the acknowledgements of

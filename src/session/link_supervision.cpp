@@ -13,7 +13,8 @@ constexpr int32_t kTickMilliseconds = 1000;
 bool EnquireTLink(Session& session) {
   bool sent = false;
   session.Procedure("EnquireTLink").Step([&] {
-    sent = SendHeaderOnlyPdu(session, vocabulary::kEnquireLink, {0, 0, 0, 1}, "Sent ENQUIRE_LINK");
+    sent = SendHeaderOnlyPdu(session, vocabulary::kEnquireLink, vocabulary::kEnquireLinkSequence,
+                             "Sent ENQUIRE_LINK");
   });
   return sent;
 }
@@ -63,9 +64,10 @@ bool EnquireLink(Session& session) {
   return sent;
 }
 
-void EnquireLinkReply(Session& session, std::array<uint8_t, 4> sequence) {
+void EnquireLinkReply(Session& session, uint32_t sequence_number) {
   session.Procedure("EnquireLinkReply").Step([&] {
-    SendHeaderOnlyPdu(session, vocabulary::kEnquireLinkResp, sequence, "Sent ENQUIRE_LINK_RESP");
+    SendHeaderOnlyPdu(session, vocabulary::kEnquireLinkResp, sequence_number,
+                      "Sent ENQUIRE_LINK_RESP");
   });
 }
 

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "inbound/final_date.hpp"
+#include "decoders/final_date.hpp"
 #include "session/session.hpp"
 #include "support/session_fixture.hpp"
 #include "support/test_util.hpp"
@@ -186,9 +186,9 @@ TEST(FinalDateTest, ConvertsTwoDigitYearsAndRollsOverLikeADateSerial) {
       {"0403121530x0", {}},
   };
   for (const auto& [text, expected] : cases)
-    EXPECT_EQ(inbound::FinalDateOf(text), expected) << text;
+    EXPECT_EQ(decoders::FinalDateOf(text), expected) << text;
   for (const char* text : {"0", "04031", "A40312000000", "04 312000000", "04-112000000"})
-    EXPECT_EQ(testing::ErrorNumberOf([&] { inbound::FinalDateOf(text); }), 13) << text;
+    EXPECT_EQ(testing::ErrorNumberOf([&] { decoders::FinalDateOf(text); }), 13) << text;
 }
 
 TEST_F(ResponseBranchesTest, CancelSmRespCarriesSequenceNumberAndWholeStatus) {
