@@ -15,6 +15,7 @@
 #include "session/link_supervision.hpp"
 #include "session/session.hpp"
 #include "session/time_zone.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane {
 namespace {
@@ -110,7 +111,7 @@ KORVANE_GET(TimeZoneBias, std::string, session::TimeZoneSuffix())
 
 void SMPP::ReceiverAddressRange(const std::string& value) {
   session_->Procedure("ReceiverAddressRange[Property Let]").Step([&] {
-    if (value.size() > session::kMaxReceiverAddressRange) {
+    if (value.size() > vocabulary::kMaxAddressRangeLength) {
       throw ComponentError(22342, "Invalid Address range length");
     }
     session_->settings().receiver_address_range = value;
@@ -174,7 +175,7 @@ MessageObject SMPP::NewMessage() {
 
 void SMPP::AboutKVSMPP() {
   session_->Procedure("AboutKVSMPP").Step([] {
-    diagnostics::ShowAbout("KorvaneSMPP", KORVANE_VERSION);
+    diagnostics::ShowAbout(vocabulary::kComponentSource, KORVANE_VERSION);
   });
 }
 

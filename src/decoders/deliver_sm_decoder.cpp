@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 #include "vocabulary/pdu_reader.hpp"
 
 namespace korvane::decoders {

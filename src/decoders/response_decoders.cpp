@@ -1,6 +1,6 @@
 #include "decoders/response_decoders.hpp"
 
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::decoders {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "encoders/field_checks.hpp"
 #include "korvane/errors.hpp"
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 #include "vocabulary/numeric_text.hpp"
 
 namespace korvane::encoders {

@@ -1,7 +1,7 @@
 #include "encoders/query_cancel_encoders.hpp"
 
 #include "encoders/request_fields.hpp"
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 #include "vocabulary/pdu_writer.hpp"
 
 namespace korvane::encoders {

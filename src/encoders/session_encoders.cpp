@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 #include "vocabulary/pdu_writer.hpp"
 
 namespace korvane::encoders {

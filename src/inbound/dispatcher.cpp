@@ -9,7 +9,7 @@
 #include "inbound/response_branches.hpp"
 #include "inbound/session_branches.hpp"
 #include "session/session.hpp"
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 #include "vocabulary/pdu_reader.hpp"
 
 namespace korvane::inbound {
@@ -88,11 +88,11 @@ void Handle(session::Session& session, ReceivedPdu& pdu) {
 
 void RPDUNotification(session::Session& session) {
   struct DepthGuard {
-    explicit DepthGuard(int32_t& counter) : counter(counter) { ++counter; }
-    ~DepthGuard() { --counter; }
-    int32_t& counter;
-  } guard(session.drain_depth);
-  const bool responses_only = session.drain_depth > kMaxDrainDepth;
+    explicit DepthGuard(session::Session& session) : session(session) {}
+    ~DepthGuard() { session.LeaveDrain(); }
+    session::Session& session;
+  } guard(session);
+  const bool responses_only = session.EnterDrain() > kMaxDrainDepth;
   // Off the queue before it is handled, so that a drain nested inside this
   // PDU's events neither handles it again nor loses a later one.
   while (std::optional<std::vector<uint8_t>> next = TakeNext(session.received(), responses_only)) {

@@ -7,6 +7,7 @@
 #include "decoders/deliver_sm_decoder.hpp"
 #include "encoders/session_encoders.hpp"
 #include "session/session.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::inbound {
 namespace {
@@ -35,7 +36,7 @@ void ReceiveMessage(session::Session& session, ReceivedPdu& pdu) {
   if (!decoded.ShortMessageComplete()) {
     const std::string text =
         LengthMismatchText(decoded.declared_length, decoded.received_length);
-    session.RaiseWarning(29005, "KorvaneSMPP", text);
+    session.RaiseWarning(29005, vocabulary::kComponentSource, text);
     session.SendDebugMsg(text);
   }
 }

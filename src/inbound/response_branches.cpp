@@ -10,11 +10,12 @@
 #include "inbound/session_branches.hpp"
 #include "korvane/message_object.hpp"
 #include "session/session.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::inbound {
 namespace {
 
-constexpr const char* kSource = "KorvaneSMPP";
+using vocabulary::kComponentSource;
 
 struct ResponseKind {
   std::string_view trace_label;
@@ -28,7 +29,7 @@ struct ResponseKind {
 bool Accept(session::Session& session, ReceivedPdu& pdu, const ResponseKind& kind) {
   pdu.trace_label = kind.trace_label;
   if (CheckError(session, pdu.StatusLow(), kind.operation) && pdu.IsResponse()) return true;
-  session.RaiseError(kind.invalid_number, kSource, kind.invalid_text);
+  session.RaiseError(kind.invalid_number, kComponentSource, kind.invalid_text);
   return false;
 }
 
@@ -69,7 +70,7 @@ MessageObject MessageWithId(session::Session& session, const std::string& messag
 void HandleDeliverSmResp(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received DELIVER_SM_RESP";
   if (!CheckError(session, pdu.StatusLow(), "Deliver SM")) {
-    session.RaiseError(29005, kSource, "Invalid Data in Deliver SM RESP Segment");
+    session.RaiseError(29005, kComponentSource, "Invalid Data in Deliver SM RESP Segment");
   }
 }
 
@@ -108,7 +109,7 @@ void HandleQuerySmResp(session::Session& session, ReceivedPdu& pdu) {
   const DateTime date = pdu.procedure->Value<DateTime>(
       DateTime{}, [&] { return decoders::FinalDateOf(decoded.final_date); });
 
-  session.last_query = {.state = state, .final_date = date, .error_code = error_code};
+  session.QueryAnswered({.state = state, .final_date = date, .error_code = error_code});
   message.FinalDeliveryDate = date;
   message.DeliveryStatus = static_cast<MessageStates>(state);
   message.DeliveryErrorCode = error_code;

@@ -8,12 +8,12 @@
 #include "session/header_only_pdu.hpp"
 #include "session/link_supervision.hpp"
 #include "session/session.hpp"
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::inbound {
 namespace {
 
-constexpr const char* kSource = "KorvaneSMPP";
+using vocabulary::kComponentSource;
 
 struct BindKind {
   int32_t binding_type;
@@ -47,7 +47,7 @@ void HandleGenericNack(session::Session& session, ReceivedPdu& pdu) {
   const decoders::DecodedHeaderResponse nack = decoders::DecodeHeaderResponse(pdu.header);
   if (nack.fault) pdu.procedure->Step([&] { throw *nack.fault; });
   const int32_t sequence_number = nack.sequence_number;
-  session.RaiseWarning(29000, kSource, "Generic NACK received from SMSC");
+  session.RaiseWarning(29000, kComponentSource, "Generic NACK received from SMSC");
   session.SendDebugMsg("Generic NACK received from SMSC");
   const int32_t status = pdu.StatusLow();
   session.Raise([&](SMPPEvents& sink) { sink.GenericNACK(status, sequence_number); });
@@ -58,15 +58,11 @@ void HandleBindResponse(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = kind.trace_label;
   const bool accepted = CheckError(session, pdu.StatusLow(), kind.operation) && pdu.IsResponse();
   if (!accepted) {
-    session.owner().ConnectedAndBound = false;
-    session.RaiseError(kind.invalid_number, kSource, kind.invalid_text);
+    session.bind_state().Refused();
+    session.RaiseError(kind.invalid_number, kComponentSource, kind.invalid_text);
     return;
   }
-  const auto bind = [&] {
-    session.owner().ConnectedAndBound = true;
-    session.binding_type = kind.binding_type;
-    session.bind_result = kind.binding_type;
-  };
+  const auto bind = [&] { session.bind_state().Accepted(kind.binding_type); };
   // A transceiver's Bound handler still sees the state from before the bind.
   if (kind.binding_type == 3) {
     session.Raise([](SMPPEvents& sink) { sink.Bound(); });
@@ -83,10 +79,9 @@ void HandleUnbind(session::Session& session, ReceivedPdu& pdu) {
   if (accepted) {
     session.Raise([](SMPPEvents& sink) { sink.UnBound(); });
   } else {
-    session.RaiseError(29006, kSource, "Invalid Data in UnBind Segment");
+    session.RaiseError(29006, kComponentSource, "Invalid Data in UnBind Segment");
   }
-  session.binding_type = 0;
-  session.owner().ConnectedAndBound = false;
+  session.bind_state().Unbound();
   // The protocol requires the answer, and the SMSC waits for it before it
   // closes.
   if (pdu.IsRequest()) {
@@ -99,7 +94,7 @@ void HandleEnquireLink(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received ENQUIRE_LINK_RESP";
   const bool accepted = CheckError(session, pdu.StatusLow(), "Enquire Link") && pdu.IsResponse();
   if (accepted) {
-    session.owner().ConnectedAndBound = true;
+    session.bind_state().LinkConfirmed();
     session.Raise([](SMPPEvents& sink) { sink.LinkOk(); });
     return;
   }

@@ -6,24 +6,25 @@
 #include "message/message_conversion.hpp"
 #include "outbound/submit.hpp"
 #include "session/session.hpp"
+#include "vocabulary/protocol.hpp"
 #include "vocabulary/numeric_text.hpp"
 
 namespace korvane::outbound {
 namespace {
 
-constexpr const char* kSource = "KorvaneSMPP";
+using vocabulary::kComponentSource;
 
 // The start shared by both forms: LastMessageID is cleared, and the session
 // must be bound.
 bool StartSubmission(session::Session& session) {
   session.owner().LastMessageID.clear();
-  if (session.owner().ConnectedAndBound) return true;
-  session.RaiseError(98821, kSource, "Not bound");
+  if (session.bind_state().ConnectedAndBound()) return true;
+  session.RaiseError(98821, kComponentSource, "Not bound");
   return false;
 }
 
 void ReportNoDestination(session::Session& session) {
-  session.RaiseError(28733, kSource,
+  session.RaiseError(28733, kComponentSource,
                      "The recipients collection is empty and no DestAddress property specified.");
 }
 

@@ -8,7 +8,7 @@
 #include "korvane/errors.hpp"
 #include "session/header_only_pdu.hpp"
 #include "session/session.hpp"
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::session {
 namespace {
@@ -66,13 +66,13 @@ int16_t Bind(Session& session, int32_t binding_type) {
   auto procedure = session.Procedure("Bind");
   bool connected = false;
   procedure.Step([&] {
-    session.bind_result = 0;
+    session.bind_state().BindStarted();
     connected = session.transport().InitTxRx();
-    if (!connected) session.binding_type = 0;
+    if (!connected) session.bind_state().RequestDropped();
   });
   if (connected) {
     procedure.Step([&] {
-      session.binding_type = binding_type;
+      session.bind_state().Requested(binding_type);
       switch (binding_type) {
         case 1:
           SendBind(session, kBindReceiver);
@@ -84,13 +84,13 @@ int16_t Bind(Session& session, int32_t binding_type) {
           SendBind(session, kBindTransceiver);
           break;
         default:
-          session.RaiseError(20390, "KorvaneSMPP", "Invalid Binding Type");
-          session.binding_type = 0;
+          session.RaiseError(20390, vocabulary::kComponentSource, "Invalid Binding Type");
+          session.bind_state().RequestDropped();
       }
     });
-    procedure.Step([&] { session.WaitForResponse([&] { return session.bind_result != 0; }); });
+    procedure.Step([&] { session.WaitForResponse([&] { return session.bind_state().BindResult() != 0; }); });
   }
-  return static_cast<int16_t>(session.bind_result);
+  return static_cast<int16_t>(session.bind_state().BindResult());
 }
 
 void Unbind(Session& session) {
@@ -99,22 +99,21 @@ void Unbind(Session& session) {
     SendHeaderOnlyPdu(session, vocabulary::kUnbind,
                       static_cast<uint32_t>(session.sequence().Next()), "Sent Unbind");
   });
-  procedure.Step([&] { session.WaitForResponse([&] { return session.binding_type == 0; }); });
+  procedure.Step([&] { session.WaitForResponse([&] { return session.bind_state().BindingType() == 0; }); });
   // PDUs handed to the socket during the wait (the acknowledgements of
   // deliver_sm handled there) may still wait in it, and closing drops them.
   // An SMSC that answered the unbind is reading: let them go out first.
   procedure.Step([&] {
     platform::TcpSocket& socket = session.socket();
-    if (session.binding_type != 0 || !session.transport().Connected()) return;
+    if (session.bind_state().BindingType() != 0 || !session.transport().Connected()) return;
     session.WaitForResponse(
         [&] { return socket.QueuedOutput() == 0 || !session.transport().Connected(); });
   });
   procedure.Unchecked([&] {
     session.transport().CloseSocket();
-    session.binding_type = 0;
     // The connection is closed whether or not the SMSC answered, so the
     // session no longer counts as bound.
-    session.owner().ConnectedAndBound = false;
+    session.bind_state().Unbound();
   });
 }
 

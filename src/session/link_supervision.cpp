@@ -2,7 +2,7 @@
 
 #include "session/header_only_pdu.hpp"
 #include "session/session.hpp"
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::session {
 namespace {
@@ -39,7 +39,7 @@ void LinkSupervisor::OnTick() {
     if (interval_ <= 0) return;
     if (tick_count_ < interval_) {
       ++tick_count_;
-    } else if (session_.binding_type != 0) {
+    } else if (session_.bind_state().BindingType() != 0) {
       // No tick may start a second enquire_link while this one runs events.
       timer_->Enabled(false);
       EnquireLink(session_);
@@ -55,8 +55,8 @@ void LinkSupervisor::OnTick() {
 bool EnquireLink(Session& session) {
   bool sent = false;
   session.Procedure("EnquireLink").Step([&] {
-    if (!session.owner().ConnectedAndBound) {
-      session.RaiseError(98821, "KorvaneSMPP", "Not bound");
+    if (!session.bind_state().ConnectedAndBound()) {
+      session.RaiseError(98821, vocabulary::kComponentSource, "Not bound");
       return;
     }
     sent = EnquireTLink(session);

@@ -1,4 +1,5 @@
 #include "session/session.hpp"
+#include "vocabulary/protocol.hpp"
 
 #include <cmath>
 #include <random>
@@ -27,6 +28,7 @@ Session::Session(SMPP& owner, platform::Environment& environment,
     : owner_(owner),
       owned_environment_(std::move(owned_environment)),
       environment_(environment),
+      bind_state_(owner.ConnectedAndBound),
       transport_(std::make_unique<Transport>(*this)),
       link_supervisor_(std::make_unique<LinkSupervisor>(*this)) {
   Procedure("Class_Initialize").Step([&] {
@@ -59,7 +61,7 @@ ErrorDecision Session::ReportError(std::string_view module, std::string_view pro
   const diagnostics::ErrorRecord& error = diagnostics::CurrentError();
   const std::string report =
       diagnostics::BuildErrorReport(error, module, procedure, environment_.LocalNow());
-  RaiseError(error.number, "KorvaneSMPP", report);
+  RaiseError(error.number, vocabulary::kComponentSource, report);
   saved_error_.Restore();
   return ErrorDecision::Ignore;
 }

@@ -8,6 +8,7 @@
 #include "diagnostics/error_record.hpp"
 #include "session/binding.hpp"
 #include "session/session.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::session {
 
@@ -61,7 +62,7 @@ bool Transport::wsSendData(std::vector<uint8_t> pdu) {
     } catch (...) {
       const diagnostics::ErrorRecord failure =
           diagnostics::ErrorFromException(std::current_exception());
-      session_.RaiseError(failure.number, "KorvaneSMPP",
+      session_.RaiseError(failure.number, vocabulary::kComponentSource,
                           failure.description + "[Internal Error Sending Data]");
     }
   });
@@ -84,9 +85,7 @@ void Transport::CloseSocket() {
 void Transport::ConnectionLost(bool reset_bind_result) {
   established_ = false;
   framer_.Clear();
-  session_.owner().ConnectedAndBound = false;
-  session_.binding_type = 0;
-  if (reset_bind_result) session_.bind_result = 0;
+  session_.bind_state().ConnectionLost(reset_bind_result);
   session_.Raise([](SMPPEvents& sink) { sink.ConnectionClosed(); });
 }
 
@@ -114,7 +113,7 @@ void Transport::OnSocketDataArrival(std::size_t) {
 }
 
 void Transport::ReportFramingError(uint32_t command_length) {
-  session_.RaiseError(kFramingErrorNumber, "KorvaneSMPP",
+  session_.RaiseError(kFramingErrorNumber, vocabulary::kComponentSource,
                       "Invalid command_length " + std::to_string(command_length) +
                           " received (allowed " + std::to_string(kMinCommandLength) + " to " +
                           std::to_string(kMaxCommandLength) + "). Connection closed");

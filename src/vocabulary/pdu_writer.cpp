@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "korvane/errors.hpp"
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 #include "vocabulary/octets.hpp"
 
 namespace korvane::vocabulary {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "support/test_util.hpp"
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane {
 namespace {

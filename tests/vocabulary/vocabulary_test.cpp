@@ -13,7 +13,7 @@
 #include "korvane/errors.hpp"
 #include "korvane/variant.hpp"
 #include "support/test_util.hpp"
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 #include "vocabulary/numeric_text.hpp"
 #include "vocabulary/octets.hpp"
 #include "vocabulary/pdu_reader.hpp"
