@@ -1,7 +1,7 @@
 #include "diagnostics/error_report.hpp"
 
 #include "diagnostics/hooks.hpp"
-#include "platform/system_clock.hpp"
+#include "diagnostics/report_clock.hpp"
 
 namespace korvane::diagnostics {
 
@@ -26,7 +26,7 @@ ErrorDecision MessageObjectReporter::ReportError(std::string_view module,
                                                  std::string_view procedure) {
   const ErrorRecord& error = CurrentError();
   throw ComponentError(error.number,
-                       BuildErrorReport(error, module, procedure, platform::SystemLocalNow()),
+                       BuildErrorReport(error, module, procedure, ReportNow()),
                        std::string(kComponentSource));
 }
 
@@ -35,7 +35,7 @@ ErrorDecision HelperModuleReporter::ReportError(std::string_view module,
   SavedError saved;
   saved.Save();
   const std::string report =
-      BuildErrorReport(CurrentError(), module, procedure, platform::SystemLocalNow());
+      BuildErrorReport(CurrentError(), module, procedure, ReportNow());
   const ErrorDecision decision = AskUnexpectedErrorHandler(report);
   saved.Restore();
   return decision;

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "diagnostics/error_report.hpp"
+#include "diagnostics/report_clock.hpp"
 #include "diagnostics/trace_format.hpp"
 #include "session/binding.hpp"
 #include "session/time_zone.hpp"
@@ -31,6 +32,7 @@ Session::Session(SMPP& owner, platform::Environment& environment,
       bind_state_(owner.ConnectedAndBound),
       transport_(std::make_unique<Transport>(*this)),
       link_supervisor_(std::make_unique<LinkSupervisor>(*this)) {
+  diagnostics::UseReportClock(environment_);
   Procedure("Class_Initialize").Step([&] {
     owner_.InstanceID = NewInstanceId(environment_.SecondsSinceMidnight());
   });
@@ -40,7 +42,7 @@ Session::Session(SMPP& owner, platform::Environment& environment,
       .Step([&] { InitTimeZoneSuffix(environment_); });
 }
 
-Session::~Session() = default;
+Session::~Session() { diagnostics::DropReportClock(environment_); }
 
 void Session::WaitUntil(int32_t timeout_seconds, const std::function<bool()>& done) {
   const auto start = environment_.MonotonicNow();
