@@ -5,6 +5,7 @@
 #include "diagnostics/hex_octets.hpp"
 #include "diagnostics/hooks.hpp"
 #include "inbound/dispatcher.hpp"
+#include "korvane/error_codes.hpp"
 #include "korvane/platform.hpp"
 #include "korvane/smpp_session.hpp"
 #include "outbound/cancel.hpp"
@@ -112,7 +113,8 @@ KORVANE_GET(TimeZoneBias, std::string, session::TimeZoneSuffix())
 void SMPP::ReceiverAddressRange(const std::string& value) {
   session_->Procedure("ReceiverAddressRange[Property Let]").Step([&] {
     if (value.size() > vocabulary::kMaxAddressRangeLength) {
-      throw ComponentError(22342, "Invalid Address range length");
+      throw ComponentError(static_cast<int32_t>(ErrorCode::InvalidAddressRangeLength),
+                           "Invalid Address range length");
     }
     session_->settings().receiver_address_range = value;
   });

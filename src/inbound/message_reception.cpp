@@ -36,7 +36,7 @@ void ReceiveMessage(session::Session& session, ReceivedPdu& pdu) {
   if (!decoded.ShortMessageComplete()) {
     const std::string text =
         LengthMismatchText(decoded.declared_length, decoded.received_length);
-    session.RaiseWarning(29005, vocabulary::kComponentSource, text);
+    session.RaiseWarning(ErrorCode::DeliverSmFault, vocabulary::kComponentSource, text);
     session.SendDebugMsg(text);
   }
 }

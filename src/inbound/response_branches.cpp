@@ -20,7 +20,7 @@ using vocabulary::kComponentSource;
 struct ResponseKind {
   std::string_view trace_label;
   std::string_view operation;
-  int32_t invalid_number;
+  ErrorCode invalid_number;
   const char* invalid_text;
 };
 
@@ -70,7 +70,7 @@ MessageObject MessageWithId(session::Session& session, const std::string& messag
 void HandleDeliverSmResp(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received DELIVER_SM_RESP";
   if (!CheckError(session, pdu.StatusLow(), "Deliver SM")) {
-    session.RaiseError(29005, kComponentSource, "Invalid Data in Deliver SM RESP Segment");
+    session.RaiseError(ErrorCode::DeliverSmFault, kComponentSource, "Invalid Data in Deliver SM RESP Segment");
   }
 }
 
@@ -78,7 +78,7 @@ void HandleDeliverSmResp(session::Session& session, ReceivedPdu& pdu) {
 
 void HandleSubmitSmResp(session::Session& session, ReceivedPdu& pdu) {
   if (!Accept(session, pdu,
-              {"Received SUBMIT_SM_RESP", "Submit SM", 29004, "Invalid Data in Submit SM Segment"}))
+              {"Received SUBMIT_SM_RESP", "Submit SM", ErrorCode::InvalidSubmitSmResp, "Invalid Data in Submit SM Segment"}))
     return;
   MessageObject message = MessageWithId(session, decoders::DecodeMessageId(pdu.octets));
   RaiseWith(session, message, &SMPPEvents::MessageDelivered);
@@ -86,7 +86,7 @@ void HandleSubmitSmResp(session::Session& session, ReceivedPdu& pdu) {
 
 void HandleSubmitMultiResp(session::Session& session, ReceivedPdu& pdu) {
   if (!Accept(session, pdu,
-              {"Received SUBMIT_MULTI_RESP", "Submit SM Multi", 29033,
+              {"Received SUBMIT_MULTI_RESP", "Submit SM Multi", ErrorCode::InvalidSubmitMultiResp,
                "Invalid Data in Submit SM Segment"}))
     return;
   const decoders::DecodedSubmitMultiResp decoded = decoders::DecodeSubmitMultiResp(pdu.octets);
@@ -98,7 +98,7 @@ void HandleSubmitMultiResp(session::Session& session, ReceivedPdu& pdu) {
 void HandleQuerySmResp(session::Session& session, ReceivedPdu& pdu) {
   if (!Accept(
           session, pdu,
-          {"Received QUERY_SM_RESP", "Query Message", 29003, "Invalid Data in Query SM Segment"}))
+          {"Received QUERY_SM_RESP", "Query Message", ErrorCode::InvalidQuerySmResp, "Invalid Data in Query SM Segment"}))
     return;
   const decoders::DecodedQuerySmResp decoded = decoders::DecodeQuerySmResp(pdu.octets);
   MessageObject message = MessageWithId(session, decoded.message_id);
@@ -118,7 +118,7 @@ void HandleQuerySmResp(session::Session& session, ReceivedPdu& pdu) {
 
 void HandleCancelSmResp(session::Session& session, ReceivedPdu& pdu) {
   if (!Accept(session, pdu,
-              {"Received CANCEL_SM_RESP", "Cancel SM", 29008, "Invalid Data in Cancel SM Segment"}))
+              {"Received CANCEL_SM_RESP", "Cancel SM", ErrorCode::InvalidCancelSmResp, "Invalid Data in Cancel SM Segment"}))
     return;
   const decoders::DecodedHeaderResponse decoded = decoders::DecodeHeaderResponse(pdu.header);
   MessageObject message;

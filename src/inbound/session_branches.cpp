@@ -19,20 +19,20 @@ struct BindKind {
   int32_t binding_type;
   std::string_view trace_label;
   std::string_view operation;
-  int32_t invalid_number;
+  ErrorCode invalid_number;
   const char* invalid_text;
 };
 
 BindKind BindKindOf(uint8_t command_low) {
   switch (command_low) {
     case 1:
-      return {1, "Received BIND_RECEIVER_RESP", "Bind Receiver", 29001,
+      return {1, "Received BIND_RECEIVER_RESP", "Bind Receiver", ErrorCode::InvalidBindReceiverResp,
               "Invalid Data in Receiver Bind Segment"};
     case 2:
-      return {2, "Received BIND_TRANSMITTER_RESP", "Bind Transmitter", 29002,
+      return {2, "Received BIND_TRANSMITTER_RESP", "Bind Transmitter", ErrorCode::InvalidBindTransmitterResp,
               "Invalid Data in Transmitter Bind Segment"};
     default:
-      return {3, "Received BIND_TRANSCEIVER_RESP", "Bind Transceiver", 29009,
+      return {3, "Received BIND_TRANSCEIVER_RESP", "Bind Transceiver", ErrorCode::InvalidBindTransceiverResp,
               "Invalid Data in Transceiver Bind Segment"};
   }
 }
@@ -47,7 +47,7 @@ void HandleGenericNack(session::Session& session, ReceivedPdu& pdu) {
   const decoders::DecodedHeaderResponse nack = decoders::DecodeHeaderResponse(pdu.header);
   if (nack.fault) pdu.procedure->Step([&] { throw *nack.fault; });
   const int32_t sequence_number = nack.sequence_number;
-  session.RaiseWarning(29000, kComponentSource, "Generic NACK received from SMSC");
+  session.RaiseWarning(ErrorCode::GenericNack, kComponentSource, "Generic NACK received from SMSC");
   session.SendDebugMsg("Generic NACK received from SMSC");
   const int32_t status = pdu.StatusLow();
   session.Raise([&](SMPPEvents& sink) { sink.GenericNACK(status, sequence_number); });
@@ -79,7 +79,7 @@ void HandleUnbind(session::Session& session, ReceivedPdu& pdu) {
   if (accepted) {
     session.Raise([](SMPPEvents& sink) { sink.UnBound(); });
   } else {
-    session.RaiseError(29006, kComponentSource, "Invalid Data in UnBind Segment");
+    session.RaiseError(ErrorCode::InvalidUnbind, kComponentSource, "Invalid Data in UnBind Segment");
   }
   session.bind_state().Unbound();
   // The protocol requires the answer, and the SMSC waits for it before it
@@ -98,7 +98,7 @@ void HandleEnquireLink(session::Session& session, ReceivedPdu& pdu) {
     session.Raise([](SMPPEvents& sink) { sink.LinkOk(); });
     return;
   }
-  session.RaiseWarning(28282, "KvSmpp", "Server sent EnquireLink");
+  session.RaiseWarning(ErrorCode::ServerEnquireLink, "KvSmpp", "Server sent EnquireLink");
   // Traced here, before the reply, instead of at the end of the dispatch.
   pdu.traced = true;
   if (session.settings().enable_trace) session.CalcTraceLog(pdu.octets, "Received ENQUIRE_LINK");

@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "korvane/error_codes.hpp"
 #include "message/message_trap.hpp"
 #include "vocabulary/numeric_text.hpp"
 #include "vocabulary/protocol.hpp"
@@ -21,7 +22,7 @@ constexpr int32_t kMaxUserMessageReference = 65535;
 // single destination, so that the message goes to the recipient list.
 void AppendRecipient(MessageObject& message, Recipient recipient) {
   if (message.Recipients.size() >= kMaxRecipients) {
-    throw ComponentError(29928, "Maximum number of recipients allowed is " +
+    throw ComponentError(static_cast<int32_t>(ErrorCode::TooManyRecipients), "Maximum number of recipients allowed is " +
                                     std::to_string(kMaxRecipients) + ".");
   }
   message.DestAddress.clear();

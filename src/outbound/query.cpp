@@ -27,7 +27,7 @@ Variant QueryMessage(session::Session& session, MessageObject& message, bool wai
   last_message_id.clear();
   switch (session.bind_state().BindingType()) {
     case kBoundAsReceiver:
-      session.RaiseError(98822, kComponentSource, "Invalid operation when Bound as receiver");
+      session.RaiseError(ErrorCode::BoundAsReceiver, kComponentSource, "Invalid operation when Bound as receiver");
       break;
     case kBoundAsTransmitter:
     case kBoundAsTransceiver:
@@ -40,7 +40,7 @@ Variant QueryMessage(session::Session& session, MessageObject& message, bool wai
       });
       break;
     default:
-      session.RaiseError(98821, kComponentSource, "Not bound");
+      session.RaiseError(ErrorCode::NotBound, kComponentSource, "Not bound");
       break;
   }
   return Variant();

@@ -19,12 +19,12 @@ using vocabulary::kComponentSource;
 bool StartSubmission(session::Session& session) {
   session.owner().LastMessageID.clear();
   if (session.bind_state().ConnectedAndBound()) return true;
-  session.RaiseError(98821, kComponentSource, "Not bound");
+  session.RaiseError(ErrorCode::NotBound, kComponentSource, "Not bound");
   return false;
 }
 
 void ReportNoDestination(session::Session& session) {
-  session.RaiseError(28733, kComponentSource,
+  session.RaiseError(ErrorCode::NoDestination, kComponentSource,
                      "The recipients collection is empty and no DestAddress property specified.");
 }
 

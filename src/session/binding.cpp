@@ -84,7 +84,7 @@ int16_t Bind(Session& session, int32_t binding_type) {
           SendBind(session, kBindTransceiver);
           break;
         default:
-          session.RaiseError(20390, vocabulary::kComponentSource, "Invalid Binding Type");
+          session.RaiseError(ErrorCode::InvalidBindingType, vocabulary::kComponentSource, "Invalid Binding Type");
           session.bind_state().RequestDropped();
       }
     });

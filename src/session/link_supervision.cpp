@@ -56,7 +56,7 @@ bool EnquireLink(Session& session) {
   bool sent = false;
   session.Procedure("EnquireLink").Step([&] {
     if (!session.bind_state().ConnectedAndBound()) {
-      session.RaiseError(98821, vocabulary::kComponentSource, "Not bound");
+      session.RaiseError(ErrorCode::NotBound, vocabulary::kComponentSource, "Not bound");
       return;
     }
     sent = EnquireTLink(session);

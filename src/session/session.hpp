@@ -20,6 +20,7 @@
 #include "diagnostics/error_record.hpp"
 #include "diagnostics/error_trap.hpp"
 #include "korvane/date_time.hpp"
+#include "korvane/error_codes.hpp"
 #include "korvane/platform.hpp"
 #include "korvane/smpp_session.hpp"
 #include "session/bind_state.hpp"
@@ -101,6 +102,12 @@ class Session final : public diagnostics::ErrorReporter {
 
   void RaiseError(int32_t number, const std::string& source, const std::string& description);
   void RaiseWarning(int32_t number, const std::string& source, const std::string& description);
+  void RaiseError(ErrorCode code, const std::string& source, const std::string& description) {
+    RaiseError(static_cast<int32_t>(code), source, description);
+  }
+  void RaiseWarning(ErrorCode code, const std::string& source, const std::string& description) {
+    RaiseWarning(static_cast<int32_t>(code), source, description);
+  }
 
   // Diagnostic channels: DebugLog while debug messages are enabled, TraceLog
   // while trace messages are enabled. No trace text is built while tracing

@@ -53,7 +53,7 @@ bool Transport::wsSendData(std::vector<uint8_t> pdu) {
   bool sent = false;
   session_.Procedure("wsSendData").Unchecked([&] {
     if (socket_->State() != kSocketConnected) {
-      session_.RaiseError(kNotConnectedNumber, "Winsock", "Error sending data. Not connected");
+      session_.RaiseError(ErrorCode::SendNotConnected, "Winsock", "Error sending data. Not connected");
       return;
     }
     try {
@@ -113,7 +113,7 @@ void Transport::OnSocketDataArrival(std::size_t) {
 }
 
 void Transport::ReportFramingError(uint32_t command_length) {
-  session_.RaiseError(kFramingErrorNumber, vocabulary::kComponentSource,
+  session_.RaiseError(ErrorCode::InvalidCommandLength, vocabulary::kComponentSource,
                       "Invalid command_length " + std::to_string(command_length) +
                           " received (allowed " + std::to_string(kMinCommandLength) + " to " +
                           std::to_string(kMaxCommandLength) + "). Connection closed");
@@ -126,7 +126,7 @@ void Transport::ReportFramingError(uint32_t command_length) {
 
 void Transport::OnSocketError(int32_t number, const std::string& description) {
   session_.Procedure("wSock_Error").Step([&] {
-    if (number == kConnectionAbortedNumber) {
+    if (IsError(number, ErrorCode::ConnectionAborted)) {
       CloseSocket();
       ConnectionLost(/*reset_bind_result=*/false);
       session_.RaiseWarning(number, "Winsock", description);

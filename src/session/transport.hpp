@@ -20,12 +20,6 @@ namespace korvane::session {
 
 class Session;
 
-// Raised when the received stream carries a command_length that cannot start
-// a PDU; the connection is then closed.
-inline constexpr int32_t kFramingErrorNumber = 29984;
-inline constexpr int32_t kNotConnectedNumber = 29983;
-inline constexpr int32_t kConnectionAbortedNumber = 10053;
-
 class Transport final : public platform::SocketListener {
  public:
   explicit Transport(Session& session);
