@@ -23,8 +23,11 @@
 //   QueryMessage OperationsTimeout, with WaitForResponse only.
 //   ~SMPP        as Unbind, when it unbinds (see the destructor).
 // EnquireLink, CancelMessage, DeliverShortMessage, DebugPDU, NewMessage and
-// the properties never wait; the socket never blocks a call. A timeout of 0
-// or below ends a wait at once.
+// the properties never wait; the socket never blocks a call. An
+// OperationsTimeout of 0 or below ends a wait at once; a ConnectionTimeout
+// of 0 or below still gives the connect one pass of the loop. A wait checks
+// its timeout between events, so time spent in the host's own handlers
+// (and in calls nested in them) adds to these bounds.
 //
 // Re-entrancy. Events are raised from inside the calls too: Error, Warning,
 // DebugLog and TraceLog from any call; Bound, UnBound, LinkOk, GenericNACK,

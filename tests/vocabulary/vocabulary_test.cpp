@@ -42,6 +42,15 @@ TEST(OctetsTest, IntegersAreBigEndianTwosComplementAndOctetsFit0To255) {
   EXPECT_EQ(ErrorNumberOf([] { ToOctet(-1); }), 6);
 }
 
+TEST(ProtocolTest, CommandNamesAndResponsesAndUnknownIds) {
+  const std::pair<uint32_t, const char*> rows[] = {
+      {kGenericNack, "generic_nack"},         {kBindTransceiver, "bind_transceiver"},
+      {kEnquireLinkResp, "enquire_link_resp"}, {kDataSm, "data_sm"},
+      {0x80000103, "data_sm_resp"},           {0x00000123, "0x00000123"},
+  };
+  for (const auto& [id, name] : rows) EXPECT_EQ(CommandName(id), name);
+}
+
 TEST(SequenceCounterTest, StartsAtFourAndWrapsFromTheMaximumToOne) {
   SequenceCounter counter;
   EXPECT_EQ(counter.Next(), 4);
