@@ -6,8 +6,8 @@
 
 #include "encoders/field_checks.hpp"
 #include "korvane/errors.hpp"
-#include "vocabulary/protocol.hpp"
 #include "vocabulary/numeric_text.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::encoders {
 namespace {

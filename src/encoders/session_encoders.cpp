@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "vocabulary/protocol.hpp"
 #include "vocabulary/pdu_writer.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::encoders {
 namespace {

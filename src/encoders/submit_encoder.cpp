@@ -3,13 +3,13 @@
 #include <span>
 #include <string>
 
-#include "encoders/request_fields.hpp"
 #include "encoders/field_checks.hpp"
 #include "encoders/message_times.hpp"
 #include "encoders/outgoing_tlvs.hpp"
+#include "encoders/request_fields.hpp"
 #include "korvane/errors.hpp"
-#include "vocabulary/protocol.hpp"
 #include "vocabulary/pdu_writer.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::encoders {
 namespace {

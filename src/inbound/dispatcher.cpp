@@ -9,8 +9,8 @@
 #include "inbound/response_branches.hpp"
 #include "inbound/session_branches.hpp"
 #include "session/session.hpp"
-#include "vocabulary/protocol.hpp"
 #include "vocabulary/pdu_reader.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::inbound {
 namespace {

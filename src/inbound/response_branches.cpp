@@ -70,7 +70,8 @@ MessageObject MessageWithId(session::Session& session, const std::string& messag
 void HandleDeliverSmResp(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received DELIVER_SM_RESP";
   if (!CheckError(session, pdu.StatusLow(), "Deliver SM")) {
-    session.RaiseError(ErrorCode::DeliverSmFault, kComponentSource, "Invalid Data in Deliver SM RESP Segment");
+    session.RaiseError(ErrorCode::DeliverSmFault, kComponentSource,
+                       "Invalid Data in Deliver SM RESP Segment");
   }
 }
 
@@ -78,7 +79,8 @@ void HandleDeliverSmResp(session::Session& session, ReceivedPdu& pdu) {
 
 void HandleSubmitSmResp(session::Session& session, ReceivedPdu& pdu) {
   if (!Accept(session, pdu,
-              {"Received SUBMIT_SM_RESP", "Submit SM", ErrorCode::InvalidSubmitSmResp, "Invalid Data in Submit SM Segment"}))
+              {"Received SUBMIT_SM_RESP", "Submit SM", ErrorCode::InvalidSubmitSmResp,
+               "Invalid Data in Submit SM Segment"}))
     return;
   MessageObject message = MessageWithId(session, decoders::DecodeMessageId(pdu.octets));
   RaiseWith(session, message, &SMPPEvents::MessageDelivered);
@@ -96,9 +98,9 @@ void HandleSubmitMultiResp(session::Session& session, ReceivedPdu& pdu) {
 }
 
 void HandleQuerySmResp(session::Session& session, ReceivedPdu& pdu) {
-  if (!Accept(
-          session, pdu,
-          {"Received QUERY_SM_RESP", "Query Message", ErrorCode::InvalidQuerySmResp, "Invalid Data in Query SM Segment"}))
+  if (!Accept(session, pdu,
+              {"Received QUERY_SM_RESP", "Query Message", ErrorCode::InvalidQuerySmResp,
+               "Invalid Data in Query SM Segment"}))
     return;
   const decoders::DecodedQuerySmResp decoded = decoders::DecodeQuerySmResp(pdu.octets);
   MessageObject message = MessageWithId(session, decoded.message_id);
@@ -118,7 +120,8 @@ void HandleQuerySmResp(session::Session& session, ReceivedPdu& pdu) {
 
 void HandleCancelSmResp(session::Session& session, ReceivedPdu& pdu) {
   if (!Accept(session, pdu,
-              {"Received CANCEL_SM_RESP", "Cancel SM", ErrorCode::InvalidCancelSmResp, "Invalid Data in Cancel SM Segment"}))
+              {"Received CANCEL_SM_RESP", "Cancel SM", ErrorCode::InvalidCancelSmResp,
+               "Invalid Data in Cancel SM Segment"}))
     return;
   const decoders::DecodedHeaderResponse decoded = decoders::DecodeHeaderResponse(pdu.header);
   MessageObject message;

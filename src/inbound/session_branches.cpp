@@ -29,11 +29,11 @@ BindKind BindKindOf(uint8_t command_low) {
       return {1, "Received BIND_RECEIVER_RESP", "Bind Receiver", ErrorCode::InvalidBindReceiverResp,
               "Invalid Data in Receiver Bind Segment"};
     case 2:
-      return {2, "Received BIND_TRANSMITTER_RESP", "Bind Transmitter", ErrorCode::InvalidBindTransmitterResp,
-              "Invalid Data in Transmitter Bind Segment"};
+      return {2, "Received BIND_TRANSMITTER_RESP", "Bind Transmitter",
+              ErrorCode::InvalidBindTransmitterResp, "Invalid Data in Transmitter Bind Segment"};
     default:
-      return {3, "Received BIND_TRANSCEIVER_RESP", "Bind Transceiver", ErrorCode::InvalidBindTransceiverResp,
-              "Invalid Data in Transceiver Bind Segment"};
+      return {3, "Received BIND_TRANSCEIVER_RESP", "Bind Transceiver",
+              ErrorCode::InvalidBindTransceiverResp, "Invalid Data in Transceiver Bind Segment"};
   }
 }
 
@@ -79,7 +79,8 @@ void HandleUnbind(session::Session& session, ReceivedPdu& pdu) {
   if (accepted) {
     session.Raise([](SMPPEvents& sink) { sink.UnBound(); });
   } else {
-    session.RaiseError(ErrorCode::InvalidUnbind, kComponentSource, "Invalid Data in UnBind Segment");
+    session.RaiseError(ErrorCode::InvalidUnbind, kComponentSource,
+                       "Invalid Data in UnBind Segment");
   }
   session.bind_state().Unbound();
   // The protocol requires the answer, and the SMSC waits for it before it

@@ -22,8 +22,9 @@ constexpr int32_t kMaxUserMessageReference = 65535;
 // single destination, so that the message goes to the recipient list.
 void AppendRecipient(MessageObject& message, Recipient recipient) {
   if (message.Recipients.size() >= kMaxRecipients) {
-    throw ComponentError(static_cast<int32_t>(ErrorCode::TooManyRecipients), "Maximum number of recipients allowed is " +
-                                    std::to_string(kMaxRecipients) + ".");
+    throw ComponentError(
+        static_cast<int32_t>(ErrorCode::TooManyRecipients),
+        "Maximum number of recipients allowed is " + std::to_string(kMaxRecipients) + ".");
   }
   message.DestAddress.clear();
   message.DestAddressTON = AddressTypeOfNumbers::tonUnknown;

@@ -27,7 +27,8 @@ Variant QueryMessage(session::Session& session, MessageObject& message, bool wai
   last_message_id.clear();
   switch (session.bind_state().BindingType()) {
     case kBoundAsReceiver:
-      session.RaiseError(ErrorCode::BoundAsReceiver, kComponentSource, "Invalid operation when Bound as receiver");
+      session.RaiseError(ErrorCode::BoundAsReceiver, kComponentSource,
+                         "Invalid operation when Bound as receiver");
       break;
     case kBoundAsTransmitter:
     case kBoundAsTransceiver:

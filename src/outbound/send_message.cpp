@@ -6,8 +6,8 @@
 #include "message/message_conversion.hpp"
 #include "outbound/submit.hpp"
 #include "session/session.hpp"
-#include "vocabulary/protocol.hpp"
 #include "vocabulary/numeric_text.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::outbound {
 namespace {

@@ -84,11 +84,13 @@ int16_t Bind(Session& session, int32_t binding_type) {
           SendBind(session, kBindTransceiver);
           break;
         default:
-          session.RaiseError(ErrorCode::InvalidBindingType, vocabulary::kComponentSource, "Invalid Binding Type");
+          session.RaiseError(ErrorCode::InvalidBindingType, vocabulary::kComponentSource,
+                             "Invalid Binding Type");
           session.bind_state().RequestDropped();
       }
     });
-    procedure.Step([&] { session.WaitForResponse([&] { return session.bind_state().BindResult() != 0; }); });
+    procedure.Step(
+        [&] { session.WaitForResponse([&] { return session.bind_state().BindResult() != 0; }); });
   }
   return static_cast<int16_t>(session.bind_state().BindResult());
 }
@@ -99,7 +101,8 @@ void Unbind(Session& session) {
     SendHeaderOnlyPdu(session, vocabulary::kUnbind,
                       static_cast<uint32_t>(session.sequence().Next()), "Sent Unbind");
   });
-  procedure.Step([&] { session.WaitForResponse([&] { return session.bind_state().BindingType() == 0; }); });
+  procedure.Step(
+      [&] { session.WaitForResponse([&] { return session.bind_state().BindingType() == 0; }); });
   // PDUs handed to the socket during the wait (the acknowledgements of
   // deliver_sm handled there) may still wait in it, and closing drops them.
   // An SMSC that answered the unbind is reading: let them go out first.

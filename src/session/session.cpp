@@ -1,5 +1,4 @@
 #include "session/session.hpp"
-#include "vocabulary/protocol.hpp"
 
 #include <cmath>
 #include <random>
@@ -9,6 +8,7 @@
 #include "diagnostics/trace_format.hpp"
 #include "session/binding.hpp"
 #include "session/time_zone.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::session {
 namespace {

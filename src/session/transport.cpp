@@ -53,7 +53,8 @@ bool Transport::wsSendData(std::vector<uint8_t> pdu) {
   bool sent = false;
   session_.Procedure("wsSendData").Unchecked([&] {
     if (socket_->State() != kSocketConnected) {
-      session_.RaiseError(ErrorCode::SendNotConnected, "Winsock", "Error sending data. Not connected");
+      session_.RaiseError(ErrorCode::SendNotConnected, "Winsock",
+                          "Error sending data. Not connected");
       return;
     }
     try {

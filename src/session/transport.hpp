@@ -1,9 +1,10 @@
 // Transport: the session's TCP connection to the SMSC. It connects with a
 // bounded wait, sends each PDU as one write, cuts the received stream into
-// whole PDUs for the inbound queue and turns closure and socket errors into
-// session events. Whole PDUs are queued on the session and handed up through
-// the received-PDUs handler, which the layer above installs. Socket notifications arrive on the loop thread, also while
-// a wait of the same session yields, so every handler may run nested.
+// whole PDUs and turns closure and socket errors into session events. Whole
+// PDUs are queued on the session and handed up through the received-PDUs
+// handler, which the layer above installs. Socket notifications arrive on
+// the loop thread, also while a wait of the same session yields, so every
+// handler may run nested.
 #pragma once
 
 #include <cstdint>

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "korvane/errors.hpp"
-#include "vocabulary/protocol.hpp"
 #include "vocabulary/octets.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::vocabulary {
 namespace {

@@ -20,7 +20,9 @@ using Names = std::vector<std::string>;
 class ResponseBranchesTest : public testing::SessionFixture {
  protected:
   void Dispatch(const std::vector<uint8_t>& pdu) { smpp.DebugPDU(testing::HexText(pdu)); }
-  const session::Session::QueryResult& LastQuery() { return session::Session::Of(smpp).LastQuery(); }
+  const session::Session::QueryResult& LastQuery() {
+    return session::Session::Of(smpp).LastQuery();
+  }
   std::vector<int32_t> ErrorNumbers() const {
     std::vector<int32_t> numbers;
     for (const auto& error : events.Named("Error")) numbers.push_back(error.number);
@@ -154,7 +156,8 @@ TEST_F(ResponseBranchesTest, QuerySmRespFillsTheLastQueryAndTheEventObject) {
 
   // Letters in the year: reported, and the zero date is reported with.
   events.events.clear();
-  session::Session::Of(smpp).QueryAnswered({.state = 5, .final_date = expected, .error_code = 0x42});
+  session::Session::Of(smpp).QueryAnswered(
+      {.state = 5, .final_date = expected, .error_code = 0x42});
   smpp.DebugPDU(
       "00 00 00 1C 80 00 00 03 00 00 00 00 00 00 00 09 39 39 00 41 34 30 33 31 32 00 02 00");
   ASSERT_EQ(events.Names(), (Names{"Error", "MessageStatusReceived"}));

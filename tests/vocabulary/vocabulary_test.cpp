@@ -13,11 +13,11 @@
 #include "korvane/errors.hpp"
 #include "korvane/variant.hpp"
 #include "support/test_util.hpp"
-#include "vocabulary/protocol.hpp"
 #include "vocabulary/numeric_text.hpp"
 #include "vocabulary/octets.hpp"
 #include "vocabulary/pdu_reader.hpp"
 #include "vocabulary/pdu_writer.hpp"
+#include "vocabulary/protocol.hpp"
 #include "vocabulary/sequence_counter.hpp"
 
 namespace korvane {
@@ -44,9 +44,12 @@ TEST(OctetsTest, IntegersAreBigEndianTwosComplementAndOctetsFit0To255) {
 
 TEST(ProtocolTest, CommandNamesAndResponsesAndUnknownIds) {
   const std::pair<uint32_t, const char*> rows[] = {
-      {kGenericNack, "generic_nack"},         {kBindTransceiver, "bind_transceiver"},
-      {kEnquireLinkResp, "enquire_link_resp"}, {kDataSm, "data_sm"},
-      {0x80000103, "data_sm_resp"},           {0x00000123, "0x00000123"},
+      {kGenericNack, "generic_nack"},
+      {kBindTransceiver, "bind_transceiver"},
+      {kEnquireLinkResp, "enquire_link_resp"},
+      {kDataSm, "data_sm"},
+      {0x80000103, "data_sm_resp"},
+      {0x00000123, "0x00000123"},
   };
   for (const auto& [id, name] : rows) EXPECT_EQ(CommandName(id), name);
 }

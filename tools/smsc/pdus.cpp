@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "korvane/errors.hpp"
-#include "vocabulary/protocol.hpp"
 #include "vocabulary/pdu_reader.hpp"
 #include "vocabulary/pdu_writer.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::smsc {
 namespace {
