@@ -6,11 +6,12 @@
 #include <type_traits>
 
 #include "korvane/errors.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::fuzzing {
 namespace {
 
-constexpr std::size_t kMaxRecipients = 254;
+using vocabulary::kMaxRecipients;
 
 uint64_t Digest(uint64_t digest, std::string_view text) {
   for (const char c : text) digest = digest * 131 + static_cast<unsigned char>(c);

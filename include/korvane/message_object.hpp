@@ -3,6 +3,27 @@
 // number, optional parameters, recipients) and what the session learns about
 // the message afterwards. A plain value: copy it to keep it. Not thread-safe;
 // use it on one thread at a time.
+//
+// Who sets what. The host sets the fields a request sends: ServiceType, the
+// source and destination addresses with their TONs and NPIs (or Recipients),
+// MessageType, MessageMode, Priority, ScheduledDeliveryTime, the validity
+// fields, ReplaceIfPresent, DataCoding, ShortMessage or Payload,
+// RegisteredDelivery, the callback number fields, DefaultMsgId,
+// UserMessageReference and TLVs; MessageID for QueryMessage and
+// CancelMessage. ProtocolID is not sent: the session's ProtocolID is.
+// The session writes into the host's object: SequenceNumber on every
+// request it sends; CallbackNumber, cut to 15 characters, on a submission
+// or delivery; MessageID when SendMessage waits for it; FinalDeliveryDate,
+// DeliveryStatus and DeliveryErrorCode when QueryMessage waits.
+// The objects the events carry are new ones the session fills from the PDU:
+// MessageDelivered - MessageID, and for submit_multi UnsuccessfulDeliveries
+// and Recipients with their StatusCode; MessageStatusReceived - MessageID,
+// FinalDeliveryDate, DeliveryStatus, DeliveryErrorCode; MessageCancelResult
+// - SequenceNumber, CancelResultCode; MessageReceived - the deliver_sm's
+// fields (ServiceType, addresses, MessageType, ProtocolID, Priority,
+// RegisteredDelivery, DataCoding, ShortMessage and ShortMessageBytes,
+// Payload and PayloadBytes, UserMessageReference, the callback number,
+// MessageState, SequenceNumber, other parameters as TLVs).
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,7 @@
 
 #include "korvane/date_time.hpp"
 #include "korvane/enums.hpp"
+#include "korvane/error_codes.hpp"
 #include "korvane/errors.hpp"
 #include "korvane/event_loop.hpp"
 #include "korvane/late_bound.hpp"

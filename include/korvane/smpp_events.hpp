@@ -1,7 +1,11 @@
 // SMPPEvents: the outgoing event interface of an SMPP session. Derive from it,
 // override the events of interest and Subscribe the sink to a session. All
 // events are raised synchronously on the thread that runs the session's event
-// loop; the session goes on when the handler returns.
+// loop; the session goes on when the handler returns. Events arrive inside
+// the session's calls and inside its waits (see smpp_session.hpp), and
+// while the host runs the loop itself. A handler may call back into the
+// session, waiting calls included. A MessageObject& lives for the call
+// only: copy it to keep it.
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,41 @@
 // SMPP: one ESME session towards one SMSC over one TCP connection.
 //
 // Threading: the object lives on the thread that runs its event loop; all its
-// events are raised there, synchronously. Methods and properties never throw:
-// a failure reaches the host as the Error event with a seven-line report.
+// events are raised there, synchronously. Methods and properties never throw
+// (DebugPDU excepted): a failure reaches the host as the Error event with a
+// seven-line report. Error numbers are named by ErrorCode (error_codes.hpp).
+//
+// Waiting. A call that waits runs the session's event loop while it waits
+// (one event at a time, sleeping between events; it never spins), so while
+// it waits every event of this session can arrive, and so can the events and
+// handlers of everything else on the same loop (other sessions, the host's
+// own Asio handlers, the AutoEnquireLinkInterval tick). A wait ends as soon
+// as its condition holds or its timeout passes. The calls that wait, and for
+// how long at most:
+//   Bind         ConnectionTimeout for the connection, plus OperationsTimeout
+//                for the bind response; when a connection is already open it
+//                is unbound first, which adds up to two OperationsTimeouts
+//                (the unbind_resp, then the sending of what is queued):
+//                ConnectionTimeout + 3 x OperationsTimeout in all.
+//   Unbind       2 x OperationsTimeout: the unbind_resp, then the sending of
+//                PDUs still queued on the connection.
+//   SendMessage, SendMessageAsp   OperationsTimeout, with WaitForMessageID only.
+//   QueryMessage OperationsTimeout, with WaitForResponse only.
+//   ~SMPP        as Unbind, when it unbinds (see the destructor).
+// EnquireLink, CancelMessage, DeliverShortMessage, DebugPDU, NewMessage and
+// the properties never wait; the socket never blocks a call. An
+// OperationsTimeout of 0 or below ends a wait at once; a ConnectionTimeout
+// of 0 or below still gives the connect one pass of the loop. A wait checks
+// its timeout between events, so time spent in the host's own handlers
+// (and in calls nested in them) adds to these bounds.
+//
+// Re-entrancy. Events are raised from inside the calls too: Error, Warning,
+// DebugLog and TraceLog from any call; Bound, UnBound, LinkOk, GenericNACK,
+// Message... and ConnectionClosed from DebugPDU and from any wait. A handler
+// may call any method of this session, waiting ones included; such a call
+// runs nested inside the call that raised the event. Received PDUs are each
+// handled exactly once, in arrival order; nested more than 64 deep, a wait
+// handles only responses and leaves requests to the waits it is nested in.
 #pragma once
 
 #include <cstdint>
@@ -32,11 +65,22 @@ class KORVANE_SMPP_API SMPP {
  public:
   // Runs on the calling thread's own event loop (see DoEvents).
   SMPP();
-  // Shares a host's Asio loop.
+  // Shares a host's Asio loop, which must outlive the object. The session
+  // puts its socket and its one-second timer on that loop and keeps no work
+  // guard between calls: the loop runs out of work when the host's does. The
+  // host runs the loop (run, poll, ...) on the object's thread. While a call
+  // of the session waits, the session runs the loop itself, a handler or a
+  // ready batch at a time, so the host's own handlers run inside that wait;
+  // for each such pass it holds a work guard, and it restarts the loop first
+  // when the loop is stopped (a host's stop() does not cut a wait short).
   explicit SMPP(asio::io_context& loop);
   // Runs on an environment of the host's (a fake one in tests). The
   // environment must outlive the session.
   explicit SMPP(platform::Environment& environment);
+  // With AutoUnbindOnDestroy set (the default) and a connection open, sends
+  // unbind and waits as Unbind does, raising its events (TraceLog, UnBound,
+  // Error, ...) to the sinks still subscribed; then closes the connection.
+  // Pending PDUs not yet handled are dropped. Never throws.
   ~SMPP();
 
   SMPP(const SMPP&) = delete;
@@ -165,6 +209,10 @@ class KORVANE_SMPP_API SMPP {
 
   // Sinks are called in subscription order; subscribing twice keeps one
   // subscription; a sink unsubscribed during an event is not called again.
+  // The session keeps a reference, not a copy: a sink must stay alive until
+  // it is unsubscribed or the SMPP object is destroyed, whichever comes
+  // first, and the destructor may still raise events to it. A sink may
+  // unsubscribe itself, or subscribe others, from inside a handler.
   void Subscribe(SMPPEvents& sink);
   void Unsubscribe(SMPPEvents& sink);
 

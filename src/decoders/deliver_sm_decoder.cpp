@@ -4,8 +4,8 @@
 #include <string>
 #include <utility>
 
-#include "vocabulary/command_ids.hpp"
 #include "vocabulary/pdu_reader.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::decoders {
 namespace {

@@ -8,11 +8,12 @@
 #include <string_view>
 
 #include "korvane/errors.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::diagnostics {
 
 // The source of every error the component raises itself.
-inline constexpr std::string_view kComponentSource = "KorvaneSMPP";
+using vocabulary::kComponentSource;
 
 struct ErrorRecord {
   int32_t number = 0;

@@ -1,7 +1,7 @@
 #include "diagnostics/error_report.hpp"
 
 #include "diagnostics/hooks.hpp"
-#include "platform/system_clock.hpp"
+#include "diagnostics/report_clock.hpp"
 
 namespace korvane::diagnostics {
 
@@ -25,8 +25,7 @@ std::string BuildErrorReport(const ErrorRecord& error, std::string_view module,
 ErrorDecision MessageObjectReporter::ReportError(std::string_view module,
                                                  std::string_view procedure) {
   const ErrorRecord& error = CurrentError();
-  throw ComponentError(error.number,
-                       BuildErrorReport(error, module, procedure, platform::SystemLocalNow()),
+  throw ComponentError(error.number, BuildErrorReport(error, module, procedure, ReportNow()),
                        std::string(kComponentSource));
 }
 
@@ -34,8 +33,7 @@ ErrorDecision HelperModuleReporter::ReportError(std::string_view module,
                                                 std::string_view procedure) {
   SavedError saved;
   saved.Save();
-  const std::string report =
-      BuildErrorReport(CurrentError(), module, procedure, platform::SystemLocalNow());
+  const std::string report = BuildErrorReport(CurrentError(), module, procedure, ReportNow());
   const ErrorDecision decision = AskUnexpectedErrorHandler(report);
   saved.Restore();
   return decision;

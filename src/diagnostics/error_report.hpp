@@ -21,7 +21,7 @@ std::string BuildErrorReport(const ErrorRecord& error, std::string_view module,
                              int32_t line_number = 0);
 
 // Reporter of MessageObject: raises the report to the caller as a
-// ComponentError with the failure's number and source "KorvaneSMPP" (no help
+// ComponentError with the failure's number and source kComponentSource (no help
 // file or context); it never returns a decision. Stateless.
 class MessageObjectReporter final : public ErrorReporter {
  public:

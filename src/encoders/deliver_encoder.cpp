@@ -3,18 +3,18 @@
 #include <span>
 #include <string>
 
-#include "encoders/request_fields.hpp"
 #include "encoders/field_checks.hpp"
 #include "encoders/message_times.hpp"
 #include "encoders/outgoing_tlvs.hpp"
+#include "encoders/request_fields.hpp"
 #include "korvane/errors.hpp"
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::encoders {
 namespace {
 
-constexpr std::size_t kMaxShortMessage = 255;
-constexpr std::size_t kMaxCallbackNumber = 15;
+using vocabulary::kMaxCallbackNumberLength;
+using vocabulary::kMaxShortMessageLength;
 
 bool IsBlank(std::string_view text) {
   return text.find_first_not_of(' ') == std::string_view::npos;
@@ -42,14 +42,15 @@ std::vector<uint8_t> EncodeDeliver(const MessageObject& message, const DeliverCo
   std::span<const uint8_t> short_message;
   if (payload_mode) {
     tlvs.AddMessagePayload(body);
-  } else if (body.size() > kMaxShortMessage) {
+  } else if (body.size() > kMaxShortMessageLength) {
     throw ComponentError(6, "Overflow: a short message of " + std::to_string(body.size()) +
-                                " octets does not fit sm_length (at most 255)");
+                                " octets does not fit sm_length (at most " +
+                                std::to_string(kMaxShortMessageLength) + ")");
   } else {
     short_message = body;
   }
   const std::string_view callback =
-      std::string_view(message.CallbackNumber).substr(0, kMaxCallbackNumber);
+      std::string_view(message.CallbackNumber).substr(0, kMaxCallbackNumberLength);
   if (!IsBlank(callback)) tlvs.AddCallbackNumber(callback, source.ton, source.npi);
   length += 1 + short_message.size() + tlvs.EncodedLength();
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "korvane/errors.hpp"
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::encoders {
 

@@ -6,8 +6,8 @@
 
 #include "encoders/field_checks.hpp"
 #include "korvane/errors.hpp"
-#include "vocabulary/command_ids.hpp"
 #include "vocabulary/numeric_text.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::encoders {
 namespace {

@@ -1,8 +1,8 @@
 #include "encoders/query_cancel_encoders.hpp"
 
 #include "encoders/request_fields.hpp"
-#include "vocabulary/command_ids.hpp"
 #include "vocabulary/pdu_writer.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::encoders {
 namespace {

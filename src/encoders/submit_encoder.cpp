@@ -3,20 +3,20 @@
 #include <span>
 #include <string>
 
-#include "encoders/request_fields.hpp"
 #include "encoders/field_checks.hpp"
 #include "encoders/message_times.hpp"
 #include "encoders/outgoing_tlvs.hpp"
+#include "encoders/request_fields.hpp"
 #include "korvane/errors.hpp"
-#include "vocabulary/command_ids.hpp"
 #include "vocabulary/pdu_writer.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::encoders {
 namespace {
 
-constexpr std::size_t kMaxShortMessage = 255;
-constexpr std::size_t kMaxRecipients = 255;
-constexpr std::size_t kMaxCallbackNumber = 15;
+using vocabulary::kMaxCallbackNumberLength;
+using vocabulary::kMaxNumberOfDests;
+using vocabulary::kMaxShortMessageLength;
 constexpr uint8_t kSmeAddressFlag = 1;
 constexpr uint8_t kDistributionListFlag = 2;
 
@@ -26,9 +26,10 @@ bool IsDistributionList(const Recipient& recipient) {
 
 // submit_multi destinations: checks every entry and counts their octets.
 std::size_t CheckedDestinations(const std::vector<Recipient>& recipients) {
-  if (recipients.size() > kMaxRecipients) {
+  if (recipients.size() > kMaxNumberOfDests) {
     throw ComponentError(6, "Overflow: " + std::to_string(recipients.size()) +
-                                " recipients do not fit number_of_dests (at most 255)");
+                                " recipients do not fit number_of_dests (at most " +
+                                std::to_string(kMaxNumberOfDests) + ")");
   }
   std::size_t length = 1;  // number_of_dests
   for (const Recipient& recipient : recipients) {
@@ -83,13 +84,14 @@ void ChooseBody(const MessageObject& message, bool force_no_payload, Body& body)
   }
   const Variant& short_message = message.ShortMessage;
   body.short_message = BodyOctets(short_message, body.short_text);
-  if (body.short_message.size() <= kMaxShortMessage) return;
+  if (body.short_message.size() <= kMaxShortMessageLength) return;
   if (short_message.IsBytes()) {
     throw ComponentError(6, "Overflow: a short message of " +
                                 std::to_string(body.short_message.size()) +
-                                " bytes does not fit sm_length (at most 255); send it as Payload");
+                                " bytes does not fit sm_length (at most " +
+                                std::to_string(kMaxShortMessageLength) + "); send it as Payload");
   }
-  body.short_message = body.short_message.first(kMaxShortMessage);
+  body.short_message = body.short_message.first(kMaxShortMessageLength);
 }
 
 }  // namespace
@@ -116,7 +118,7 @@ std::vector<uint8_t> EncodeSubmit(const MessageObject& message, const SubmitCont
   OutgoingTlvs tlvs;
   if (body.payload_mode) tlvs.AddMessagePayload(body.payload);
   const std::string_view callback =
-      std::string_view(message.CallbackNumber).substr(0, kMaxCallbackNumber);
+      std::string_view(message.CallbackNumber).substr(0, kMaxCallbackNumberLength);
   if (!callback.empty()) {
     tlvs.AddCallbackNumber(callback, ValueOf(message.CallbackNumberTON),
                            ValueOf(message.CallbackNumberNPI));

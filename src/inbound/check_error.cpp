@@ -2,6 +2,7 @@
 
 #include "inbound/status_table.hpp"
 #include "session/session.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::inbound {
 
@@ -13,7 +14,7 @@ bool CheckError(session::Session& session, int32_t status, std::string_view oper
       accepted = true;
       return;
     }
-    session.RaiseError(report->number, "KorvaneSMPP", report->description);
+    session.RaiseError(report->number, vocabulary::kComponentSource, report->description);
     session.SendDebugMsg(report->debug_text);
   });
   return accepted;

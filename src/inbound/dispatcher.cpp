@@ -9,8 +9,8 @@
 #include "inbound/response_branches.hpp"
 #include "inbound/session_branches.hpp"
 #include "session/session.hpp"
-#include "vocabulary/command_ids.hpp"
 #include "vocabulary/pdu_reader.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::inbound {
 namespace {
@@ -19,8 +19,8 @@ namespace {
 // command_id; a command whose middle octets are not 0 (data_sm,
 // alert_notification, ...) has no branch.
 Branch BranchFor(const ReceivedPdu& pdu) {
-  if (pdu.octets[5] != 0 || pdu.octets[6] != 0) return nullptr;
-  switch (pdu.command_low) {
+  if ((pdu.header.command_id & 0x00FFFF00) != 0) return nullptr;
+  switch (pdu.CommandLow()) {
     case 0x00:
       return HandleGenericNack;
     case 0x01:
@@ -61,7 +61,8 @@ std::optional<std::vector<uint8_t>> TakeNext(std::deque<std::vector<uint8_t>>& q
   auto next = queue.begin();
   if (responses_only) {
     next = std::find_if(queue.begin(), queue.end(), [](const std::vector<uint8_t>& pdu) {
-      return pdu.size() >= vocabulary::kHeaderLength && pdu[4] == 0x80;
+      return pdu.size() >= vocabulary::kHeaderLength &&
+             vocabulary::ReadHeader(pdu).command_id >> 24 == 0x80;
     });
   }
   if (next == queue.end()) return std::nullopt;
@@ -87,22 +88,19 @@ void Handle(session::Session& session, ReceivedPdu& pdu) {
 
 void RPDUNotification(session::Session& session) {
   struct DepthGuard {
-    explicit DepthGuard(int32_t& counter) : counter(counter) { ++counter; }
-    ~DepthGuard() { --counter; }
-    int32_t& counter;
-  } guard(session.drain_depth);
-  const bool responses_only = session.drain_depth > kMaxDrainDepth;
+    explicit DepthGuard(session::Session& session) : session(session) {}
+    ~DepthGuard() { session.LeaveDrain(); }
+    session::Session& session;
+  } guard(session);
+  const bool responses_only = session.EnterDrain() > kMaxDrainDepth;
   // Off the queue before it is handled, so that a drain nested inside this
   // PDU's events neither handles it again nor loses a later one.
   while (std::optional<std::vector<uint8_t>> next = TakeNext(session.received(), responses_only)) {
     const std::vector<uint8_t>& octets = *next;
     std::optional<ReceivedPdu> pdu;
     session.Procedure("RPDUNotification").Step([&] {
-      vocabulary::ReadHeader(octets);  // fails for fewer than 16 octets
-      pdu = ReceivedPdu{.octets = octets,
-                        .command_low = octets[7],
-                        .command_high = octets[4],
-                        .status_low = octets[11]};
+      // Fails for fewer than 16 octets.
+      pdu = ReceivedPdu{.octets = octets, .header = vocabulary::ReadHeader(octets)};
     });
     if (pdu) Handle(session, *pdu);
   }

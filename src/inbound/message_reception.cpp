@@ -1,19 +1,16 @@
 #include "inbound/message_reception.hpp"
 
-#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "decoders/deliver_sm_decoder.hpp"
+#include "encoders/session_encoders.hpp"
 #include "session/session.hpp"
-#include "vocabulary/command_ids.hpp"
-#include "vocabulary/pdu_writer.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::inbound {
 namespace {
-
-constexpr uint32_t kDeliverSmRespLength = vocabulary::kHeaderLength + 1;  // empty message_id
 
 std::string LengthMismatchText(std::size_t declared, std::size_t received) {
   return "Error in Message Length of Deliver SM Packet- Declared:" + std::to_string(declared) +
@@ -22,11 +19,8 @@ std::string LengthMismatchText(std::size_t declared, std::size_t received) {
 
 }  // namespace
 
-void DeliverSMSresponse(session::Session& session, std::array<uint8_t, 4> sequence) {
-  auto writer = vocabulary::PduWriter::Computed(kDeliverSmRespLength, vocabulary::kDeliverSmResp, 0);
-  writer.PutCString("");  // message_id
-  std::vector<uint8_t> response = std::move(writer).Finish();
-  std::ranges::copy(sequence, response.begin() + vocabulary::kSequenceNumberOffset);
+void DeliverSMSresponse(session::Session& session, uint32_t sequence_number) {
+  std::vector<uint8_t> response = encoders::EncodeDeliverSmResp(sequence_number);
   if (session.settings().enable_trace) session.CalcTraceLog(response, "Sent DELIVER_SM_RESP");
   session.transport().wsSendData(std::move(response));
 }
@@ -36,13 +30,13 @@ void ReceiveMessage(session::Session& session, ReceivedPdu& pdu) {
   for (const ComponentError& fault : decoded.faults) {
     pdu.procedure->Step([&] { throw fault; });
   }
-  pdu.procedure->Step([&] { DeliverSMSresponse(session, pdu.SequenceOctets()); });
+  pdu.procedure->Step([&] { DeliverSMSresponse(session, pdu.header.sequence_number); });
   MessageObject& message = decoded.message;
   session.Raise([&](SMPPEvents& sink) { sink.MessageReceived(message); });
   if (!decoded.ShortMessageComplete()) {
     const std::string text =
         LengthMismatchText(decoded.declared_length, decoded.received_length);
-    session.RaiseWarning(29005, "KorvaneSMPP", text);
+    session.RaiseWarning(ErrorCode::DeliverSmFault, vocabulary::kComponentSource, text);
     session.SendDebugMsg(text);
   }
 }

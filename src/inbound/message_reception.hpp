@@ -2,7 +2,6 @@
 // delivery receipt, raised as MessageReceived after it is acknowledged.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 #include "inbound/received_pdu.hpp"
@@ -19,8 +18,8 @@ namespace korvane::inbound {
 // answered nor raised.
 void ReceiveMessage(session::Session& session, ReceivedPdu& pdu);
 
-// The 17-octet deliver_sm_resp with status 0, an empty message_id and these
-// sequence_number octets; traced when tracing is on, then sent.
-void DeliverSMSresponse(session::Session& session, std::array<uint8_t, 4> sequence);
+// The 17-octet deliver_sm_resp with status 0, an empty message_id and this
+// sequence_number; traced when tracing is on, then sent.
+void DeliverSMSresponse(session::Session& session, uint32_t sequence_number);
 
 }  // namespace korvane::inbound

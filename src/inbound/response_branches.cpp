@@ -3,24 +3,24 @@
 #include <cstdint>
 #include <string>
 
+#include "decoders/final_date.hpp"
+#include "decoders/response_decoders.hpp"
 #include "inbound/check_error.hpp"
-#include "inbound/final_date.hpp"
 #include "inbound/message_reception.hpp"
 #include "inbound/session_branches.hpp"
 #include "korvane/message_object.hpp"
 #include "session/session.hpp"
-#include "vocabulary/pdu_reader.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::inbound {
 namespace {
 
-constexpr const char* kSource = "KorvaneSMPP";
-constexpr std::size_t kBodyStart = 16;
+using vocabulary::kComponentSource;
 
 struct ResponseKind {
   std::string_view trace_label;
   std::string_view operation;
-  int32_t invalid_number;
+  ErrorCode invalid_number;
   const char* invalid_text;
 };
 
@@ -28,15 +28,9 @@ struct ResponseKind {
 // invalid-data Error.
 bool Accept(session::Session& session, ReceivedPdu& pdu, const ResponseKind& kind) {
   pdu.trace_label = kind.trace_label;
-  if (CheckError(session, pdu.status_low, kind.operation) && pdu.IsResponse()) return true;
-  session.RaiseError(kind.invalid_number, kSource, kind.invalid_text);
+  if (CheckError(session, pdu.StatusLow(), kind.operation) && pdu.IsResponse()) return true;
+  session.RaiseError(kind.invalid_number, kComponentSource, kind.invalid_text);
   return false;
-}
-
-vocabulary::PduReader BodyReader(const ReceivedPdu& pdu) {
-  vocabulary::PduReader reader(pdu.octets);
-  reader.Seek(kBodyStart);
-  return reader;
 }
 
 template <typename Event>
@@ -50,40 +44,15 @@ int16_t StatusCodeOf(uint32_t error_status_code) {
   return error_status_code <= 0x7FFF ? static_cast<int16_t>(error_status_code) : int16_t{-1};
 }
 
-// One unsuccess_sme entry of a submit_multi_resp.
-struct UnsuccessfulSme {
-  AddressTypeOfNumbers ton{};
-  AddressNumberPlanIndicators npi{};
-  std::string address;
-  uint32_t error_status_code = 0;
-};
-
-// Throws when the entry runs past the end of the PDU.
-UnsuccessfulSme ReadUnsuccessfulSme(vocabulary::PduReader& reader) {
-  UnsuccessfulSme sme;
-  sme.ton = static_cast<AddressTypeOfNumbers>(reader.ReadOctet());
-  sme.npi = static_cast<AddressNumberPlanIndicators>(reader.ReadOctet());
-  sme.address = reader.ReadCString();
-  sme.error_status_code = reader.ReadLong();
-  return sme;
-}
-
-// The unsuccess_sme list, read with failures ignored: an entry that cannot
-// be added is left out, and the list ends early with the PDU.
-void ReadUnsuccessfulList(ReceivedPdu& pdu, vocabulary::PduReader& reader, MessageObject& message) {
-  uint8_t count = 0;
-  pdu.procedure->Unchecked([&] { count = reader.ReadOctet(); });
-  message.UnsuccessfulDeliveries = count;
-  for (int entry = 0; entry < count; ++entry) {
-    bool read = false;
-    UnsuccessfulSme sme;
+// The unsuccess_sme list as the recipients of `message`: an entry that
+// cannot be added is left out.
+void AddUnsuccessful(ReceivedPdu& pdu, const decoders::DecodedSubmitMultiResp& decoded,
+                     MessageObject& message) {
+  message.UnsuccessfulDeliveries = decoded.no_unsuccess;
+  for (const decoders::UnsuccessfulSme& sme : decoded.unsuccessful) {
     pdu.procedure->Unchecked([&] {
-      sme = ReadUnsuccessfulSme(reader);
-      read = true;
-    });
-    if (!read) return;
-    pdu.procedure->Unchecked([&] {
-      message.AddRecipient(sme.ton, sme.npi, sme.address);
+      message.AddRecipient(static_cast<AddressTypeOfNumbers>(sme.ton),
+                           static_cast<AddressNumberPlanIndicators>(sme.npi), sme.address);
       message.Recipients.back().StatusCode = StatusCodeOf(sme.error_status_code);
     });
   }
@@ -91,17 +60,18 @@ void ReadUnsuccessfulList(ReceivedPdu& pdu, vocabulary::PduReader& reader, Messa
 
 // A fresh object with the message_id that starts the body. The id also
 // becomes LastMessageID, which ends a waiting SendMessage or QueryMessage.
-MessageObject MessageWithId(session::Session& session, vocabulary::PduReader& reader) {
+MessageObject MessageWithId(session::Session& session, const std::string& message_id) {
   MessageObject message;
-  message.MessageID = reader.ReadCString();
+  message.MessageID = message_id;
   session.owner().LastMessageID = message.MessageID;
   return message;
 }
 
 void HandleDeliverSmResp(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received DELIVER_SM_RESP";
-  if (!CheckError(session, pdu.status_low, "Deliver SM")) {
-    session.RaiseError(29005, kSource, "Invalid Data in Deliver SM RESP Segment");
+  if (!CheckError(session, pdu.StatusLow(), "Deliver SM")) {
+    session.RaiseError(ErrorCode::DeliverSmFault, kComponentSource,
+                       "Invalid Data in Deliver SM RESP Segment");
   }
 }
 
@@ -109,42 +79,39 @@ void HandleDeliverSmResp(session::Session& session, ReceivedPdu& pdu) {
 
 void HandleSubmitSmResp(session::Session& session, ReceivedPdu& pdu) {
   if (!Accept(session, pdu,
-              {"Received SUBMIT_SM_RESP", "Submit SM", 29004, "Invalid Data in Submit SM Segment"}))
+              {"Received SUBMIT_SM_RESP", "Submit SM", ErrorCode::InvalidSubmitSmResp,
+               "Invalid Data in Submit SM Segment"}))
     return;
-  vocabulary::PduReader reader = BodyReader(pdu);
-  MessageObject message = MessageWithId(session, reader);
+  MessageObject message = MessageWithId(session, decoders::DecodeMessageId(pdu.octets));
   RaiseWith(session, message, &SMPPEvents::MessageDelivered);
 }
 
 void HandleSubmitMultiResp(session::Session& session, ReceivedPdu& pdu) {
   if (!Accept(session, pdu,
-              {"Received SUBMIT_MULTI_RESP", "Submit SM Multi", 29033,
+              {"Received SUBMIT_MULTI_RESP", "Submit SM Multi", ErrorCode::InvalidSubmitMultiResp,
                "Invalid Data in Submit SM Segment"}))
     return;
-  vocabulary::PduReader reader = BodyReader(pdu);
-  MessageObject message = MessageWithId(session, reader);
-  ReadUnsuccessfulList(pdu, reader, message);
+  const decoders::DecodedSubmitMultiResp decoded = decoders::DecodeSubmitMultiResp(pdu.octets);
+  MessageObject message = MessageWithId(session, decoded.message_id);
+  AddUnsuccessful(pdu, decoded, message);
   RaiseWith(session, message, &SMPPEvents::MessageDelivered);
 }
 
 void HandleQuerySmResp(session::Session& session, ReceivedPdu& pdu) {
-  if (!Accept(
-          session, pdu,
-          {"Received QUERY_SM_RESP", "Query Message", 29003, "Invalid Data in Query SM Segment"}))
+  if (!Accept(session, pdu,
+              {"Received QUERY_SM_RESP", "Query Message", ErrorCode::InvalidQuerySmResp,
+               "Invalid Data in Query SM Segment"}))
     return;
-  vocabulary::PduReader reader = BodyReader(pdu);
-  MessageObject message = MessageWithId(session, reader);
-  const std::string final_date = reader.ReadCString();
-  // message_state and error_code are the PDU's last two octets, wherever
-  // final_date ended.
-  reader.Seek(pdu.octets.size() - 2);
-  const uint8_t state = reader.ReadOctet();
-  const uint8_t error_code = reader.ReadOctet();
+  const decoders::DecodedQuerySmResp decoded = decoders::DecodeQuerySmResp(pdu.octets);
+  MessageObject message = MessageWithId(session, decoded.message_id);
+  if (decoded.fault) throw *decoded.fault;
+  const uint8_t state = decoded.message_state;
+  const uint8_t error_code = decoded.error_code;
   // A final_date that is no date is reported; the zero date stands in.
-  const DateTime date =
-      pdu.procedure->Value<DateTime>(DateTime{}, [&] { return FinalDateOf(final_date); });
+  const DateTime date = pdu.procedure->Value<DateTime>(
+      DateTime{}, [&] { return decoders::FinalDateOf(decoded.final_date); });
 
-  session.last_query = {.state = state, .final_date = date, .error_code = error_code};
+  session.QueryAnswered({.state = state, .final_date = date, .error_code = error_code});
   message.FinalDeliveryDate = date;
   message.DeliveryStatus = static_cast<MessageStates>(state);
   message.DeliveryErrorCode = error_code;
@@ -153,20 +120,21 @@ void HandleQuerySmResp(session::Session& session, ReceivedPdu& pdu) {
 
 void HandleCancelSmResp(session::Session& session, ReceivedPdu& pdu) {
   if (!Accept(session, pdu,
-              {"Received CANCEL_SM_RESP", "Cancel SM", 29008, "Invalid Data in Cancel SM Segment"}))
+              {"Received CANCEL_SM_RESP", "Cancel SM", ErrorCode::InvalidCancelSmResp,
+               "Invalid Data in Cancel SM Segment"}))
     return;
-  const vocabulary::PduHeader header = vocabulary::ReadHeader(pdu.octets);
+  const decoders::DecodedHeaderResponse decoded = decoders::DecodeHeaderResponse(pdu.header);
   MessageObject message;
   // A sequence_number of 2^31 or more does not fit: reported, taken as 0.
-  message.SequenceNumber =
-      pdu.procedure->Value<int32_t>(0, [&] { return vocabulary::SequenceNumberOf(header); });
-  message.CancelResultCode = static_cast<int32_t>(header.command_status);
+  if (decoded.fault) pdu.procedure->Step([&] { throw *decoded.fault; });
+  message.SequenceNumber = decoded.sequence_number;
+  message.CancelResultCode = static_cast<int32_t>(decoded.command_status);
   RaiseWith(session, message, &SMPPEvents::MessageCancelResult);
 }
 
 void HandleDeliverSm(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received DELIVER_SM";
-  if (CheckError(session, pdu.status_low, "Deliver SM") && pdu.IsRequest()) {
+  if (CheckError(session, pdu.StatusLow(), "Deliver SM") && pdu.IsRequest()) {
     ReceiveMessage(session, pdu);
     return;
   }

@@ -3,37 +3,37 @@
 #include <string>
 #include <vector>
 
+#include "decoders/response_decoders.hpp"
 #include "inbound/check_error.hpp"
 #include "session/header_only_pdu.hpp"
 #include "session/link_supervision.hpp"
 #include "session/session.hpp"
-#include "vocabulary/command_ids.hpp"
-#include "vocabulary/pdu_reader.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::inbound {
 namespace {
 
-constexpr const char* kSource = "KorvaneSMPP";
+using vocabulary::kComponentSource;
 
 struct BindKind {
   int32_t binding_type;
   std::string_view trace_label;
   std::string_view operation;
-  int32_t invalid_number;
+  ErrorCode invalid_number;
   const char* invalid_text;
 };
 
 BindKind BindKindOf(uint8_t command_low) {
   switch (command_low) {
     case 1:
-      return {1, "Received BIND_RECEIVER_RESP", "Bind Receiver", 29001,
+      return {1, "Received BIND_RECEIVER_RESP", "Bind Receiver", ErrorCode::InvalidBindReceiverResp,
               "Invalid Data in Receiver Bind Segment"};
     case 2:
-      return {2, "Received BIND_TRANSMITTER_RESP", "Bind Transmitter", 29002,
-              "Invalid Data in Transmitter Bind Segment"};
+      return {2, "Received BIND_TRANSMITTER_RESP", "Bind Transmitter",
+              ErrorCode::InvalidBindTransmitterResp, "Invalid Data in Transmitter Bind Segment"};
     default:
-      return {3, "Received BIND_TRANSCEIVER_RESP", "Bind Transceiver", 29009,
-              "Invalid Data in Transceiver Bind Segment"};
+      return {3, "Received BIND_TRANSCEIVER_RESP", "Bind Transceiver",
+              ErrorCode::InvalidBindTransceiverResp, "Invalid Data in Transceiver Bind Segment"};
   }
 }
 
@@ -42,30 +42,27 @@ BindKind BindKindOf(uint8_t command_low) {
 void HandleGenericNack(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received GENERIC_NACK";
   if (!pdu.IsResponse()) return;
-  CheckError(session, pdu.status_low, "NACK");
+  CheckError(session, pdu.StatusLow(), "NACK");
   // A sequence_number of 2^31 or more does not fit: reported, taken as 0.
-  const int32_t sequence_number = pdu.procedure->Value<int32_t>(
-      0, [&] { return vocabulary::SequenceNumberOf(vocabulary::ReadHeader(pdu.octets)); });
-  session.RaiseWarning(29000, kSource, "Generic NACK received from SMSC");
+  const decoders::DecodedHeaderResponse nack = decoders::DecodeHeaderResponse(pdu.header);
+  if (nack.fault) pdu.procedure->Step([&] { throw *nack.fault; });
+  const int32_t sequence_number = nack.sequence_number;
+  session.RaiseWarning(ErrorCode::GenericNack, kComponentSource, "Generic NACK received from SMSC");
   session.SendDebugMsg("Generic NACK received from SMSC");
-  const int32_t status = pdu.status_low;
+  const int32_t status = pdu.StatusLow();
   session.Raise([&](SMPPEvents& sink) { sink.GenericNACK(status, sequence_number); });
 }
 
 void HandleBindResponse(session::Session& session, ReceivedPdu& pdu) {
-  const BindKind kind = BindKindOf(pdu.command_low);
+  const BindKind kind = BindKindOf(pdu.CommandLow());
   pdu.trace_label = kind.trace_label;
-  const bool accepted = CheckError(session, pdu.status_low, kind.operation) && pdu.IsResponse();
+  const bool accepted = CheckError(session, pdu.StatusLow(), kind.operation) && pdu.IsResponse();
   if (!accepted) {
-    session.owner().ConnectedAndBound = false;
-    session.RaiseError(kind.invalid_number, kSource, kind.invalid_text);
+    session.bind_state().Refused();
+    session.RaiseError(kind.invalid_number, kComponentSource, kind.invalid_text);
     return;
   }
-  const auto bind = [&] {
-    session.owner().ConnectedAndBound = true;
-    session.binding_type = kind.binding_type;
-    session.bind_result = kind.binding_type;
-  };
+  const auto bind = [&] { session.bind_state().Accepted(kind.binding_type); };
   // A transceiver's Bound handler still sees the state from before the bind.
   if (kind.binding_type == 3) {
     session.Raise([](SMPPEvents& sink) { sink.Bound(); });
@@ -78,35 +75,35 @@ void HandleBindResponse(session::Session& session, ReceivedPdu& pdu) {
 
 void HandleUnbind(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received UNBIND_RESP";
-  const bool accepted = CheckError(session, pdu.status_low, "UnBind") && pdu.IsResponse();
+  const bool accepted = CheckError(session, pdu.StatusLow(), "UnBind") && pdu.IsResponse();
   if (accepted) {
     session.Raise([](SMPPEvents& sink) { sink.UnBound(); });
   } else {
-    session.RaiseError(29006, kSource, "Invalid Data in UnBind Segment");
+    session.RaiseError(ErrorCode::InvalidUnbind, kComponentSource,
+                       "Invalid Data in UnBind Segment");
   }
-  session.binding_type = 0;
-  session.owner().ConnectedAndBound = false;
+  session.bind_state().Unbound();
   // The protocol requires the answer, and the SMSC waits for it before it
   // closes.
   if (pdu.IsRequest()) {
-    session::SendHeaderOnlyPdu(session, vocabulary::kUnbindResp, pdu.SequenceOctets(),
+    session::SendHeaderOnlyPdu(session, vocabulary::kUnbindResp, pdu.header.sequence_number,
                                "Sent UNBIND_RESP");
   }
 }
 
 void HandleEnquireLink(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received ENQUIRE_LINK_RESP";
-  const bool accepted = CheckError(session, pdu.status_low, "Enquire Link") && pdu.IsResponse();
+  const bool accepted = CheckError(session, pdu.StatusLow(), "Enquire Link") && pdu.IsResponse();
   if (accepted) {
-    session.owner().ConnectedAndBound = true;
+    session.bind_state().LinkConfirmed();
     session.Raise([](SMPPEvents& sink) { sink.LinkOk(); });
     return;
   }
-  session.RaiseWarning(28282, "KvSmpp", "Server sent EnquireLink");
+  session.RaiseWarning(ErrorCode::ServerEnquireLink, "KvSmpp", "Server sent EnquireLink");
   // Traced here, before the reply, instead of at the end of the dispatch.
   pdu.traced = true;
   if (session.settings().enable_trace) session.CalcTraceLog(pdu.octets, "Received ENQUIRE_LINK");
-  session::EnquireLinkReply(session, pdu.SequenceOctets());
+  session::EnquireLinkReply(session, pdu.header.sequence_number);
 }
 
 }  // namespace korvane::inbound

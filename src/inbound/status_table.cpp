@@ -4,6 +4,8 @@
 #include <array>
 #include <string>
 
+#include "korvane/error_codes.hpp"
+
 namespace korvane::inbound {
 namespace {
 
@@ -48,8 +50,8 @@ constexpr auto kStatusTexts = std::to_array<StatusText>({
 
 static_assert(std::ranges::is_sorted(kStatusTexts, {}, &StatusText::status));
 
-constexpr int32_t kKnownStatusBase = 27000;
-constexpr int32_t kUnknownStatusNumber = 28000;
+constexpr int32_t kKnownStatusBase = static_cast<int32_t>(ErrorCode::StatusBase);
+constexpr int32_t kUnknownStatusNumber = static_cast<int32_t>(ErrorCode::UnknownStatus);
 
 const StatusText* FindRow(int32_t status) {
   const auto row = std::ranges::lower_bound(kStatusTexts, status, {}, &StatusText::status);

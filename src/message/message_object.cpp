@@ -6,26 +6,30 @@
 #include <optional>
 #include <utility>
 
+#include "korvane/error_codes.hpp"
 #include "message/message_trap.hpp"
 #include "vocabulary/numeric_text.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane {
 namespace {
 
-constexpr size_t kMaxRecipients = 254;
-constexpr size_t kMaxRecipientAddress = 21;
+using vocabulary::kMaxRecipientAddressLength;
+using vocabulary::kMaxRecipients;
 constexpr int32_t kMaxUserMessageReference = 65535;
 
 // Appends `recipient` (its address cut to 21 characters) and clears the
 // single destination, so that the message goes to the recipient list.
 void AppendRecipient(MessageObject& message, Recipient recipient) {
   if (message.Recipients.size() >= kMaxRecipients) {
-    throw ComponentError(29928, "Maximum number of recipients allowed is 254.");
+    throw ComponentError(
+        static_cast<int32_t>(ErrorCode::TooManyRecipients),
+        "Maximum number of recipients allowed is " + std::to_string(kMaxRecipients) + ".");
   }
   message.DestAddress.clear();
   message.DestAddressTON = AddressTypeOfNumbers::tonUnknown;
   message.DestAddressNPI = AddressNumberPlanIndicators::npiUnknown;
-  recipient.Address.resize(std::min(recipient.Address.size(), kMaxRecipientAddress));
+  recipient.Address.resize(std::min(recipient.Address.size(), kMaxRecipientAddressLength));
   message.Recipients.push_back(std::move(recipient));
 }
 

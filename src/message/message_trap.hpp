@@ -1,6 +1,6 @@
 // The error trap of MessageObject's trapped procedures: a failure in `body`
 // reaches the caller as a ComponentError with the failure's number, source
-// "KorvaneSMPP" and the seven-line report (module "MessageObject",
+// kComponentSource and the seven-line report (module "MessageObject",
 // `procedure`) as description. Used on the caller's thread, per call.
 #pragma once
 

@@ -3,11 +3,12 @@
 #include "encoders/query_cancel_encoders.hpp"
 #include "outbound/request_sending.hpp"
 #include "session/session.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::outbound {
 namespace {
 
-constexpr const char* kSource = "KorvaneSMPP";
+using vocabulary::kComponentSource;
 constexpr int32_t kBoundAsReceiver = 1;
 constexpr int32_t kBoundAsTransmitter = 2;
 constexpr int32_t kBoundAsTransceiver = 3;
@@ -24,9 +25,10 @@ Variant QueryMessage(session::Session& session, MessageObject& message, bool wai
   auto procedure = session.Procedure("QueryMessage");
   std::string& last_message_id = session.owner().LastMessageID;
   last_message_id.clear();
-  switch (session.binding_type) {
+  switch (session.bind_state().BindingType()) {
     case kBoundAsReceiver:
-      session.RaiseError(98822, kSource, "Invalid operation when Bound as receiver");
+      session.RaiseError(ErrorCode::BoundAsReceiver, kComponentSource,
+                         "Invalid operation when Bound as receiver");
       break;
     case kBoundAsTransmitter:
     case kBoundAsTransceiver:
@@ -35,11 +37,11 @@ Variant QueryMessage(session::Session& session, MessageObject& message, bool wai
       // Responses are not matched to requests: any message id ends the wait.
       procedure.Step([&] {
         session.WaitForResponse([&] { return !last_message_id.empty(); });
-        CopyLastQueryResult(session.last_query, message);
+        CopyLastQueryResult(session.LastQuery(), message);
       });
       break;
     default:
-      session.RaiseError(98821, kSource, "Not bound");
+      session.RaiseError(ErrorCode::NotBound, kComponentSource, "Not bound");
       break;
   }
   return Variant();

@@ -7,23 +7,24 @@
 #include "outbound/submit.hpp"
 #include "session/session.hpp"
 #include "vocabulary/numeric_text.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::outbound {
 namespace {
 
-constexpr const char* kSource = "KorvaneSMPP";
+using vocabulary::kComponentSource;
 
 // The start shared by both forms: LastMessageID is cleared, and the session
 // must be bound.
 bool StartSubmission(session::Session& session) {
   session.owner().LastMessageID.clear();
-  if (session.owner().ConnectedAndBound) return true;
-  session.RaiseError(98821, kSource, "Not bound");
+  if (session.bind_state().ConnectedAndBound()) return true;
+  session.RaiseError(ErrorCode::NotBound, kComponentSource, "Not bound");
   return false;
 }
 
 void ReportNoDestination(session::Session& session) {
-  session.RaiseError(28733, kSource,
+  session.RaiseError(ErrorCode::NoDestination, kComponentSource,
                      "The recipients collection is empty and no DestAddress property specified.");
 }
 

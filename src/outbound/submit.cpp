@@ -4,17 +4,12 @@
 #include "outbound/request_sending.hpp"
 #include "session/session.hpp"
 #include "session/time_zone.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::outbound {
-namespace {
-
-constexpr std::size_t kMaxCallbackNumber = 15;
-
-}  // namespace
-
 void CutCallbackNumber(MessageObject& message) {
-  if (message.CallbackNumber.size() > kMaxCallbackNumber)
-    message.CallbackNumber.resize(kMaxCallbackNumber);
+  if (message.CallbackNumber.size() > vocabulary::kMaxCallbackNumberLength)
+    message.CallbackNumber.resize(vocabulary::kMaxCallbackNumberLength);
 }
 
 void SubmitSMS(session::Session& session, MessageObject& message, bool submit_multi) {

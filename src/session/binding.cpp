@@ -1,15 +1,14 @@
 #include "session/binding.hpp"
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "encoders/session_encoders.hpp"
+#include "korvane/errors.hpp"
 #include "session/header_only_pdu.hpp"
 #include "session/session.hpp"
-#include "vocabulary/command_ids.hpp"
-#include "vocabulary/octets.hpp"
-#include "vocabulary/pdu_writer.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::session {
 namespace {
@@ -38,29 +37,23 @@ constexpr BindRequest kBindTransceiver{"BindAsTransceiver", "Sent Bind Transceiv
 void SendBind(Session& session, const BindRequest& request) {
   auto procedure = session.Procedure(request.procedure);
   const SessionSettings& settings = session.settings();
-  const std::string_view address_range =
-      request.with_address_range ? std::string_view(settings.receiver_address_range) : "";
-  std::optional<vocabulary::PduWriter> writer;
+  encoders::EncodedBind encoded;
   procedure.Step([&] {
-    // The header, three C-octet strings, three octets and the address range.
-    const std::size_t length = vocabulary::kHeaderLength + settings.system_id.size() + 1 +
-                               settings.password.size() + 1 + settings.system_type.size() + 1 + 3 +
-                               address_range.size() + 1;
-    writer.emplace(vocabulary::PduWriter::Computed(static_cast<uint32_t>(length),
-                                                   request.command_id, request.sequence_number));
-    writer->PutCString(settings.system_id);
-    writer->PutCString(settings.password);
-    writer->PutCString(settings.system_type);
+    encoded = encoders::EncodeBind({
+        .command_id = request.command_id,
+        .sequence_number = request.sequence_number,
+        .system_id = settings.system_id,
+        .password = settings.password,
+        .system_type = settings.system_type,
+        .interface_version = settings.protocol_id,
+        .addr_ton = settings.address_ton,
+        .addr_npi = settings.address_npi,
+        .address_range =
+            request.with_address_range ? std::string_view(settings.receiver_address_range) : "",
+    });
   });
-  if (!writer) return;
-  procedure.Step([&] { writer->PutOctet(settings.protocol_id); });
-  procedure.Step([&] { writer->PutOctet(settings.address_ton); });
-  procedure.Step([&] { writer->PutOctet(settings.address_npi); });
-  std::vector<uint8_t> pdu;
-  procedure.Step([&] {
-    writer->PutCString(address_range);
-    pdu = std::move(*writer).Finish();
-  });
+  for (const ComponentError& fault : encoded.faults) procedure.Step([&] { throw fault; });
+  std::vector<uint8_t>& pdu = encoded.pdu;
   if (pdu.empty()) return;
   if (settings.enable_trace)
     procedure.Step([&] { session.CalcTraceLog(pdu, request.trace_label); });
@@ -73,13 +66,13 @@ int16_t Bind(Session& session, int32_t binding_type) {
   auto procedure = session.Procedure("Bind");
   bool connected = false;
   procedure.Step([&] {
-    session.bind_result = 0;
+    session.bind_state().BindStarted();
     connected = session.transport().InitTxRx();
-    if (!connected) session.binding_type = 0;
+    if (!connected) session.bind_state().RequestDropped();
   });
   if (connected) {
     procedure.Step([&] {
-      session.binding_type = binding_type;
+      session.bind_state().Requested(binding_type);
       switch (binding_type) {
         case 1:
           SendBind(session, kBindReceiver);
@@ -91,37 +84,39 @@ int16_t Bind(Session& session, int32_t binding_type) {
           SendBind(session, kBindTransceiver);
           break;
         default:
-          session.RaiseError(20390, "KorvaneSMPP", "Invalid Binding Type");
-          session.binding_type = 0;
+          session.RaiseError(ErrorCode::InvalidBindingType, vocabulary::kComponentSource,
+                             "Invalid Binding Type");
+          session.bind_state().RequestDropped();
       }
     });
-    procedure.Step([&] { session.WaitForResponse([&] { return session.bind_result != 0; }); });
+    procedure.Step(
+        [&] { session.WaitForResponse([&] { return session.bind_state().BindResult() != 0; }); });
   }
-  return static_cast<int16_t>(session.bind_result);
+  return static_cast<int16_t>(session.bind_state().BindResult());
 }
 
 void Unbind(Session& session) {
   auto procedure = session.Procedure("Unbind");
   procedure.Step([&] {
     SendHeaderOnlyPdu(session, vocabulary::kUnbind,
-                      vocabulary::LongToOctets(session.sequence().Next()), "Sent Unbind");
+                      static_cast<uint32_t>(session.sequence().Next()), "Sent Unbind");
   });
-  procedure.Step([&] { session.WaitForResponse([&] { return session.binding_type == 0; }); });
+  procedure.Step(
+      [&] { session.WaitForResponse([&] { return session.bind_state().BindingType() == 0; }); });
   // PDUs handed to the socket during the wait (the acknowledgements of
   // deliver_sm handled there) may still wait in it, and closing drops them.
   // An SMSC that answered the unbind is reading: let them go out first.
   procedure.Step([&] {
     platform::TcpSocket& socket = session.socket();
-    if (session.binding_type != 0 || !session.transport().Connected()) return;
+    if (session.bind_state().BindingType() != 0 || !session.transport().Connected()) return;
     session.WaitForResponse(
         [&] { return socket.QueuedOutput() == 0 || !session.transport().Connected(); });
   });
   procedure.Unchecked([&] {
     session.transport().CloseSocket();
-    session.binding_type = 0;
     // The connection is closed whether or not the SMSC answered, so the
     // session no longer counts as bound.
-    session.owner().ConnectedAndBound = false;
+    session.bind_state().Unbound();
   });
 }
 

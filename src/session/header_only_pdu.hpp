@@ -2,7 +2,6 @@
 // enquire_link_resp and unbind_resp, and unbind.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -10,9 +9,9 @@ namespace korvane::session {
 
 class Session;
 
-// Builds the header with status 0 and these sequence_number octets, traces it
-// with `label` when tracing is on, and sends it. True when the socket took it.
-bool SendHeaderOnlyPdu(Session& session, uint32_t command_id, std::array<uint8_t, 4> sequence,
+// Builds the header with status 0 and this sequence_number, traces it with
+// `label` when tracing is on, and sends it. True when the socket took it.
+bool SendHeaderOnlyPdu(Session& session, uint32_t command_id, uint32_t sequence_number,
                        std::string_view label);
 
 }  // namespace korvane::session

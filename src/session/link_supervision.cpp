@@ -2,7 +2,7 @@
 
 #include "session/header_only_pdu.hpp"
 #include "session/session.hpp"
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::session {
 namespace {
@@ -13,7 +13,8 @@ constexpr int32_t kTickMilliseconds = 1000;
 bool EnquireTLink(Session& session) {
   bool sent = false;
   session.Procedure("EnquireTLink").Step([&] {
-    sent = SendHeaderOnlyPdu(session, vocabulary::kEnquireLink, {0, 0, 0, 1}, "Sent ENQUIRE_LINK");
+    sent = SendHeaderOnlyPdu(session, vocabulary::kEnquireLink, vocabulary::kEnquireLinkSequence,
+                             "Sent ENQUIRE_LINK");
   });
   return sent;
 }
@@ -38,7 +39,7 @@ void LinkSupervisor::OnTick() {
     if (interval_ <= 0) return;
     if (tick_count_ < interval_) {
       ++tick_count_;
-    } else if (session_.binding_type != 0) {
+    } else if (session_.bind_state().BindingType() != 0) {
       // No tick may start a second enquire_link while this one runs events.
       timer_->Enabled(false);
       EnquireLink(session_);
@@ -54,8 +55,8 @@ void LinkSupervisor::OnTick() {
 bool EnquireLink(Session& session) {
   bool sent = false;
   session.Procedure("EnquireLink").Step([&] {
-    if (!session.owner().ConnectedAndBound) {
-      session.RaiseError(98821, "KorvaneSMPP", "Not bound");
+    if (!session.bind_state().ConnectedAndBound()) {
+      session.RaiseError(ErrorCode::NotBound, vocabulary::kComponentSource, "Not bound");
       return;
     }
     sent = EnquireTLink(session);
@@ -63,9 +64,10 @@ bool EnquireLink(Session& session) {
   return sent;
 }
 
-void EnquireLinkReply(Session& session, std::array<uint8_t, 4> sequence) {
+void EnquireLinkReply(Session& session, uint32_t sequence_number) {
   session.Procedure("EnquireLinkReply").Step([&] {
-    SendHeaderOnlyPdu(session, vocabulary::kEnquireLinkResp, sequence, "Sent ENQUIRE_LINK_RESP");
+    SendHeaderOnlyPdu(session, vocabulary::kEnquireLinkResp, sequence_number,
+                      "Sent ENQUIRE_LINK_RESP");
   });
 }
 

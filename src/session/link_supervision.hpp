@@ -4,7 +4,6 @@
 // the waits of other operations.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -38,8 +37,8 @@ class LinkSupervisor {
 // was handed to the socket.
 bool EnquireLink(Session& session);
 
-// Sends the enquire_link_resp answering an enquire_link with these four
-// sequence_number octets.
-void EnquireLinkReply(Session& session, std::array<uint8_t, 4> sequence);
+// Sends the enquire_link_resp answering an enquire_link with this
+// sequence_number.
+void EnquireLinkReply(Session& session, uint32_t sequence_number);
 
 }  // namespace korvane::session

@@ -15,14 +15,12 @@
 #include <span>
 #include <vector>
 
+#include "vocabulary/protocol.hpp"
+
 namespace korvane::session {
 
-// The header alone.
-inline constexpr uint32_t kMinCommandLength = 16;
-// Room for a 64 KiB message_payload together with every other field and a
-// few more optional parameters of that size; anything longer is taken for a
-// broken stream rather than buffered without bound.
-inline constexpr uint32_t kMaxCommandLength = 256 * 1024;
+using vocabulary::kMaxCommandLength;
+using vocabulary::kMinCommandLength;
 
 class PduFramer {
  public:

@@ -4,9 +4,11 @@
 #include <random>
 
 #include "diagnostics/error_report.hpp"
+#include "diagnostics/report_clock.hpp"
 #include "diagnostics/trace_format.hpp"
 #include "session/binding.hpp"
 #include "session/time_zone.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::session {
 namespace {
@@ -27,8 +29,10 @@ Session::Session(SMPP& owner, platform::Environment& environment,
     : owner_(owner),
       owned_environment_(std::move(owned_environment)),
       environment_(environment),
+      bind_state_(owner.ConnectedAndBound),
       transport_(std::make_unique<Transport>(*this)),
       link_supervisor_(std::make_unique<LinkSupervisor>(*this)) {
+  diagnostics::UseReportClock(environment_);
   Procedure("Class_Initialize").Step([&] {
     owner_.InstanceID = NewInstanceId(environment_.SecondsSinceMidnight());
   });
@@ -38,7 +42,7 @@ Session::Session(SMPP& owner, platform::Environment& environment,
       .Step([&] { InitTimeZoneSuffix(environment_); });
 }
 
-Session::~Session() = default;
+Session::~Session() { diagnostics::DropReportClock(environment_); }
 
 void Session::WaitUntil(int32_t timeout_seconds, const std::function<bool()>& done) {
   const auto start = environment_.MonotonicNow();
@@ -59,7 +63,7 @@ ErrorDecision Session::ReportError(std::string_view module, std::string_view pro
   const diagnostics::ErrorRecord& error = diagnostics::CurrentError();
   const std::string report =
       diagnostics::BuildErrorReport(error, module, procedure, environment_.LocalNow());
-  RaiseError(error.number, "KorvaneSMPP", report);
+  RaiseError(error.number, vocabulary::kComponentSource, report);
   saved_error_.Restore();
   return ErrorDecision::Ignore;
 }

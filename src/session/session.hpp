@@ -20,8 +20,10 @@
 #include "diagnostics/error_record.hpp"
 #include "diagnostics/error_trap.hpp"
 #include "korvane/date_time.hpp"
+#include "korvane/error_codes.hpp"
 #include "korvane/platform.hpp"
 #include "korvane/smpp_session.hpp"
+#include "session/bind_state.hpp"
 #include "session/event_sinks.hpp"
 #include "session/link_supervision.hpp"
 #include "session/session_settings.hpp"
@@ -55,21 +57,24 @@ class Session final : public diagnostics::ErrorReporter {
   platform::TcpSocket& socket() { return transport_->socket(); }
   LinkSupervisor& link_supervisor() { return *link_supervisor_; }
 
-  // 0 = not bound, 1 = receiver, 2 = transmitter, 3 = transceiver.
-  int32_t binding_type = 0;
-  // What Bind waits on and returns; set only by an accepted bind response.
-  int32_t bind_result = 0;
+  BindState& bind_state() { return bind_state_; }
+  const BindState& bind_state() const { return bind_state_; }
+
   // The last accepted query_sm_resp, kept until the next one.
   struct QueryResult {
     int32_t state = 0;       // message_state
     DateTime final_date;     // the zero date when none was given
     int32_t error_code = 0;  // error_code
   };
-  QueryResult last_query;
+  const QueryResult& LastQuery() const { return last_query_; }
+  void QueryAnswered(const QueryResult& result) { last_query_ = result; }
+
   // Whole PDUs received and not yet handled, oldest first.
   std::deque<std::vector<uint8_t>>& received() { return received_; }
-  // Drains of that queue in progress, each nested in a handler of the last.
-  int32_t drain_depth = 0;
+  // A drain of that queue starts or ends; each drain in progress is nested
+  // in a handler of the one before. EnterDrain returns the new depth.
+  int32_t EnterDrain() { return ++drain_depth_; }
+  void LeaveDrain() { --drain_depth_; }
 
   // Yields until `done` holds or `timeout_seconds` have passed on the
   // monotonic clock; with a timeout of 0 or below it does not yield at all.
@@ -97,6 +102,12 @@ class Session final : public diagnostics::ErrorReporter {
 
   void RaiseError(int32_t number, const std::string& source, const std::string& description);
   void RaiseWarning(int32_t number, const std::string& source, const std::string& description);
+  void RaiseError(ErrorCode code, const std::string& source, const std::string& description) {
+    RaiseError(static_cast<int32_t>(code), source, description);
+  }
+  void RaiseWarning(ErrorCode code, const std::string& source, const std::string& description) {
+    RaiseWarning(static_cast<int32_t>(code), source, description);
+  }
 
   // Diagnostic channels: DebugLog while debug messages are enabled, TraceLog
   // while trace messages are enabled. No trace text is built while tracing
@@ -110,6 +121,9 @@ class Session final : public diagnostics::ErrorReporter {
   std::unique_ptr<platform::Environment> owned_environment_;
   platform::Environment& environment_;
   SessionSettings settings_;
+  BindState bind_state_;
+  QueryResult last_query_;
+  int32_t drain_depth_ = 0;
   EventSinks sinks_;
   vocabulary::SequenceCounter sequence_;
   diagnostics::SavedError saved_error_;

@@ -12,7 +12,7 @@ struct SessionSettings {
   std::string system_id;  // also reached as UserName
   std::string password;
   std::string system_type;
-  std::string receiver_address_range;  // at most kMaxReceiverAddressRange characters
+  std::string receiver_address_range;  // at most kMaxAddressRangeLength characters
   int32_t protocol_id = 51;            // interface_version of the bind PDUs
   int32_t address_ton = 1;
   int32_t address_npi = 1;
@@ -23,7 +23,5 @@ struct SessionSettings {
   int16_t operations_timeout = 5;  // seconds
   int16_t connection_timeout = 5;  // seconds
 };
-
-inline constexpr size_t kMaxReceiverAddressRange = 41;
 
 }  // namespace korvane::session

@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "diagnostics/error_record.hpp"
-#include "inbound/dispatcher.hpp"
 #include "session/binding.hpp"
 #include "session/session.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::session {
 
@@ -53,7 +53,8 @@ bool Transport::wsSendData(std::vector<uint8_t> pdu) {
   bool sent = false;
   session_.Procedure("wsSendData").Unchecked([&] {
     if (socket_->State() != kSocketConnected) {
-      session_.RaiseError(kNotConnectedNumber, "Winsock", "Error sending data. Not connected");
+      session_.RaiseError(ErrorCode::SendNotConnected, "Winsock",
+                          "Error sending data. Not connected");
       return;
     }
     try {
@@ -62,7 +63,7 @@ bool Transport::wsSendData(std::vector<uint8_t> pdu) {
     } catch (...) {
       const diagnostics::ErrorRecord failure =
           diagnostics::ErrorFromException(std::current_exception());
-      session_.RaiseError(failure.number, "KorvaneSMPP",
+      session_.RaiseError(failure.number, vocabulary::kComponentSource,
                           failure.description + "[Internal Error Sending Data]");
     }
   });
@@ -85,9 +86,7 @@ void Transport::CloseSocket() {
 void Transport::ConnectionLost(bool reset_bind_result) {
   established_ = false;
   framer_.Clear();
-  session_.owner().ConnectedAndBound = false;
-  session_.binding_type = 0;
-  if (reset_bind_result) session_.bind_result = 0;
+  session_.bind_state().ConnectionLost(reset_bind_result);
   session_.Raise([](SMPPEvents& sink) { sink.ConnectionClosed(); });
 }
 
@@ -109,13 +108,13 @@ void Transport::OnSocketDataArrival(std::size_t) {
     // What follows a broken length cannot be cut into PDUs: later arrivals
     // are dropped until the connection is closed below.
     if (framed.invalid_length) discarding_ = true;
-    inbound::RPDUNotification(session_);
+    if (on_pdus_received_) on_pdus_received_();
     if (framed.invalid_length) ReportFramingError(*framed.invalid_length);
   });
 }
 
 void Transport::ReportFramingError(uint32_t command_length) {
-  session_.RaiseError(kFramingErrorNumber, "KorvaneSMPP",
+  session_.RaiseError(ErrorCode::InvalidCommandLength, vocabulary::kComponentSource,
                       "Invalid command_length " + std::to_string(command_length) +
                           " received (allowed " + std::to_string(kMinCommandLength) + " to " +
                           std::to_string(kMaxCommandLength) + "). Connection closed");
@@ -128,7 +127,7 @@ void Transport::ReportFramingError(uint32_t command_length) {
 
 void Transport::OnSocketError(int32_t number, const std::string& description) {
   session_.Procedure("wSock_Error").Step([&] {
-    if (number == kConnectionAbortedNumber) {
+    if (IsError(number, ErrorCode::ConnectionAborted)) {
       CloseSocket();
       ConnectionLost(/*reset_bind_result=*/false);
       session_.RaiseWarning(number, "Winsock", description);

@@ -1,13 +1,17 @@
 // Transport: the session's TCP connection to the SMSC. It connects with a
 // bounded wait, sends each PDU as one write, cuts the received stream into
-// whole PDUs for the inbound queue and turns closure and socket errors into
-// session events. Socket notifications arrive on the loop thread, also while
-// a wait of the same session yields, so every handler may run nested.
+// whole PDUs and turns closure and socket errors into session events. Whole
+// PDUs are queued on the session and handed up through the received-PDUs
+// handler, which the layer above installs. Socket notifications arrive on
+// the loop thread, also while a wait of the same session yields, so every
+// handler may run nested.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "korvane/platform.hpp"
@@ -17,12 +21,6 @@ namespace korvane::session {
 
 class Session;
 
-// Raised when the received stream carries a command_length that cannot start
-// a PDU; the connection is then closed.
-inline constexpr int32_t kFramingErrorNumber = 29984;
-inline constexpr int32_t kNotConnectedNumber = 29983;
-inline constexpr int32_t kConnectionAbortedNumber = 10053;
-
 class Transport final : public platform::SocketListener {
  public:
   explicit Transport(Session& session);
@@ -31,6 +29,10 @@ class Transport final : public platform::SocketListener {
   Transport& operator=(const Transport&) = delete;
 
   platform::TcpSocket& socket() { return *socket_; }
+  // Called after each arrival that queued PDUs on the session (and after
+  // one that broke the stream), to handle the queue. Without a handler the
+  // PDUs stay queued.
+  void OnPdusReceived(std::function<void()> handler) { on_pdus_received_ = std::move(handler); }
   bool Connected() const { return socket_->State() == platform::kSocketConnected; }
 
   // Connects to the configured SMSC, unbinding and closing an earlier
@@ -60,6 +62,7 @@ class Transport final : public platform::SocketListener {
   Session& session_;
   std::unique_ptr<platform::TcpSocket> socket_;
   PduFramer framer_;
+  std::function<void()> on_pdus_received_;
   bool established_ = false;  // connected by InitTxRx and not ended since
   uint64_t closes_ = 0;       // counts CloseSocket: tells whether a handler reconnected
   bool discarding_ = false;   // the stream broke; arrivals are dropped until it is closed

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "korvane/errors.hpp"
-#include "vocabulary/command_ids.hpp"
 #include "vocabulary/octets.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::vocabulary {
 namespace {
@@ -22,13 +22,13 @@ PduWriter::PduWriter(std::vector<uint8_t> buffer, bool computed)
     : buffer_(std::move(buffer)), computed_(computed) {}
 
 PduWriter PduWriter::Computed(uint32_t command_length, uint32_t command_id,
-                              int32_t sequence_number) {
+                              uint32_t sequence_number, uint32_t command_status) {
   if (command_length < kHeaderLength) {
     throw ComponentError(5, "Invalid procedure call or argument");
   }
   PduWriter writer(std::vector<uint8_t>(command_length), true);
   writer.PutLong(static_cast<int32_t>(command_length));
-  writer.WriteHeader(command_id, sequence_number);
+  writer.WriteHeader(command_id, command_status, sequence_number);
   return writer;
 }
 
@@ -37,14 +37,15 @@ PduWriter PduWriter::Appended(uint32_t command_id, int32_t sequence_number, std:
   buffer.reserve(std::max(size_hint, kHeaderLength));
   PduWriter writer(std::move(buffer), false);
   writer.PutLong(0);  // command_length, filled in by Finish.
-  writer.WriteHeader(command_id, sequence_number);
+  writer.WriteHeader(command_id, 0, static_cast<uint32_t>(sequence_number));
   return writer;
 }
 
-void PduWriter::WriteHeader(uint32_t command_id, int32_t sequence_number) {
+void PduWriter::WriteHeader(uint32_t command_id, uint32_t command_status,
+                            uint32_t sequence_number) {
   PutLong(static_cast<int32_t>(command_id));
-  PutLong(0);  // command_status of a request.
-  PutLong(sequence_number);
+  PutLong(static_cast<int32_t>(command_status));
+  PutLong(static_cast<int32_t>(sequence_number));
 }
 
 std::span<uint8_t> PduWriter::Claim(std::size_t count) {

@@ -1,5 +1,6 @@
-// PduWriter: assembles one request PDU, header included, into an octet
-// vector whose first four octets are command_length, big-endian.
+// PduWriter: assembles one PDU, header included, into an octet vector whose
+// first four octets are command_length, big-endian. The writer writes every
+// header field itself: nothing is patched after Finish().
 //
 // Two ways of building, matching the two kinds of encoder:
 // - Computed: the caller knows command_length beforehand. The buffer is
@@ -28,8 +29,11 @@ class PduWriter {
  public:
   // A PDU of exactly `command_length` octets with the header written and the
   // write position at the body. command_length must be at least the header
-  // length (16); a smaller value throws ComponentError 5.
-  static PduWriter Computed(uint32_t command_length, uint32_t command_id, int32_t sequence_number);
+  // length (16); a smaller value throws ComponentError 5. The sequence_number
+  // is written as its four octets (a negative value in two's complement), so
+  // a response can echo the octets of its request's sequence_number.
+  static PduWriter Computed(uint32_t command_length, uint32_t command_id, uint32_t sequence_number,
+                            uint32_t command_status = 0);
 
   // A growing PDU with the header written (command_length still 0) and the
   // write position at the body. `size_hint` is the expected final length.
@@ -78,7 +82,7 @@ class PduWriter {
   // Claims a whole optional parameter, writes its tag and length, and
   // returns the octets left for the value.
   std::span<uint8_t> ClaimTlv(int32_t tag, std::size_t value_length);
-  void WriteHeader(uint32_t command_id, int32_t sequence_number);
+  void WriteHeader(uint32_t command_id, uint32_t command_status, uint32_t sequence_number);
 
   std::vector<uint8_t> buffer_;
   std::size_t position_ = 0;

@@ -13,11 +13,11 @@
 #include "korvane/errors.hpp"
 #include "korvane/variant.hpp"
 #include "support/test_util.hpp"
-#include "vocabulary/command_ids.hpp"
 #include "vocabulary/numeric_text.hpp"
 #include "vocabulary/octets.hpp"
 #include "vocabulary/pdu_reader.hpp"
 #include "vocabulary/pdu_writer.hpp"
+#include "vocabulary/protocol.hpp"
 #include "vocabulary/sequence_counter.hpp"
 
 namespace korvane {
@@ -40,6 +40,18 @@ TEST(OctetsTest, IntegersAreBigEndianTwosComplementAndOctetsFit0To255) {
   EXPECT_EQ(ShortToOctets(0x00012345), (std::array<uint8_t, 2>{0x23, 0x45}));
   EXPECT_EQ(ErrorNumberOf([] { ToOctet(256); }), 6);
   EXPECT_EQ(ErrorNumberOf([] { ToOctet(-1); }), 6);
+}
+
+TEST(ProtocolTest, CommandNamesAndResponsesAndUnknownIds) {
+  const std::pair<uint32_t, const char*> rows[] = {
+      {kGenericNack, "generic_nack"},
+      {kBindTransceiver, "bind_transceiver"},
+      {kEnquireLinkResp, "enquire_link_resp"},
+      {kDataSm, "data_sm"},
+      {0x80000103, "data_sm_resp"},
+      {0x00000123, "0x00000123"},
+  };
+  for (const auto& [id, name] : rows) EXPECT_EQ(CommandName(id), name);
 }
 
 TEST(SequenceCounterTest, StartsAtFourAndWrapsFromTheMaximumToOne) {

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "korvane/date_time.hpp"
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 #include "vocabulary/time_strings.hpp"
 
 namespace korvane::smsc {

@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "korvane/errors.hpp"
-#include "vocabulary/command_ids.hpp"
 #include "vocabulary/pdu_reader.hpp"
 #include "vocabulary/pdu_writer.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::smsc {
 namespace {
@@ -17,7 +17,10 @@ namespace v = vocabulary;
 
 constexpr uint8_t kDestSme = 1;
 constexpr uint8_t kDestList = 2;
-constexpr std::size_t kMaxShortMessage = 254;
+// Deliberately one under sm_length's limit: the simulator sends a body of
+// kMaxShortMessageLength octets or more as message_payload, as it always
+// has; the client reads either form.
+constexpr std::size_t kMaxShortMessage = v::kMaxShortMessageLength - 1;
 
 v::PduReader BodyReader(const Octets& pdu) {
   v::PduReader reader(pdu);
@@ -280,25 +283,7 @@ Octets DeliverSm(uint32_t sequence, const Submission& message) {
   return Finish(std::move(writer));
 }
 
-std::string CommandName(uint32_t command_id) {
-  static constexpr std::pair<uint32_t, const char*> kNames[] = {
-      {0x80000000, "generic_nack"},     {0x00000001, "bind_receiver"},
-      {0x00000002, "bind_transmitter"}, {0x00000003, "query_sm"},
-      {0x00000004, "submit_sm"},        {0x00000005, "deliver_sm"},
-      {0x00000006, "unbind"},           {0x00000007, "replace_sm"},
-      {0x00000008, "cancel_sm"},        {0x00000009, "bind_transceiver"},
-      {0x0000000B, "outbind"},          {0x00000015, "enquire_link"},
-      {0x00000021, "submit_multi"},     {0x00000103, "data_sm"}};
-  for (const auto& [id, name] : kNames) {
-    if (id == command_id) return name;
-    if ((id | v::kResponseBit) == command_id && id != v::kGenericNack) {
-      return std::string(name) + "_resp";
-    }
-  }
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", command_id);
-  return text;
-}
+std::string CommandName(uint32_t command_id) { return v::CommandName(command_id); }
 
 std::string Describe(const Octets& pdu) {
   const v::PduHeader header = v::ReadHeader(pdu);

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "vocabulary/protocol.hpp"
+
 namespace korvane::smsc {
 
 using Octets = std::vector<uint8_t>;
@@ -26,8 +28,8 @@ inline constexpr uint32_t kStatusCancelFailed = 0x11;      // ESME_RCANCELFAIL
 inline constexpr uint32_t kStatusQueryFailed = 0x67;       // ESME_RQUERYFAIL
 
 // command_length values a connection accepts; anything else closes it.
-inline constexpr uint32_t kMinCommandLength = 16;
-inline constexpr uint32_t kMaxCommandLength = 262144;
+using vocabulary::kMaxCommandLength;
+using vocabulary::kMinCommandLength;
 
 struct Address {
   uint8_t ton = 0;

@@ -7,7 +7,7 @@
 
 #include "smsc/engine.hpp"
 #include "smsc/message_store.hpp"
-#include "vocabulary/command_ids.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane::smsc {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "korvane/date_time.hpp"
 
-namespace korvane::inbound {
+namespace korvane::decoders {
 
 // "YYMMDDhhmmss..." as a date: years 00-29 are 2000-2029, 30-99 are
 // 1930-1999; a month or day out of range rolls over into the neighbouring
@@ -15,4 +15,4 @@ namespace korvane::inbound {
 // digits throws ComponentError 13 "Type mismatch".
 DateTime FinalDateOf(std::string_view text);
 
-}  // namespace korvane::inbound
+}  // namespace korvane::decoders

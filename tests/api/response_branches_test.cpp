@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "inbound/final_date.hpp"
+#include "decoders/final_date.hpp"
 #include "session/session.hpp"
 #include "support/session_fixture.hpp"
 #include "support/test_util.hpp"
@@ -20,7 +20,9 @@ using Names = std::vector<std::string>;
 class ResponseBranchesTest : public testing::SessionFixture {
  protected:
   void Dispatch(const std::vector<uint8_t>& pdu) { smpp.DebugPDU(testing::HexText(pdu)); }
-  session::Session::QueryResult& LastQuery() { return session::Session::Of(smpp).last_query; }
+  const session::Session::QueryResult& LastQuery() {
+    return session::Session::Of(smpp).LastQuery();
+  }
   std::vector<int32_t> ErrorNumbers() const {
     std::vector<int32_t> numbers;
     for (const auto& error : events.Named("Error")) numbers.push_back(error.number);
@@ -154,7 +156,8 @@ TEST_F(ResponseBranchesTest, QuerySmRespFillsTheLastQueryAndTheEventObject) {
 
   // Letters in the year: reported, and the zero date is reported with.
   events.events.clear();
-  LastQuery().final_date = expected;
+  session::Session::Of(smpp).QueryAnswered(
+      {.state = 5, .final_date = expected, .error_code = 0x42});
   smpp.DebugPDU(
       "00 00 00 1C 80 00 00 03 00 00 00 00 00 00 00 09 39 39 00 41 34 30 33 31 32 00 02 00");
   ASSERT_EQ(events.Names(), (Names{"Error", "MessageStatusReceived"}));
@@ -186,9 +189,9 @@ TEST(FinalDateTest, ConvertsTwoDigitYearsAndRollsOverLikeADateSerial) {
       {"0403121530x0", {}},
   };
   for (const auto& [text, expected] : cases)
-    EXPECT_EQ(inbound::FinalDateOf(text), expected) << text;
+    EXPECT_EQ(decoders::FinalDateOf(text), expected) << text;
   for (const char* text : {"0", "04031", "A40312000000", "04 312000000", "04-112000000"})
-    EXPECT_EQ(testing::ErrorNumberOf([&] { inbound::FinalDateOf(text); }), 13) << text;
+    EXPECT_EQ(testing::ErrorNumberOf([&] { decoders::FinalDateOf(text); }), 13) << text;
 }
 
 TEST_F(ResponseBranchesTest, CancelSmRespCarriesSequenceNumberAndWholeStatus) {

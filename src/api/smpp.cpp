@@ -5,6 +5,7 @@
 #include "diagnostics/hex_octets.hpp"
 #include "diagnostics/hooks.hpp"
 #include "inbound/dispatcher.hpp"
+#include "korvane/error_codes.hpp"
 #include "korvane/platform.hpp"
 #include "korvane/smpp_session.hpp"
 #include "korvane/version.hpp"
@@ -16,14 +17,23 @@
 #include "session/link_supervision.hpp"
 #include "session/session.hpp"
 #include "session/time_zone.hpp"
+#include "vocabulary/protocol.hpp"
 
 namespace korvane {
 namespace {
 
+// The session with the inbound side attached: received PDUs go to the
+// dispatcher.
+std::unique_ptr<session::Session> WithInbound(std::unique_ptr<session::Session> session) {
+  session::Session& attached = *session;
+  attached.transport().OnPdusReceived([&attached] { inbound::RPDUNotification(attached); });
+  return session;
+}
+
 std::unique_ptr<session::Session> MakeSession(SMPP& owner, asio::io_context& loop) {
   auto environment = platform::MakeAsioEnvironment(loop);
   platform::Environment& reference = *environment;
-  return std::make_unique<session::Session>(owner, reference, std::move(environment));
+  return WithInbound(std::make_unique<session::Session>(owner, reference, std::move(environment)));
 }
 
 }  // namespace
@@ -33,7 +43,7 @@ SMPP::SMPP() : SMPP(platform::ThreadEventLoop()) {}
 SMPP::SMPP(asio::io_context& loop) : session_(MakeSession(*this, loop)) {}
 
 SMPP::SMPP(platform::Environment& environment)
-    : session_(std::make_unique<session::Session>(*this, environment)) {}
+    : session_(WithInbound(std::make_unique<session::Session>(*this, environment))) {}
 
 SMPP::~SMPP() {
   // The unbind is trapped; only a host handler that throws from the Error
@@ -103,8 +113,9 @@ KORVANE_GET(TimeZoneBias, std::string, session::TimeZoneSuffix())
 
 void SMPP::ReceiverAddressRange(const std::string& value) {
   session_->Procedure("ReceiverAddressRange[Property Let]").Step([&] {
-    if (value.size() > session::kMaxReceiverAddressRange) {
-      throw ComponentError(22342, "Invalid Address range length");
+    if (value.size() > vocabulary::kMaxAddressRangeLength) {
+      throw ComponentError(static_cast<int32_t>(ErrorCode::InvalidAddressRangeLength),
+                           "Invalid Address range length");
     }
     session_->settings().receiver_address_range = value;
   });
@@ -167,7 +178,7 @@ MessageObject SMPP::NewMessage() {
 
 void SMPP::AboutKVSMPP() {
   session_->Procedure("AboutKVSMPP").Step([] {
-    diagnostics::ShowAbout("KorvaneSMPP", KORVANE_SMPP_VERSION_STRING);
+    diagnostics::ShowAbout(vocabulary::kComponentSource, KORVANE_SMPP_VERSION_STRING);
   });
 }
 

@@ -1,11 +1,14 @@
-// The fixed numbers of the wire protocol: the layout of the 16-octet PDU
-// header, the command ids the component sends and recognises, the fixed
-// sequence numbers of the bind and enquire_link requests, and the tags of the
-// optional parameters the component reads or writes itself. Constants only.
+// The one table of the wire protocol's fixed numbers and of the component's
+// field limits: the layout of the 16-octet PDU header, the command ids with
+// their names, the fixed sequence numbers of the bind and enquire_link
+// requests, the tags of the optional parameters the component reads or
+// writes itself, the field sizes, the framing limits, and the component's
+// source name. Every other place takes them from here.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace korvane::vocabulary {
 
@@ -40,6 +43,14 @@ inline constexpr uint32_t kEnquireLink = 0x00000015;
 inline constexpr uint32_t kEnquireLinkResp = 0x80000015;
 inline constexpr uint32_t kSubmitMulti = 0x00000021;
 inline constexpr uint32_t kSubmitMultiResp = 0x80000021;
+// Known by name only: the component neither sends nor handles them.
+inline constexpr uint32_t kReplaceSm = 0x00000007;
+inline constexpr uint32_t kOutbind = 0x0000000B;
+inline constexpr uint32_t kDataSm = 0x00000103;
+
+// The command's name ("submit_sm", "submit_sm_resp", "generic_nack"), or its
+// id as "0x00000123" when it is not known.
+std::string CommandName(uint32_t command_id);
 
 // Requests sent with a fixed sequence_number; they leave the counter alone.
 inline constexpr int32_t kBindReceiverSequence = 2;
@@ -57,5 +68,28 @@ inline constexpr uint16_t kTagMessageState = 0x0427;
 // Octets of an optional parameter's tag and length fields.
 inline constexpr std::size_t kTlvHeaderLength = 4;
 inline constexpr std::size_t kMaxTlvValueLength = 0xFFFF;
+
+// Field limits, in characters or octets. sm_length and number_of_dests are
+// one octet each.
+inline constexpr std::size_t kMaxShortMessageLength = 255;
+inline constexpr std::size_t kMaxNumberOfDests = 255;
+// The recipients a MessageObject holds, one short of number_of_dests.
+inline constexpr std::size_t kMaxRecipients = 254;
+// The characters of a recipient's address the MessageObject keeps.
+inline constexpr std::size_t kMaxRecipientAddressLength = 21;
+// The digits callback_num carries.
+inline constexpr std::size_t kMaxCallbackNumberLength = 15;
+// The characters of a bind's address_range.
+inline constexpr std::size_t kMaxAddressRangeLength = 41;
+
+// Framing: the header alone is the shortest PDU. The longest leaves room for
+// a 64 KiB message_payload together with every other field and a few more
+// optional parameters of that size; anything longer is taken for a broken
+// stream rather than buffered without bound.
+inline constexpr uint32_t kMinCommandLength = 16;
+inline constexpr uint32_t kMaxCommandLength = 256 * 1024;
+
+// The source of the component's errors and events, and its title.
+inline constexpr char kComponentSource[] = "KorvaneSMPP";
 
 }  // namespace korvane::vocabulary

@@ -86,6 +86,22 @@ TEST_F(SmppPropertiesTest, ReceiverAddressRangeOver41CharactersRaisesOneErrorAnd
           "Line Number   :0", "Date and time :" + environment.LocalNow().ToString()}));
 }
 
+// Reports made outside the session's own reporter take their time from the
+// session's environment too, not from the system clock.
+TEST_F(SmppPropertiesTest, MessageObjectReportCarriesTheEnvironmentsTime) {
+  MessageObject message;
+  std::string report;
+  try {
+    for (int i = 0; i < 255; ++i)
+      message.AddRecipient(AddressTypeOfNumbers::tonInternational,
+                           AddressNumberPlanIndicators::npiISDN, std::to_string(i));
+  } catch (const ComponentError& error) {
+    report = error.Description();
+  }
+  ASSERT_FALSE(report.empty());
+  EXPECT_EQ(ReportLines(report).back(), "Date and time :" + environment.LocalNow().ToString());
+}
+
 TEST_F(SmppPropertiesTest, TwoSessionsCreatedAtTheSameInstantGetDifferentInstanceIds) {
   SMPP other(environment);
   EXPECT_NE(smpp.InstanceID, other.InstanceID);

@@ -1,11 +1,11 @@
-#include "inbound/final_date.hpp"
+#include "decoders/final_date.hpp"
 
 #include <cstdint>
 #include <optional>
 
 #include "korvane/errors.hpp"
 
-namespace korvane::inbound {
+namespace korvane::decoders {
 namespace {
 
 // The two-digit number at `position`, or nothing when the text is too short
@@ -44,4 +44,4 @@ DateTime FinalDateOf(std::string_view text) {
   return DateTime(full_year + year_shift, month_in_year, 1).AddSeconds(offset);
 }
 
-}  // namespace korvane::inbound
+}  // namespace korvane::decoders
