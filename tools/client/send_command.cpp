@@ -86,14 +86,10 @@ void PrintMessageId(Output& output, const MessageObject& answer, std::size_t par
         "not accepted for " + failed.Address + ": status " + std::to_string(failed.StatusCode));
 }
 
-// The answers that came, each printed with the number of its part.
-void PrintAnswers(Output& output, const std::vector<MessageObject>& answers,
-                  const std::vector<int32_t>& sequences) {
-  for (const MessageObject& answer : answers) {
-    const auto at = std::find(sequences.begin(), sequences.end(), answer.SequenceNumber);
-    const std::size_t part = at == sequences.end() ? 1 : std::size_t(at - sequences.begin()) + 1;
-    PrintMessageId(output, answer, part, sequences.size());
-  }
+// The answers that came, numbered as the parts: the answer event names no
+// sequence number, and an SMSC answers a connection's requests in order.
+void PrintAnswers(Output& output, const std::vector<MessageObject>& answers, std::size_t parts) {
+  for (std::size_t i = 0; i < answers.size(); ++i) PrintMessageId(output, answers[i], i + 1, parts);
 }
 
 bool AllAnswered(const SessionEvents& events, std::size_t parts) {
@@ -116,7 +112,6 @@ int RunSend(const SendOptions& options, ClientSession& session) {
   session.smpp().UseMessageProtocolID = true;
   std::vector<MessageObject> messages = MessagesOf(options, session);
   const std::size_t errors_before = events.errors.size();
-  std::vector<int32_t> sequences;
   const char* operation = messages.front().DestAddress.empty() ? "submit_multi" : "submit_sm";
   for (MessageObject& message : messages) {
     session.smpp().SendMessage(message, false);
@@ -126,7 +121,6 @@ int RunSend(const SendOptions& options, ClientSession& session) {
                           (events.errors.size() > errors_before ? events.errors[errors_before].text
                                                                 : std::string("refused")) +
                           " - check the values given");
-    sequences.push_back(message.SequenceNumber);
     session.output().Note(
         "sent", {{"pdu", std::string(operation)}, {"sequence", int64_t{message.SequenceNumber}}},
         std::string("sent ") + operation + " (sequence " + std::to_string(message.SequenceNumber) +
@@ -136,7 +130,7 @@ int RunSend(const SendOptions& options, ClientSession& session) {
     // The unbind that follows goes out behind the submissions, and its wait
     // lets the answers arrive.
     session.Finish(kExitOk);
-    PrintAnswers(session.output(), events.delivered, sequences);
+    PrintAnswers(session.output(), events.delivered, messages.size());
     return events.errors.size() > errors_before ? session.FailSince(errors_before, operation)
                                                 : kExitOk;
   }
@@ -144,7 +138,7 @@ int RunSend(const SendOptions& options, ClientSession& session) {
     return AllAnswered(events, messages.size()) || events.errors.size() > errors_before ||
            events.connection_closed;
   });
-  PrintAnswers(session.output(), events.delivered, sequences);
+  PrintAnswers(session.output(), events.delivered, messages.size());
   const bool ids =
       std::all_of(events.delivered.begin(), events.delivered.end(),
                   [](const MessageObject& answer) { return !answer.MessageID.empty(); });
