@@ -101,11 +101,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SendRow{{"--text", "\xd0\x9f\xd1\x80\xd0\xb8"}, "08 00 06 04 1F 04 40 04 38"},
         SendRow{{"--text", "\xd0\x9f", "--coding", "8"}, "08 00 02 04 1F"},
-        SendRow{{"--text", "Gr\xc3\xbc\xc3\x9f\x65 \xe2\x82\xac"}, "00 00 08 47 72 7E 1E 65 20 1B 65"},
+        SendRow{{"--text", "Gr\xc3\xbc\xc3\x9f\x65 \xe2\x82\xac"},
+                "00 00 08 47 72 7E 1E 65 20 1B 65"},
         SendRow{{"--text", "\xc3\xa9", "--encoding", "latin1"}, "03 00 01 E9"},
         SendRow{{"--text", "\xc3\xa9", "--encoding", "ucs2"}, "08 00 02 00 E9"},
         SendRow{{"--text", "x", "--protocol-id", "65"}, "00 41 00 00 00 00 00 00 00 01 78"},
-        SendRow{{"--text", std::string(161, 'b'), "--split", "sar"}, "02 0E 00 01 02 02 0F 00 01 01"},
+        SendRow{{"--text", std::string(161, 'b'), "--split", "sar"},
+                "02 0E 00 01 02 02 0F 00 01 01"},
         SendRow{{"--text", std::string(161, 'b'), "--split", "udh16"}, "06 08 04"},
         SendRow{{"--text", std::string(300, 'b'), "--split", "payload"}, "00 00 00 04 24 01 2C 62"},
         SendRow{{"--hex", "0102", "--coding", "4"}, "04 00 02 01 02"}));
