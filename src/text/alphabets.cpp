@@ -85,8 +85,13 @@ std::vector<uint8_t> EncodeUcs2(std::string_view utf8) {
 }
 
 EncodedText Encode(std::string_view utf8, Encoding encoding) {
-  if (encoding == Encoding::Auto) encoding = FitsGsm7(utf8) ? Encoding::Gsm7 : Encoding::Ucs2;
   EncodedText encoded;
+  if (encoding == Encoding::Auto) {
+    // One pass: GSM 7-bit when every character has a code, else UCS-2.
+    auto septets = detail::TryGsm7(CodePointsOf(utf8));
+    encoding = septets ? Encoding::Gsm7 : Encoding::Ucs2;
+    if (septets) encoded.octets = std::move(*septets);
+  }
   encoded.encoding = encoding;
   encoded.data_coding = static_cast<int>(encoding);
   switch (encoding) {
@@ -100,7 +105,7 @@ EncodedText Encode(std::string_view utf8, Encoding encoding) {
       encoded.octets = EncodeUcs2(utf8);
       break;
     default:
-      encoded.octets = EncodeGsm7(utf8);
+      if (encoded.octets.empty()) encoded.octets = EncodeGsm7(utf8);
       break;
   }
   return encoded;

@@ -38,15 +38,30 @@ constexpr std::array<Extension, 10> kExtensions{{{0x0A, U'\f'},
 
 }  // namespace
 
-std::optional<GsmCode> GsmCodeOf(char32_t c) {
-  // Letters and digits share their ASCII codes; the rest is looked up.
-  if ((c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z') || (c >= U'0' && c <= U'9'))
-    return GsmCode{static_cast<uint8_t>(c), false};
+// Codes of the characters below U+0100, built once: -1 none, else the
+// septet, plus 0x100 for an extension character.
+const std::array<int16_t, 256>& LowCodes() {
+  static const std::array<int16_t, 256> codes = [] {
+    std::array<int16_t, 256> table;
+    table.fill(-1);
+    for (std::size_t septet = 0; septet < kDefault.size(); ++septet)
+      if (kDefault[septet] < 0x100) table[kDefault[septet]] = static_cast<int16_t>(septet);
+    for (const Extension& extension : kExtensions)
+      if (extension.character < 0x100)
+        table[extension.character] = static_cast<int16_t>(kGsmExtended | extension.septet);
+    return table;
+  }();
+  return codes;
+}
+
+int GsmCodeOf(char32_t c) {
+  if (c < 0x100) return LowCodes()[c];
+  // Greek capitals and the euro sign.
   for (std::size_t septet = 0; septet < kDefault.size(); ++septet)
-    if (kDefault[septet] == c) return GsmCode{static_cast<uint8_t>(septet), false};
+    if (kDefault[septet] == c) return static_cast<int>(septet);
   for (const Extension& extension : kExtensions)
-    if (extension.character == c) return GsmCode{extension.septet, true};
-  return std::nullopt;
+    if (extension.character == c) return kGsmExtended | extension.septet;
+  return -1;
 }
 
 std::u32string DecodeGsm7(std::span<const uint8_t> septets) {
@@ -83,21 +98,35 @@ std::u32string DecodeGsm7(std::span<const uint8_t> septets) {
 
 bool FitsGsm7(std::string_view utf8) {
   for (const char32_t c : CodePointsOf(utf8))
-    if (!detail::GsmCodeOf(c)) return false;
+    if (detail::GsmCodeOf(c) < 0) return false;
   return true;
 }
 
-std::vector<uint8_t> EncodeGsm7(std::string_view utf8) {
-  const std::u32string code_points = CodePointsOf(utf8);
+namespace detail {
+
+std::optional<std::vector<uint8_t>> TryGsm7(std::u32string_view code_points, std::size_t* refused) {
   std::vector<uint8_t> septets;
-  septets.reserve(code_points.size());
+  septets.reserve(code_points.size() + code_points.size() / 8);
   for (std::size_t i = 0; i < code_points.size(); ++i) {
-    const auto code = detail::GsmCodeOf(code_points[i]);
-    if (!code) detail::Unencodable(code_points[i], i + 1, "GSM 7-bit");
-    if (code->extended) septets.push_back(detail::kGsmEscape);
-    septets.push_back(code->septet);
+    const int code = GsmCodeOf(code_points[i]);
+    if (code < 0) {
+      if (refused) *refused = i;
+      return std::nullopt;
+    }
+    if (code & kGsmExtended) septets.push_back(kGsmEscape);
+    septets.push_back(static_cast<uint8_t>(code & 0x7F));
   }
   return septets;
+}
+
+}  // namespace detail
+
+std::vector<uint8_t> EncodeGsm7(std::string_view utf8) {
+  const std::u32string code_points = CodePointsOf(utf8);
+  std::size_t refused = 0;
+  auto septets = detail::TryGsm7(code_points, &refused);
+  if (!septets) detail::Unencodable(code_points[refused], refused + 1, "GSM 7-bit");
+  return std::move(*septets);
 }
 
 std::vector<uint8_t> PackSeptets(std::span<const uint8_t> septets, int fill_bits) {
