@@ -9,7 +9,7 @@ add_test(NAME npm_smpp_peer
                  -P ${CMAKE_CURRENT_SOURCE_DIR}/interop/install_npm_peer.cmake)
 set_tests_properties(npm_smpp_peer PROPERTIES FIXTURES_SETUP npm_smpp_peer TIMEOUT 600)
 
-korvane_test_suite(interop vocabulary diagnostics message platform encoders decoders session inbound
+korvane_test_suite(interop vocabulary diagnostics message text platform encoders decoders session inbound
                    outbound PROPERTIES FIXTURES_REQUIRED npm_smpp_peer TIMEOUT 120)
 target_compile_definitions(interop_tests PRIVATE
                            KORVANE_PEER_SCRIPT="${CMAKE_CURRENT_SOURCE_DIR}/interop/peer_smsc.js"
