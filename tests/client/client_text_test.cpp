@@ -84,6 +84,15 @@ struct SendRow {
   std::string expected;  // hex found in the first submit_sm, from data_coding on
 };
 
+void PrintTo(const SendRow& row, std::ostream* out) {
+  // ASCII only, in short: the name of the test.
+  std::string name;
+  for (const std::string& option : row.options) name += option.substr(0, 12) + " ";
+  for (char& c : name)
+    if (static_cast<unsigned char>(c) > 0x7E) c = '.';
+  *out << name;
+}
+
 class ClientSendTable : public ClientTextTest, public ::testing::WithParamInterface<SendRow> {};
 
 TEST_P(ClientSendTable, EncodesTheTextAsAsked) {

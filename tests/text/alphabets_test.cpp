@@ -18,6 +18,10 @@ struct EncodeRow {
   int data_coding;
 };
 
+void PrintTo(const EncodeRow& row, std::ostream* out) {
+  *out << "dc" << row.data_coding << " " << row.hex;
+}
+
 class EncodeTable : public ::testing::TestWithParam<EncodeRow> {};
 
 TEST_P(EncodeTable, EncodesAndDecodesBack) {
@@ -50,6 +54,13 @@ struct RefusalRow {
   const char* message;
   std::size_t position;
 };
+
+void PrintTo(const RefusalRow& row, std::ostream* out) {
+  std::string name = std::string(row.message).substr(0, 6);
+  for (char& c : name)
+    if (static_cast<unsigned char>(c) > 0x7E) c = '.';
+  *out << name << " at " << row.position;
+}
 
 class RefusalTable : public ::testing::TestWithParam<RefusalRow> {};
 
@@ -101,6 +112,10 @@ struct DecodeRow {
   bool udh;
   const char* utf8;
 };
+
+void PrintTo(const DecodeRow& row, std::ostream* out) {
+  *out << "dc" << row.data_coding << " " << row.hex;
+}
 
 class DecodeTable : public ::testing::TestWithParam<DecodeRow> {};
 

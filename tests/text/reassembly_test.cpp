@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "korvane/text.hpp"
+#include "support/test_util.hpp"
 
 namespace korvane {
 namespace {
@@ -31,6 +32,11 @@ struct OrderRow {
   const std::string* text;
   std::vector<int> order;  // part numbers as they arrive, 1-based
 };
+
+void PrintTo(const OrderRow& row, std::ostream* out) {
+  *out << "method " << static_cast<int>(row.method) << " order";
+  for (const int number : row.order) *out << " " << number;
+}
 
 class OrderTable : public ::testing::TestWithParam<OrderRow> {};
 
@@ -109,6 +115,8 @@ struct HeaderRow {
   std::vector<uint8_t> body;
   bool concatenated;
 };
+
+void PrintTo(const HeaderRow& row, std::ostream* out) { *out << testing::HexText(row.body); }
 
 class HeaderTable : public ::testing::TestWithParam<HeaderRow> {};
 

@@ -17,6 +17,10 @@ struct ReceiptRow {
   std::optional<DateTime> done;
 };
 
+void PrintTo(const ReceiptRow& row, std::ostream* out) {
+  *out << std::string(row.text).substr(0, 24);
+}
+
 class ReceiptTextTable : public ::testing::TestWithParam<ReceiptRow> {};
 
 TEST_P(ReceiptTextTable, ReadsTheFieldsTolerantly) {
@@ -74,6 +78,8 @@ struct IdRow {
   const char* b;
   bool same;
 };
+
+void PrintTo(const IdRow& row, std::ostream* out) { *out << row.a << " vs " << row.b; }
 
 class IdTable : public ::testing::TestWithParam<IdRow> {};
 

@@ -25,6 +25,10 @@ struct LimitRow {
   std::vector<std::size_t> body_sizes;  // octets of each part, header included
 };
 
+void PrintTo(const LimitRow& row, std::ostream* out) {
+  *out << row.utf8.size() << " octets of UTF-8, method " << static_cast<int>(row.method);
+}
+
 class LimitTable : public ::testing::TestWithParam<LimitRow> {};
 
 TEST_P(LimitTable, SplitsAtTheLimitsOfTheAlphabet) {
