@@ -2,14 +2,14 @@
 # Prints the include graph between the folders of src/ ("from -> to (count)")
 # and fails when a folder includes one of a higher layer or one of its own
 # rank. Layers, lowest first; folders on one line share a rank:
-#   vocabulary / platform / diagnostics / message / encoders decoders /
+#   vocabulary / platform / diagnostics / message / text encoders decoders /
 #   session / inbound outbound / api
 set -u
 src="${1:-$(dirname "$0")/../src}"
 rank() {
   case "$1" in
     vocabulary) echo 0 ;; platform) echo 1 ;; diagnostics) echo 2 ;; message) echo 3 ;;
-    encoders | decoders) echo 4 ;; session) echo 5 ;; inbound | outbound) echo 6 ;; api) echo 7 ;;
+    text | encoders | decoders) echo 4 ;; session) echo 5 ;; inbound | outbound) echo 6 ;; api) echo 7 ;;
     *) echo "" ;;
   esac
 }

@@ -95,6 +95,10 @@ class KORVANE_SMPP_API SMPP {
   bool ForceNoPayloadFieldUsage = false;
   int32_t InstanceID = 0;
   bool ReplaceNullWithSpace = false;
+  // Off: submit_sm and submit_multi carry the session's ProtocolID in
+  // protocol_id. On: they carry the message's ProtocolID (the TP-PID the
+  // network reads there).
+  bool UseMessageProtocolID = false;
 
   // Connection settings.
   std::string SMPPServerAddress() const;

@@ -19,7 +19,9 @@ void SubmitSMS(session::Session& session, MessageObject& message, bool submit_mu
               [&](int32_t sequence_number) {
                 const encoders::SubmitContext context{
                     .submit_multi = submit_multi,
-                    .protocol_id = session.settings().protocol_id,
+                    .protocol_id = session.owner().UseMessageProtocolID
+                                       ? int32_t{message.ProtocolID}
+                                       : session.settings().protocol_id,
                     .force_no_payload = session.owner().ForceNoPayloadFieldUsage,
                     .now = session.environment().LocalNow(),
                     .time_zone_suffix = session::TimeZoneSuffix(),

@@ -95,6 +95,16 @@ TEST_F(SendMessageTest, DestAddressChoosesSubmitSmAndRecipientsSubmitMulti) {
             "The recipients collection is empty and no DestAddress property specified.");
 }
 
+TEST_F(SendMessageTest, ProtocolIdIsTheSessionsUnlessTheMessagesIsAskedFor) {
+  Bind();
+  message.ProtocolID = 0x41;
+  smpp.SendMessage(message);
+  EXPECT_EQ(LastSent()[28], 0x33);  // protocol_id after "1234" and esm_class
+  smpp.UseMessageProtocolID = true;
+  smpp.SendMessage(message);
+  EXPECT_EQ(LastSent()[28], 0x41);
+}
+
 TEST_F(SendMessageTest, EachSubmissionTakesTheNextSequenceNumberAndIsTraced) {
   Bind();
   smpp.EnableTraceMessages(true);

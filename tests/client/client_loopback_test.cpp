@@ -28,10 +28,13 @@ constexpr uint32_t kSubmitMulti = 0x00000021;
 
 // A deliver_sm from 4479 to 12345 with esm_class `esm_class`, body `text`
 // and optional parameters `tlvs` (hex).
-std::vector<uint8_t> DeliverSm(uint8_t esm_class, const std::string& text, const std::string& tlvs) {
+std::vector<uint8_t> DeliverSm(uint8_t esm_class, const std::string& text, const std::string& tlvs,
+                               uint8_t data_coding = 0) {
   std::vector<uint8_t> body = Hex("00 01 01 34 34 37 39 00 01 01 31 32 33 34 35 00");
   body.push_back(esm_class);
-  for (const uint8_t octet : Hex("00 00 00 00 00 00 00 00")) body.push_back(octet);
+  for (const uint8_t octet : Hex("00 00 00 00 00 00")) body.push_back(octet);
+  body.push_back(data_coding);
+  body.push_back(0);
   body.push_back(static_cast<uint8_t>(text.size()));
   body.insert(body.end(), text.begin(), text.end());
   for (const uint8_t octet : Hex(tlvs)) body.push_back(octet);
@@ -86,7 +89,7 @@ TEST_F(ClientLoopbackTest, SendWaitPrintsTheIdOfASubmitWithExactlyTheFieldsGiven
   EXPECT_EQ(Sent(kSubmitSm),
             "00 00 00 51 00 00 00 04 00 00 00 00 00 00 00 04 "
             "00 05 00 4B 6F 72 76 61 6E 65 00 00 00 34 34 37 37 30 30 39 30 30 31 32 33 00 "
-            "00 34 00 00 30 30 30 30 30 30 30 30 30 30 36 30 30 30 30 52 00 "
+            "00 00 00 00 30 30 30 30 30 30 30 30 30 30 36 30 30 30 30 52 00 "
             "01 00 03 00 02 48 69 14 03 00 02 01 02 00 1E 00 01 41");
   EXPECT_EQ(SentCommands(), (std::vector<uint32_t>{kBindTransmitter, kSubmitSm, kUnbind}));
 }
@@ -104,7 +107,7 @@ TEST_F(ClientLoopbackTest, SeveralDestinationsMakeOneSubmitMultiAndASchedulePass
   EXPECT_EQ(Sent(kSubmitMulti),
             "00 00 00 3A 00 00 00 21 00 00 00 00 00 00 00 04 00 00 00 00 03 "
             "01 00 00 31 31 31 00 01 00 00 32 32 32 00 02 73 74 61 66 66 00 "
-            "00 34 00 00 00 00 00 00 00 00 04 24 00 02 CA FE");
+            "00 00 00 00 00 00 00 00 00 00 04 24 00 02 CA FE");
 }
 
 TEST_F(ClientLoopbackTest, SendWithoutWaitLetsTheSubmitLeaveAndUnbinds) {
@@ -176,13 +179,13 @@ TEST_F(ClientLoopbackTest, ListenPrintsAReceiptAndAcknowledgesIt) {
   const auto run = Run("listen", {"--count", "1", "--for", "5"});
   EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.out,
-            "receipt for MSG4: DELIVERED (id:MSG4 sub:001 dlvrd:001 stat:DELIVRD err:000 "
-            "text:Hello)\n");
+            "receipt for MSG4: DELIVERED, err 000, submitted 1, delivered 1 (id:MSG4 sub:001 "
+            "dlvrd:001 stat:DELIVRD err:000 text:Hello)\n");
   EXPECT_EQ(SentCommands(), (std::vector<uint32_t>{kBindReceiver, 0x80000005, kUnbind}));
 }
 
 TEST_F(ClientLoopbackTest, ListenJsonEscapesWhatArrives) {
-  AfterBind(nullptr, DeliverSm(0x00, "say \"hi\"\t\xe9\\", ""));
+  AfterBind(nullptr, DeliverSm(0x00, "say \"hi\"\t\xe9\\", "", 3));
   const auto run = Run("listen", {"--count", "1", "--for", "5", "--json", "--bind", "trx"});
   EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.out,
@@ -190,7 +193,7 @@ TEST_F(ClientLoopbackTest, ListenJsonEscapesWhatArrives) {
                 std::to_string(smsc.Port()) +
                 "\"}\n"
                 "{\"event\":\"message_received\",\"from\":\"4479\",\"to\":\"12345\","
-                "\"data_coding\":0,\"esm_class\":0,\"text\":\"say \\\"hi\\\"\\t\\u00e9\\\\\"}\n"
+                "\"data_coding\":3,\"esm_class\":0,\"text\":\"say \\\"hi\\\"\\t\\u00e9\\\\\"}\n"
                 "{\"event\":\"unbound\"}\n");
 }
 
@@ -201,21 +204,25 @@ TEST_F(ClientLoopbackTest, ListenEndsOnAnInterruptAndUnbinds) {
   EXPECT_EQ(SentCommands(), (std::vector<uint32_t>{kBindReceiver, kUnbind}));
 }
 
-TEST_F(ClientLoopbackTest, SendWaitReceiptBindsAsTransceiverAndPrintsTheReceipt) {
-  const auto receipt = DeliverSm(0x04, "id:MSG3 sub:001 dlvrd:001 stat:DELIVRD err:000 text:Hi",
-                                 "00 1E 00 05 4D 53 47 33 00 04 27 00 01 02");
-  smsc.SetResponder([receipt](const LoopbackSmsc::Octets& request) {
+TEST_F(ClientLoopbackTest, SendWaitReceiptBindsAsTransceiverAndWaitsForItsOwnReceipt) {
+  // A stored receipt of an earlier message comes first; the wait goes on
+  // until the one naming this submission's id.
+  smsc.SetResponder([](const LoopbackSmsc::Octets& request) {
     auto answers = LoopbackSmsc::DefaultAnswer(request, 0);
-    if (CommandIdOf(request) == kSubmitSm) answers.push_back(receipt);
+    if (CommandIdOf(request) != kSubmitSm) return answers;
+    const std::string id = "MSG" + std::to_string(testing::SequenceNumberOf(request));
+    answers.push_back(DeliverSm(0x04, "id:OLD1 stat:DELIVRD", ""));
+    answers.push_back(DeliverSm(0x04, "id:" + id + " sub:001 dlvrd:001 stat:DELIVRD err:000 text:Hi",
+                                "00 1E 00 05 " + HexText(testing::Octets(id)) + " 00 04 27 00 01 02"));
     return answers;
   });
   auto run = Run("send", {"--to", "4479", "--text", "Hi", "--wait-receipt"});
   EXPECT_EQ(run.exit_status, 0) << run.err;
   // The receipt comes with the answer here, so it may print before the id.
   EXPECT_NE(run.out.find("message id: MSG"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("receipt for MSG3: DELIVERED (id:MSG3 sub:001 dlvrd:001 stat:DELIVRD "
-                         "err:000 text:Hi)\n"),
-            std::string::npos)
+  EXPECT_NE(run.out.find("receipt for OLD1: DELIVERED (id:OLD1 stat:DELIVRD)\n"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find(": DELIVERED, err 000, submitted 1, delivered 1 (id:MSG"), std::string::npos)
       << run.out;
   ASSERT_FALSE(SentCommands().empty());
   EXPECT_EQ(SentCommands().front(), kBindTransceiver);

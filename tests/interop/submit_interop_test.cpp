@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "interop/interop_fixture.hpp"
+#include "korvane/text.hpp"
 
 namespace korvane {
 namespace {
@@ -114,6 +115,41 @@ TEST_F(SubmitInteropTest, BinaryBodyGoesInMessagePayload) {
   EXPECT_EQ(ValueOf(*submit, "data_coding"), "2");
   EXPECT_EQ(ValueOf(*submit, "short_message.message"), "");
   EXPECT_EQ(ValueOf(*submit, "message_payload.message"), HexOf(body));
+}
+
+// A long UCS-2 text with a surrogate pair at a part boundary, in parts with
+// a concatenation UDH and with SAR parameters: the peer decodes each part.
+TEST_F(SubmitInteropTest, ConcatenatedPartsWithUdhAndSar) {
+  const std::string text = "\xd0\x9f" + std::string(65, 'a') + "\xf0\x9f\x98\x80 ok";
+  MessageObject prototype = smpp.NewMessage();
+  prototype.DestAddress = "1234";
+  for (const auto method : {text::SplitMethod::Udh8, text::SplitMethod::Sar}) {
+    text::SplitOptions options;
+    options.method = method;
+    options.reference = 0x0102;
+    std::vector<MessageObject> parts = text::SplitText(text, options, prototype);
+    ASSERT_EQ(parts.size(), 2u);
+    std::string joined;
+    for (MessageObject& part : parts) {
+      EXPECT_FALSE(smpp.SendMessage(part, true).empty()) << Transcript();
+      const auto submit = peer->WaitForReceived(loop, "submit_sm");
+      ASSERT_TRUE(submit) << Transcript();
+      EXPECT_EQ(ValueOf(*submit, "data_coding"), "8");
+      joined += ValueOf(*submit, "short_message.message");
+      if (method == text::SplitMethod::Udh8) {
+        EXPECT_EQ(ValueOf(*submit, "esm_class"), "64");
+        // IEI 0, length 3, the reference's low octet, total, number.
+        EXPECT_EQ(ValueOf(*submit, "short_message.udh.0"),
+                  "00030202" + ("0" + std::to_string(&part - parts.data() + 1)));
+      } else {
+        EXPECT_EQ(ValueOf(*submit, "esm_class"), "0");
+        EXPECT_EQ(ValueOf(*submit, "sar_msg_ref_num"), "258");
+        EXPECT_EQ(ValueOf(*submit, "sar_total_segments"), "2");
+        EXPECT_EQ(ValueOf(*submit, "sar_segment_seqnum"), std::to_string(&part - parts.data() + 1));
+      }
+    }
+    EXPECT_EQ(joined, text);
+  }
 }
 
 TEST_F(SubmitInteropTest, SubmitMultiToAddressesAndAList) {

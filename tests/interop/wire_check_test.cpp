@@ -14,6 +14,7 @@
 
 #include "interop/interop_fixture.hpp"
 #include "interop/tshark_capture.hpp"
+#include "korvane/text.hpp"
 
 namespace korvane {
 namespace {
@@ -59,6 +60,15 @@ class WireCheckTest : public testing::InteropFixture {
     multi.AddDistributionList("FRIENDS");
     multi.ShortMessage = Variant("multi");
     EXPECT_EQ(smpp.SendMessage(multi, true), "MULTI-4");
+    // A long text in parts: 16-bit UDH in GSM 7-bit, SAR in UCS-2.
+    text::SplitOptions split{text::Encoding::Auto, text::SplitMethod::Udh16, 0x0A0B, false};
+    for (MessageObject& part :
+         text::SplitText(std::string(170, 'g') + "{\xe2\x82\xac}", split, Message("1234")))
+      EXPECT_FALSE(smpp.SendMessage(part, true).empty());
+    split.method = text::SplitMethod::Sar;
+    for (MessageObject& part :
+         text::SplitText("\xd0\x9f" + std::string(80, 'u'), split, Message("1234")))
+      EXPECT_FALSE(smpp.SendMessage(part, true).empty());
     smpp.QueryMessage(plain, true);
     EXPECT_EQ(plain.DeliveryStatus, MessageStates::Delivered);
     smpp.CancelMessage(plain);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "korvane/text.hpp"
 #include "smsc/pdus.hpp"
 #include "smsc_fixture.hpp"
 #include "support/loopback_smsc.hpp"
@@ -128,8 +129,10 @@ TEST_F(SmscEngineTest, MobileOriginatedMessagesReachReceivers) {
   Client& transmitter = BoundClient(BindTypes::SmppBindAsTransmitter);
   Client& receiver = BoundClient(BindTypes::SmppBindAsReceiver);
   ASSERT_TRUE(PumpUntilEvents(receiver, "MessageReceived", 2));
+  // A long text comes in concatenated parts, a non-Latin one in UCS-2.
   smsc->Engine().SendMo({"447700900003", "12345", std::string(300, 'x')});
-  ASSERT_TRUE(PumpUntilEvents(receiver, "MessageReceived", 3));
+  smsc->Engine().SendMo({"447700900004", "12345", "\xd0\x9f\xd1\x80\xd0\xb8"});
+  ASSERT_TRUE(PumpUntilEvents(receiver, "MessageReceived", 5));
 
   const auto received = receiver.events.Named("MessageReceived");
   EXPECT_EQ(received[0].message.ShortMessage.Text(), "Hello on bind");
@@ -137,8 +140,31 @@ TEST_F(SmscEngineTest, MobileOriginatedMessagesReachReceivers) {
   EXPECT_EQ(received[1].message.DestAddress, "12345");
   EXPECT_EQ(received[1].message.ShortMessage.Text(), "Hello from a phone");
   EXPECT_EQ(received[1].message.MessageType, MessageTypes{});
-  EXPECT_EQ(received[2].message.Payload.ToText(), std::string(300, 'x'));
+  text::Reassembler reassembler;
+  EXPECT_TRUE(reassembler.Add(received[2].message, {}).empty());
+  const auto whole = reassembler.Add(received[3].message, {});
+  ASSERT_EQ(whole.size(), 1u);
+  EXPECT_EQ(whole[0].text, std::string(300, 'x'));
+  EXPECT_EQ(received[4].message.DataCoding, SMSDataCodingSchemes::dcsUCS2);
+  EXPECT_EQ(text::TextOf(received[4].message), "\xd0\x9f\xd1\x80\xd0\xb8");
   EXPECT_TRUE(transmitter.events.Named("MessageReceived").empty());
+}
+
+TEST_F(SmscEngineTest, TheLogShowsReceivedTextsDecodedAndReassembled) {
+  Start();
+  Client& client = BoundClient(BindTypes::SmppBindAsTransmitter);
+  MessageObject prototype = client.smpp.NewMessage();
+  prototype.DestAddress = "4479";
+  text::SplitOptions options;
+  options.method = text::SplitMethod::Sar;
+  for (MessageObject& part :
+       text::SplitText(std::string(160, 'a') + " \xe2\x82\xac 10", options, prototype))
+    client.smpp.SendMessage(part, true);
+  ASSERT_TRUE(smsc->WaitForLine("text from  to 4479 (2 parts): \"" + std::string(160, 'a') +
+                                " \xe2\x82\xac 10\""));
+  MessageObject wide = text::SplitText("\xd0\x9f!", {}, prototype).front();
+  client.smpp.SendMessage(wide, true);
+  EXPECT_TRUE(smsc->WaitForLine("text from  to 4479: \"\xd0\x9f!\""));
 }
 
 TEST_F(SmscEngineTest, TheSimulatorsEnquireLinkIsAnswered) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <asio/executor_work_guard.hpp>
+#include <random>
 
 #include "exit_codes.hpp"
 #include "received_message.hpp"
@@ -21,18 +22,21 @@ std::string DescriptionOf(const std::string& report) {
 
 const char* BindName(int bind_type) {
   switch (bind_type) {
-    case 1: return "receiver";
-    case 2: return "transmitter";
-    default: return "transceiver";
+    case 1:
+      return "receiver";
+    case 2:
+      return "transmitter";
+    default:
+      return "transceiver";
   }
 }
 
 }  // namespace
 
 std::string StateName(int32_t state) {
-  static constexpr std::array<const char*, 8> kNames{"ENROUTE", "DELIVERED", "EXPIRED", "DELETED",
-                                                     "UNDELIVERABLE", "ACCEPTED", "UNKNOWN",
-                                                     "REJECTED"};
+  static constexpr std::array<const char*, 8> kNames{"ENROUTE", "DELIVERED",     "EXPIRED",
+                                                     "DELETED", "UNDELIVERABLE", "ACCEPTED",
+                                                     "UNKNOWN", "REJECTED"};
   if (state >= 1 && state <= 8) return kNames[static_cast<std::size_t>(state - 1)];
   return "STATE " + std::to_string(state);
 }
@@ -52,17 +56,57 @@ void SessionEvents::Warning(int32_t number, const std::string& source,
                "warning " + std::to_string(number) + " from " + source + ": " + text);
 }
 
-void SessionEvents::TraceLog(const std::string& line) { output_.Note("trace", {{"line", line}}, line); }
+std::string MaskedTraceLine(const std::string& line) {
+  // "label:<TAB>00 00 00 1F 00 00 00 02 ...": three characters per octet.
+  const std::size_t tab = line.find('\t');
+  if (tab == std::string::npos) return line;
+  const std::size_t first = tab + 1;
+  const auto digit = [](char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+  };
+  const auto octet_at = [&](std::size_t index) -> int {
+    const std::size_t at = first + index * 3;
+    if (at + 2 > line.size() || digit(line[at]) < 0 || digit(line[at + 1]) < 0) return -1;
+    return digit(line[at]) * 16 + digit(line[at + 1]);
+  };
+  const int command = octet_at(7);
+  if (octet_at(4) != 0 || octet_at(5) != 0 || octet_at(6) != 0 ||
+      (command != 1 && command != 2 && command != 9))
+    return line;
+  std::size_t index = 16;
+  while (octet_at(index) > 0) ++index;  // system_id
+  std::string masked = line;
+  for (++index; octet_at(index) > 0; ++index) masked.replace(first + index * 3, 2, "**");
+  return masked;
+}
+
+void SessionEvents::TraceLog(const std::string& line) {
+  const std::string shown = MaskedTraceLine(line);
+  output_.Note("trace", {{"line", shown}}, shown);
+}
 
 void SessionEvents::DebugLog(const std::string& text) {
   output_.Note("debug", {{"text", text}}, "debug: " + text);
 }
 
 void SessionEvents::MessageReceived(MessageObject& message) {
-  ++messages_received;
-  if (IsReceipt(message)) ++receipts_received;
-  PrintReceivedMessage(output_, message);
+  if (IsReceipt(message)) {
+    ++messages_received;
+    ++receipts_received;
+    receipt_ids.push_back(PrintReceipt(output_, message).id);
+    return;
+  }
+  Print(reassembler_.Add(message, std::chrono::steady_clock::now()));
 }
+
+void SessionEvents::Print(const std::vector<text::AssembledMessage>& messages) {
+  for (const text::AssembledMessage& message : messages) {
+    ++messages_received;
+    PrintReceivedMessage(output_, message);
+  }
+}
+
+void SessionEvents::FlushIncomplete() { Print(reassembler_.TakeAll()); }
 
 void SessionEvents::Bound() {
   output_.Note("bound", {{"bind", bind_name_}, {"server", server_}},
@@ -73,7 +117,10 @@ ClientSession::ClientSession(const CommonOptions& options, Output& output)
     : options_(options),
       output_(output),
       events_(output, BindName(options.bind_type), Server()),
-      smpp_(loop_) {
+      smpp_(loop_),
+      // Each run starts its references somewhere else, so that two runs to
+      // one handset do not mix their parts.
+      references_(static_cast<uint16_t>(std::random_device{}())) {
   smpp_.Subscribe(events_);
   smpp_.SMPPServerAddress(options.host);
   smpp_.SMPPServerPort(options.port);
@@ -115,13 +162,13 @@ int ClientSession::Bind() {
   if (smpp_.LocalIPAddress().empty())
     return output_.Fail(kExitTimeout, "cannot connect to " + Server() + ": no connection within " +
                                           timeout + " - check --host/--port or raise --timeout");
-  return output_.Fail(kExitTimeout, "no answer to the bind from " + Server() + " within " + timeout +
-                                        " - is it an SMPP port? raise --timeout");
+  return output_.Fail(kExitTimeout, "no answer to the bind from " + Server() + " within " +
+                                        timeout + " - is it an SMPP port? raise --timeout");
 }
 
 bool ClientSession::WaitUntil(const std::function<bool()>& done) {
-  return WaitUntil(done, std::chrono::steady_clock::now() +
-                             std::chrono::seconds(options_.timeout_seconds));
+  return WaitUntil(
+      done, std::chrono::steady_clock::now() + std::chrono::seconds(options_.timeout_seconds));
 }
 
 bool ClientSession::WaitUntil(const std::function<bool()>& done,
@@ -147,8 +194,8 @@ int ClientSession::FailSince(std::size_t errors_before, const std::string& what)
   }
   if (interrupted_) return output_.Fail(kExitFailure, "interrupted while waiting for " + what);
   if (events_.connection_closed)
-    return output_.Fail(kExitFailure, "the SMSC closed the connection during " + what +
-                                          " - check the SMSC's log");
+    return output_.Fail(
+        kExitFailure, "the SMSC closed the connection during " + what + " - check the SMSC's log");
   return output_.Fail(kExitTimeout, "no answer to " + what + " within " +
                                         std::to_string(options_.timeout_seconds) +
                                         " s - raise --timeout or check the SMSC");

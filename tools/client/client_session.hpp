@@ -4,14 +4,15 @@
 
 #include <asio/io_context.hpp>
 #include <asio/signal_set.hpp>
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "korvane/smpp.hpp"
+#include "korvane/text.hpp"
 #include "options.hpp"
 #include "output.hpp"
 
@@ -32,13 +33,17 @@ class SessionEvents : public SMPPEvents {
       : output_(output), bind_name_(std::move(bind_name)), server_(std::move(server)) {}
 
   std::vector<LibraryError> errors;
-  std::vector<MessageObject> delivered;      // submit / submit_multi answers
-  std::vector<MessageObject> statuses;       // query answers
+  std::vector<MessageObject> delivered;  // submit / submit_multi answers
+  std::vector<MessageObject> statuses;   // query answers
   std::vector<MessageObject> cancel_results;
   int link_answers = 0;
-  int messages_received = 0;
+  int messages_received = 0;  // whole messages printed: parts count once
   int receipts_received = 0;
+  std::vector<std::string> receipt_ids;  // the message ids the receipts name
   bool connection_closed = false;
+
+  // Prints the concatenated messages still missing parts, as incomplete.
+  void FlushIncomplete();
 
   void Error(int32_t number, const std::string& source, const std::string& description) override;
   void Warning(int32_t number, const std::string& source, const std::string& description) override;
@@ -53,10 +58,16 @@ class SessionEvents : public SMPPEvents {
   void ConnectionClosed() override { connection_closed = true; }
 
  private:
+  void Print(const std::vector<text::AssembledMessage>& messages);
+
   Output& output_;
   std::string bind_name_;
   std::string server_;
+  text::Reassembler reassembler_;
 };
+
+// A trace line with the password octets of a bind PDU shown as "**".
+std::string MaskedTraceLine(const std::string& line);
 
 class ClientSession {
  public:
@@ -82,6 +93,8 @@ class ClientSession {
   asio::io_context& loop() { return loop_; }
   SessionEvents& events() { return events_; }
   Output& output() { return output_; }
+  // Concatenation references for the messages this session splits.
+  text::ConcatenationReferences& references() { return references_; }
   bool interrupted() const { return interrupted_; }
   std::string Server() const;
 
@@ -93,6 +106,7 @@ class ClientSession {
   SMPP smpp_;
   asio::signal_set signals_{loop_, SIGINT, SIGTERM};
   bool interrupted_ = false;
+  text::ConcatenationReferences references_;
 };
 
 // "DELIVERED" for 2, ...; "STATE n" for a value without a name.

@@ -19,6 +19,8 @@ int RunListen(const ListenOptions& options, ClientSession& session) {
                (options.count > 0 && received >= options.count);
       },
       deadline);
+  // Parts of a concatenated message that never completed are shown, not lost.
+  events.FlushIncomplete();
   if (events.connection_closed)
     return session.output().Fail(kExitFailure, "the SMSC closed the connection after " +
                                                    std::to_string(received) +

@@ -1,14 +1,18 @@
 #include "options.hpp"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <ostream>
 
 #include "exit_codes.hpp"
 #include "korvane/version.hpp"
+#include "text_body.hpp"
 
 namespace korvane::client {
 namespace {
@@ -58,8 +62,9 @@ DateTime ScheduleOf(const std::string& text) {
   if ((read != 5 && read != 6) || when.month < 1 || when.month > 12 || when.day < 1 ||
       when.day > 31 || when.hour > 23 || when.minute > 59 || when.second > 59 || when.year < 2000 ||
       when.year > 2099 || when.hour < 0 || when.minute < 0 || when.second < 0)
-    throw CLI::ValidationError("--schedule", "'" + text + "' is not a local time "
-                                             "'YYYY-MM-DD hh:mm[:ss]'");
+    throw CLI::ValidationError("--schedule", "'" + text +
+                                                 "' is not a local time "
+                                                 "'YYYY-MM-DD hh:mm[:ss]'");
   return when;
 }
 
@@ -70,8 +75,26 @@ const std::map<std::string, int> kVersions{{"3.3", 0x33}, {"3.4", 0x34}};
 struct NamedArguments {
   std::string bind, smpp_version = "3.4";
   std::string text, hex, schedule;
+  std::string encoding = "auto";
+  int coding = -1;  // -1: not given
+  std::string password_file;
+  bool password_given = false;
   std::vector<std::string> tlvs;
 };
+
+// The password: --password, else the first line of --password-file, else
+// $KORVANE_SMPP_PASSWORD (so that it need not show in the process list).
+void ResolvePassword(CommonOptions& common, const NamedArguments& named) {
+  if (named.password_given) return;
+  if (!named.password_file.empty()) {
+    std::ifstream file(named.password_file);
+    if (!file) throw CLI::ValidationError("--password-file", "cannot read " + named.password_file);
+    std::getline(file, common.password);
+    if (!common.password.empty() && common.password.back() == '\r') common.password.pop_back();
+    return;
+  }
+  if (const char* value = std::getenv("KORVANE_SMPP_PASSWORD")) common.password = value;
+}
 
 void AddCommonOptions(CLI::App& command, CommonOptions& common, NamedArguments& named) {
   command.add_option("--host", common.host, "SMSC host name or address")->capture_default_str();
@@ -79,11 +102,18 @@ void AddCommonOptions(CLI::App& command, CommonOptions& common, NamedArguments& 
       ->check(CLI::Range(1, 65535))
       ->capture_default_str();
   command.add_option("--system-id", common.system_id, "system_id to bind with");
-  command.add_option("--password", common.password, "password to bind with");
+  auto* password = command.add_option("--password", common.password,
+                                      "password to bind with (seen in the process list: prefer "
+                                      "--password-file or $KORVANE_SMPP_PASSWORD)");
+  command
+      .add_option("--password-file", named.password_file, "file whose first line is the password")
+      ->excludes(password);
   command.add_option("--system-type", common.system_type, "system_type to bind with");
-  command.add_option("--bind", named.bind, "bind as tx, rx or trx (default: rx to listen, else tx)")
+  command
+      .add_option("--bind", named.bind, "bind as tx, rx or trx (default: rx to listen, else tx)")
       ->check(CLI::IsMember({"tx", "rx", "trx"}));
-  command.add_option("--timeout", common.timeout_seconds, "SECONDS to wait for connect and answers")
+  command
+      .add_option("--timeout", common.timeout_seconds, "SECONDS to wait for connect and answers")
       ->check(CLI::Range(1, 3600))
       ->capture_default_str();
   command.add_option("--smpp-version", named.smpp_version, "interface version: 3.3 or 3.4")
@@ -104,10 +134,25 @@ void AddSendOptions(CLI::App& send, SendOptions& options, NamedArguments& raw) {
   send.add_option("--from-npi", options.from_npi, "source NPI")->check(octet);
   send.add_option("--to-ton", options.to_ton, "destination TON")->check(octet);
   send.add_option("--to-npi", options.to_npi, "destination NPI")->check(octet);
-  auto* text = send.add_option("--text", raw.text, "message text (sent one octet per byte)");
+  auto* text = send.add_option("--text", raw.text, "message text in UTF-8, encoded per --encoding");
   send.add_option("--hex", raw.hex, "binary body as hex octets")->type_name("HEX")->excludes(text);
-  send.add_option("--coding", options.data_coding, "data_coding (0 default, 8 UCS-2, 4 binary)")
+  send.add_option("--coding", raw.coding,
+                  "data_coding (0 GSM, 1 ASCII, 3 Latin-1, 8 UCS-2, 4 binary); with --text the "
+                  "text is encoded for it")
       ->check(octet);
+  send.add_option("--encoding", raw.encoding,
+                  "alphabet of --text: auto (GSM 7-bit, else UCS-2), "
+                  "gsm7, latin1 or ucs2")
+      ->check(CLI::IsMember({"auto", "gsm7", "latin1", "ucs2"}))
+      ->capture_default_str();
+  send.add_option("--split", options.split,
+                  "a text longer than one message goes as parts with a udh (8-bit reference), "
+                  "udh16, sar parameters, or whole in one payload")
+      ->check(CLI::IsMember({"udh", "udh16", "sar", "payload"}))
+      ->capture_default_str();
+  send.add_option("--protocol-id", options.protocol_id, "protocol_id of the message (TP-PID)")
+      ->check(octet)
+      ->capture_default_str();
   send.add_option("--registered-delivery", options.registered_delivery,
                   "registered_delivery (1 receipt on success or failure, 2 on failure)")
       ->check(octet);
@@ -124,8 +169,9 @@ void AddSendOptions(CLI::App& send, SendOptions& options, NamedArguments& raw) {
       ->type_name("TAG=HEX");
   send.add_flag("--payload", options.payload, "send the body in message_payload");
   send.add_flag("--wait", options.wait, "wait for the message id and print it");
-  send.add_flag("--wait-receipt", options.wait_receipt,
-                "also wait for the delivery receipt and print it (binds as trx, asks for a receipt)");
+  send.add_flag(
+      "--wait-receipt", options.wait_receipt,
+      "also wait for the delivery receipt and print it (binds as trx, asks for a receipt)");
 }
 
 // Checks across options, and conversions of texts, for the chosen command.
@@ -136,6 +182,7 @@ void Complete(ClientOptions& options, const NamedArguments& raw) {
   const char* default_bind = options.command == "listen" ? "rx" : wants_receipt ? "trx" : "tx";
   options.common.bind_type = kBindTypes.at(raw.bind.empty() ? default_bind : raw.bind);
   options.common.smpp_version = kVersions.at(raw.smpp_version);
+  ResolvePassword(options.common, raw);
   if (options.command != "send") return;
   SendOptions& send = options.send;
   if (send.to.empty() && send.lists.empty())
@@ -145,10 +192,18 @@ void Complete(ClientOptions& options, const NamedArguments& raw) {
     if (!octets) throw CLI::ValidationError("--hex", "'" + raw.hex + "' is not hex octets");
     send.body = *octets;
     send.body_is_text = false;
+    send.data_coding = std::max(raw.coding, 0);
   } else {
-    send.body.assign(raw.text.begin(), raw.text.end());
+    try {
+      TextBody body = EncodeTextBody(raw.text, raw.encoding, raw.coding);
+      send.body = std::move(body.octets);
+      send.data_coding = body.data_coding;
+    } catch (const std::invalid_argument& error) {
+      throw CLI::ValidationError(error.what());
+    }
   }
-  if (!send.payload && send.body.size() > 255)
+  // A text too long for one message is split; octets given as hex are not.
+  if (!send.body_is_text && !send.payload && send.body.size() > 255)
     throw CLI::ValidationError("the body is " + std::to_string(send.body.size()) +
                                " octets, short_message holds 255: add --payload");
   if (send.wait_receipt) {
@@ -184,7 +239,8 @@ std::variant<ClientOptions, int> ParseOptions(int argc, char** argv, std::ostrea
     command->add_option("--from", options.reference.from, "source address of the message");
   }
   cancel->add_option("--to", options.reference.to, "destination address of the message");
-  CLI::App* enquire = app.add_subcommand("enquire", "send one enquire_link, print whether it came back");
+  CLI::App* enquire =
+      app.add_subcommand("enquire", "send one enquire_link, print whether it came back");
   for (CLI::App* command : {send, listen, query, cancel, enquire}) {
     AddCommonOptions(*command, options.common, raw);
     command->footer(kExitStatusHelp);
@@ -193,6 +249,7 @@ std::variant<ClientOptions, int> ParseOptions(int argc, char** argv, std::ostrea
   try {
     app.parse(argc, argv);
     options.command = app.get_subcommands().front()->get_name();
+    raw.password_given = app.get_subcommands().front()->count("--password") > 0;
     Complete(options, raw);
   } catch (const CLI::ParseError& error) {
     return app.exit(error, out, err) == 0 ? kExitOk : kExitUsage;

@@ -37,9 +37,11 @@ struct SendOptions {
   std::vector<std::string> lists;
   std::string from;
   int from_ton = 0, from_npi = 0, to_ton = 0, to_npi = 0;
-  std::vector<uint8_t> body;  // from --text or --hex
+  std::vector<uint8_t> body;  // --text encoded (see text_body.hpp), or --hex
   bool body_is_text = true;
   int data_coding = 0;
+  std::string split = "udh";  // udh, udh16, sar or payload: how a long text goes
+  int protocol_id = 0;        // the message's protocol_id (TP-PID)
   int registered_delivery = 0;
   int validity_seconds = 0;
   int validity_hours = 0;

@@ -16,7 +16,8 @@ using JsonValue = std::variant<std::string, int64_t, bool>;
 using JsonFields = std::vector<std::pair<std::string, JsonValue>>;
 
 // A JSON string literal: quotes, backslashes and control characters escaped,
-// octets above 0x7E written as \u00XX (each octet one code point).
+// UTF-8 characters as \uXXXX (surrogate pairs above U+FFFF), and any other
+// octet above 0x7E as \u00XX (that octet as one code point).
 std::string JsonString(std::string_view text);
 // {"event":"...",...} on one line.
 std::string JsonObject(std::string_view event, const JsonFields& fields);

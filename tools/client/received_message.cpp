@@ -7,25 +7,12 @@
 namespace korvane::client {
 namespace {
 
-constexpr int32_t kTagReceiptedMessageId = 0x001E;
+bool IsBinary(int32_t coding) { return coding == 2 || coding == 4; }
 
-// The value after "key:" in a receipt text ("id:MSG4 sub:001 ... stat:DELIVRD").
-std::string ReceiptField(const std::string& text, const std::string& key) {
-  std::size_t at = text.find(key + ":");
-  while (at != std::string::npos && at != 0 && text[at - 1] != ' ') at = text.find(key + ":", at + 1);
-  if (at == std::string::npos) return "";
-  const std::size_t from = at + key.size() + 1;
-  return text.substr(from, text.find(' ', from) - from);
-}
-
-// Binary and UCS-2 bodies print as hex; others as their octets.
-std::string ReadableBody(const MessageObject& message, const std::string& body) {
-  const int32_t coding = static_cast<int32_t>(message.DataCoding);
-  if (coding != 2 && coding != 4 && coding != 8) return body;
+std::string HexOf(const std::vector<uint8_t>& octets) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string hex = "[hex]";
-  for (const char c : body) {
-    const auto octet = static_cast<unsigned char>(c);
+  for (const uint8_t octet : octets) {
     hex += ' ';
     hex += kDigits[octet >> 4];
     hex += kDigits[octet & 0x0F];
@@ -33,40 +20,114 @@ std::string ReadableBody(const MessageObject& message, const std::string& body) 
   return hex;
 }
 
-void PrintReceipt(Output& output, const MessageObject& message, const std::string& text) {
-  std::string id = message.GetOptionalParamStringValue(kTagReceiptedMessageId);
-  if (const std::size_t nul = id.find('\0'); nul != std::string::npos) id.resize(nul);
-  if (id.empty()) id = ReceiptField(text, "id");
-  const auto state = static_cast<int32_t>(message.MessageState);
-  const std::string state_text = state != 0 ? StateName(state) : ReceiptField(text, "stat");
-  output.Result("receipt",
-                {{"id", id}, {"state", state_text}, {"state_code", int64_t{state}},
-                 {"from", message.SourceAddress}, {"to", message.DestAddress}, {"text", text}},
-                "receipt for " + id + ": " + state_text + " (" + text + ")");
+std::string DateText(const std::optional<DateTime>& date) {
+  return date ? date->ToString() : std::string();
+}
+
+// ", err 000, submitted 1, ...": the fields the receipt has.
+std::string ReadableFields(const text::DeliveryReceipt& receipt) {
+  std::string fields;
+  if (!receipt.err.empty()) fields += ", err " + receipt.err;
+  if (receipt.network_error >= 0)
+    fields += ", network error " + std::to_string(receipt.network_error);
+  if (receipt.submitted >= 0) fields += ", submitted " + std::to_string(receipt.submitted);
+  if (receipt.delivered >= 0) fields += ", delivered " + std::to_string(receipt.delivered);
+  if (receipt.submit_date) fields += ", submit date " + DateText(receipt.submit_date);
+  if (receipt.done_date) fields += ", done date " + DateText(receipt.done_date);
+  return fields;
 }
 
 }  // namespace
+
+std::string EscapedForTerminal(const std::string& utf8) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string shown;
+  shown.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto octet = static_cast<unsigned char>(utf8[i]);
+    if (octet == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+        static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+      const auto c1 = static_cast<unsigned char>(utf8[++i]);
+      shown += "\\u00";
+      shown += kDigits[c1 >> 4];
+      shown += kDigits[c1 & 0x0F];
+    } else if (octet == '\n') {
+      shown += "\\n";
+    } else if (octet == '\r') {
+      shown += "\\r";
+    } else if (octet == '\t') {
+      shown += "\\t";
+    } else if (octet < 0x20 || octet == 0x7F) {
+      shown += "\\x";
+      shown += kDigits[octet >> 4];
+      shown += kDigits[octet & 0x0F];
+    } else {
+      shown += utf8[i];
+    }
+  }
+  return shown;
+}
 
 bool IsReceipt(const MessageObject& message) {
   return (static_cast<int32_t>(message.MessageType) & 0x3C) == 0x04;
 }
 
-void PrintReceivedMessage(Output& output, const MessageObject& message) {
-  // A long body comes in message_payload, a short one in short_message.
-  const std::string body =
-      message.Payload.IsEmpty() ? message.ShortMessage.ToText() : message.Payload.ToText();
-  if (IsReceipt(message)) {
-    PrintReceipt(output, message, body);
-    return;
-  }
-  output.Result("message_received",
-                {{"from", message.SourceAddress},
+text::DeliveryReceipt PrintReceipt(Output& output, const MessageObject& message) {
+  const text::DeliveryReceipt receipt = text::ParseReceipt(message);
+  const std::string body = text::TextOf(message);
+  const std::string state_text = receipt.state != 0 ? StateName(receipt.state) : receipt.stat;
+  output.Result("receipt",
+                {{"id", receipt.id},
+                 {"state", state_text},
+                 {"state_code", int64_t{receipt.state}},
+                 {"from", message.SourceAddress},
                  {"to", message.DestAddress},
-                 {"data_coding", int64_t{static_cast<int32_t>(message.DataCoding)}},
-                 {"esm_class", int64_t{static_cast<int32_t>(message.MessageType)}},
-                 {"text", body}},
-                "message from " + message.SourceAddress + " to " + message.DestAddress + ": " +
-                    ReadableBody(message, body));
+                 {"text", body},
+                 {"err", receipt.err},
+                 {"submit_date", DateText(receipt.submit_date)},
+                 {"done_date", DateText(receipt.done_date)},
+                 {"submitted", int64_t{receipt.submitted}},
+                 {"delivered", int64_t{receipt.delivered}}},
+                "receipt for " + receipt.id + ": " + state_text + ReadableFields(receipt) + " (" +
+                    EscapedForTerminal(body) + ")");
+  return receipt;
+}
+
+void PrintReceivedMessage(Output& output, const text::AssembledMessage& message) {
+  if (message.parts.empty()) return;
+  const MessageObject& first = message.parts.front();
+  const auto coding = static_cast<int32_t>(first.DataCoding);
+  // A binary body stays as its octets (JSON) or hex (text).
+  std::string body = message.text;
+  std::string readable = EscapedForTerminal(message.text);
+  if (IsBinary(coding)) {
+    std::vector<uint8_t> octets;
+    for (const MessageObject& part : message.parts) {
+      const std::vector<uint8_t> part_octets = text::BodyOf(part);
+      octets.insert(octets.end(), part_octets.begin(), part_octets.end());
+    }
+    body.assign(octets.begin(), octets.end());
+    readable = HexOf(octets);
+  }
+  JsonFields fields{{"from", first.SourceAddress},
+                    {"to", first.DestAddress},
+                    {"data_coding", int64_t{coding}},
+                    {"esm_class", int64_t{static_cast<int32_t>(first.MessageType)}},
+                    {"text", body}};
+  std::string heading = "message from " + first.SourceAddress + " to " + first.DestAddress;
+  if (message.total > 1) {
+    fields.emplace_back("parts", int64_t{message.total});
+    heading += " (" + std::to_string(message.total) + " parts)";
+  }
+  if (!message.complete) {
+    std::string numbers;
+    for (const int number : message.numbers)
+      numbers += (numbers.empty() ? "" : ",") + std::to_string(number);
+    fields.emplace_back("complete", false);
+    fields.emplace_back("received_parts", numbers);
+    heading = "incomplete " + heading + ", only part(s) " + numbers;
+  }
+  output.Result("message_received", fields, heading + ": " + readable);
 }
 
 }  // namespace korvane::client

@@ -1,8 +1,11 @@
-// send: one submit_sm, or a submit_multi for several destinations.
+// send: one submit_sm, or a submit_multi for several destinations; a text
+// too long for one message goes as concatenated parts.
+#include <algorithm>
 #include <string>
 
 #include "commands.hpp"
 #include "exit_codes.hpp"
+#include "korvane/text.hpp"
 
 namespace korvane::client {
 namespace {
@@ -12,7 +15,8 @@ Enum As(int value) {
   return static_cast<Enum>(value);
 }
 
-MessageObject MessageOf(const SendOptions& options, SMPP& smpp) {
+// Everything but the body.
+MessageObject PrototypeOf(const SendOptions& options, SMPP& smpp) {
   MessageObject message = smpp.NewMessage();
   message.SourceAddress = options.from;
   message.SourceAddressTON = As<AddressTypeOfNumbers>(options.from_ton);
@@ -27,15 +31,8 @@ MessageObject MessageOf(const SendOptions& options, SMPP& smpp) {
                            As<AddressNumberPlanIndicators>(options.to_npi), address);
     for (const std::string& list : options.lists) message.AddDistributionList(list);
   }
-  // A text goes one octet per character; a binary body as bytes, sent whole.
-  Variant body = options.body_is_text ? Variant(std::string(options.body.begin(), options.body.end()))
-                                      : Variant(options.body);
-  if (options.payload) {
-    message.Payload = Variant(options.body);
-  } else {
-    message.ShortMessage = std::move(body);
-  }
   message.DataCoding = As<SMSDataCodingSchemes>(options.data_coding);
+  message.ProtocolID = static_cast<int16_t>(options.protocol_id);
   message.RegisteredDelivery = As<RegisteredDeliveryTypes>(options.registered_delivery);
   message.ValiditySeconds = static_cast<int16_t>(options.validity_seconds);
   message.ValidityHours = static_cast<int16_t>(options.validity_hours);
@@ -46,54 +43,118 @@ MessageObject MessageOf(const SendOptions& options, SMPP& smpp) {
   return message;
 }
 
-void PrintMessageId(Output& output, const MessageObject& answer) {
-  output.Result("message_id", {{"id", answer.MessageID}}, "message id: " + answer.MessageID);
+text::SplitMethod MethodOf(const std::string& name) {
+  if (name == "udh16") return text::SplitMethod::Udh16;
+  if (name == "sar") return text::SplitMethod::Sar;
+  if (name == "payload") return text::SplitMethod::Payload;
+  return text::SplitMethod::Udh8;
+}
+
+// The messages to submit: the body whole (--payload, --hex), or the text in
+// as many parts as it needs.
+std::vector<MessageObject> MessagesOf(const SendOptions& options, ClientSession& session) {
+  MessageObject message = PrototypeOf(options, session.smpp());
+  if (options.payload) {
+    message.Payload = Variant(options.body);
+    return {message};
+  }
+  if (!options.body_is_text) {
+    message.ShortMessage = Variant(options.body);
+    return {message};
+  }
+  text::SplitOptions split;
+  split.method = MethodOf(options.split);
+  split.reference = session.references().Next();
+  return text::SplitOctets(options.body, options.data_coding, split, message);
+}
+
+void PrintMessageId(Output& output, const MessageObject& answer, std::size_t part,
+                    std::size_t parts) {
+  if (parts > 1) {
+    output.Result("message_id",
+                  {{"id", answer.MessageID},
+                   {"part", static_cast<int64_t>(part)},
+                   {"parts", static_cast<int64_t>(parts)}},
+                  "message id: " + answer.MessageID + " (part " + std::to_string(part) + " of " +
+                      std::to_string(parts) + ")");
+  } else {
+    output.Result("message_id", {{"id", answer.MessageID}}, "message id: " + answer.MessageID);
+  }
   for (const Recipient& failed : answer.Recipients)
-    output.Result("unsuccessful",
-                  {{"address", failed.Address}, {"status", int64_t{failed.StatusCode}}},
-                  "not accepted for " + failed.Address + ": status " +
-                      std::to_string(failed.StatusCode));
+    output.Result(
+        "unsuccessful", {{"address", failed.Address}, {"status", int64_t{failed.StatusCode}}},
+        "not accepted for " + failed.Address + ": status " + std::to_string(failed.StatusCode));
+}
+
+// The answers that came, numbered as the parts: the answer event names no
+// sequence number, and an SMSC answers a connection's requests in order.
+void PrintAnswers(Output& output, const std::vector<MessageObject>& answers, std::size_t parts) {
+  for (std::size_t i = 0; i < answers.size(); ++i) PrintMessageId(output, answers[i], i + 1, parts);
+}
+
+bool AllAnswered(const SessionEvents& events, std::size_t parts) {
+  return events.delivered.size() >= parts;
+}
+
+// Whether a receipt has come for every id.
+bool AllReceipted(const SessionEvents& events, const std::vector<std::string>& ids) {
+  return std::all_of(ids.begin(), ids.end(), [&](const std::string& id) {
+    return std::any_of(events.receipt_ids.begin(), events.receipt_ids.end(),
+                       [&](const std::string& named) { return text::SameMessageId(id, named); });
+  });
 }
 
 }  // namespace
 
 int RunSend(const SendOptions& options, ClientSession& session) {
   SessionEvents& events = session.events();
-  MessageObject message = MessageOf(options, session.smpp());
+  // The message's protocol_id goes out, not the interface version.
+  session.smpp().UseMessageProtocolID = true;
+  std::vector<MessageObject> messages = MessagesOf(options, session);
   const std::size_t errors_before = events.errors.size();
-  session.smpp().SendMessage(message, false);
-  if (message.SequenceNumber == 0)
-    return session.output().Fail(
-        kExitUsage, "the message was not sent: " +
-                        (events.errors.size() > errors_before ? events.errors[errors_before].text
-                                                             : std::string("refused")) +
-                        " - check the values given");
-  const char* operation = message.DestAddress.empty() ? "submit_multi" : "submit_sm";
-  session.output().Note("sent", {{"pdu", std::string(operation)}, {"sequence", int64_t{message.SequenceNumber}}},
-                        std::string("sent ") + operation + " (sequence " +
-                            std::to_string(message.SequenceNumber) + ")");
+  const char* operation = messages.front().DestAddress.empty() ? "submit_multi" : "submit_sm";
+  for (MessageObject& message : messages) {
+    session.smpp().SendMessage(message, false);
+    if (message.SequenceNumber == 0)
+      return session.output().Fail(
+          kExitUsage, "the message was not sent: " +
+                          (events.errors.size() > errors_before ? events.errors[errors_before].text
+                                                                : std::string("refused")) +
+                          " - check the values given");
+    session.output().Note(
+        "sent", {{"pdu", std::string(operation)}, {"sequence", int64_t{message.SequenceNumber}}},
+        std::string("sent ") + operation + " (sequence " + std::to_string(message.SequenceNumber) +
+            ")");
+  }
   if (!options.wait) {
-    // The unbind that follows goes out behind the submission, and its wait
-    // lets the answer arrive.
+    // The unbind that follows goes out behind the submissions, and its wait
+    // lets the answers arrive.
     session.Finish(kExitOk);
-    if (!events.delivered.empty()) PrintMessageId(session.output(), events.delivered.front());
+    PrintAnswers(session.output(), events.delivered, messages.size());
     return events.errors.size() > errors_before ? session.FailSince(errors_before, operation)
                                                 : kExitOk;
   }
   const bool answered = session.WaitUntil([&] {
-    return !events.delivered.empty() || events.errors.size() > errors_before ||
+    return AllAnswered(events, messages.size()) || events.errors.size() > errors_before ||
            events.connection_closed;
   });
-  if (!answered || events.delivered.empty() || events.delivered.front().MessageID.empty())
+  PrintAnswers(session.output(), events.delivered, messages.size());
+  const bool ids =
+      std::all_of(events.delivered.begin(), events.delivered.end(),
+                  [](const MessageObject& answer) { return !answer.MessageID.empty(); });
+  if (!answered || !AllAnswered(events, messages.size()) || !ids)
     return session.FailSince(errors_before, operation);
-  PrintMessageId(session.output(), events.delivered.front());
   if (!options.wait_receipt) return kExitOk;
-  // The receipt is printed as it arrives, like every received message.
-  const bool receipted = session.WaitUntil(
-      [&] { return events.receipts_received > 0 || events.connection_closed; });
-  if (!receipted || events.receipts_received == 0)
-    return session.output().Fail(kExitTimeout, "no delivery receipt came within --timeout - "
-                                               "does the SMSC send receipts to this system_id?");
+  // Receipts are printed as they arrive; the wait ends with the ones that
+  // name this submission's ids (an SMSC may first deliver older ones).
+  std::vector<std::string> wanted;
+  for (const MessageObject& answer : events.delivered) wanted.push_back(answer.MessageID);
+  const bool receipted =
+      session.WaitUntil([&] { return AllReceipted(events, wanted) || events.connection_closed; });
+  if (!receipted || !AllReceipted(events, wanted))
+    return session.output().Fail(kExitTimeout, "no delivery receipt for " + wanted.front() +
+                                                   " came within --timeout - does the SMSC send "
+                                                   "receipts to this system_id?");
   return kExitOk;
 }
 

@@ -10,14 +10,6 @@
 namespace korvane::smsc {
 namespace {
 
-Submission MoSubmission(const MoMessage& mo) {
-  Submission message;
-  message.source.address = mo.from;
-  message.dests.push_back({0, 0, mo.to});
-  message.short_message = mo.text;
-  return message;
-}
-
 }  // namespace
 
 SmscEngine::SmscEngine(asio::io_context& loop, SmscOptions options)
@@ -144,15 +136,27 @@ void SmscEngine::DeliverMo(const MoMessage& mo) {
     pending_mo_.push_back(mo);
     return;
   }
-  for (const auto& receiver : receivers) {
-    SendDeliverSm(*receiver, MoSubmission(mo));
+  for (const auto& receiver : receivers) SendMoTo(*receiver, mo);
+}
+
+void SmscEngine::SendMoTo(Session& session, const MoMessage& mo) {
+  try {
+    for (const Submission& part : MoParts(mo.from, mo.to, mo.text, references_.Next()))
+      SendDeliverSm(session, part);
+  } catch (const text::TextError& error) {
+    Report("mobile-originated message not sent: " + std::string(error.what()));
   }
 }
 
+void SmscEngine::LogText(const Submission& message) {
+  if (!options_.log) return;
+  for (const std::string& line : text_log_.Lines(message, std::chrono::steady_clock::now()))
+    Log(line);
+}
+
 void SmscEngine::ReceiverBound(Session& session) {
-  for (const MoMessage& mo : options_.mo_on_bind) SendDeliverSm(session, MoSubmission(mo));
-  for (const MoMessage& mo : std::exchange(pending_mo_, {}))
-    SendDeliverSm(session, MoSubmission(mo));
+  for (const MoMessage& mo : options_.mo_on_bind) SendMoTo(session, mo);
+  for (const MoMessage& mo : std::exchange(pending_mo_, {})) SendMoTo(session, mo);
   std::erase_if(pending_receipts_, [&](const std::string& id) {
     const StoredMessage* message = store_.Find(id);
     if (message == nullptr || message->system_id != session.SystemId()) return false;

@@ -23,12 +23,14 @@
 
 #include "smsc/message_store.hpp"
 #include "smsc/pdus.hpp"
+#include "smsc/texts.hpp"
 
 namespace korvane::smsc {
 
 class Session;
 
-// A mobile-originated message, sent as a deliver_sm with esm_class 0.
+// A mobile-originated message, sent as a deliver_sm: GSM 7-bit when every
+// character has a code, else UCS-2; a long text as concatenated parts.
 struct MoMessage {
   std::string from;
   std::string to;
@@ -90,6 +92,8 @@ class SmscEngine {
   // A session bound as receiver or transceiver: the messages waiting for it.
   void ReceiverBound(Session& session);
   void SessionClosed(const Session& session, bool unbound);
+  // Logs the text of a received submission, concatenated parts once whole.
+  void LogText(const Submission& message);
 
  private:
   struct Delivery {
@@ -104,6 +108,7 @@ class SmscEngine {
   void DeliverDue();
   void SendReceipt(const StoredMessage& message, const std::shared_ptr<Session>& origin);
   void DeliverMo(const MoMessage& mo);
+  void SendMoTo(Session& session, const MoMessage& mo);
   // Sends a deliver_sm on `session`; one that cannot be encoded (a text
   // over 65535 octets) is reported instead.
   void SendDeliverSm(Session& session, const Submission& message) const;
@@ -119,6 +124,8 @@ class SmscEngine {
   std::vector<std::shared_ptr<Session>> sessions_;
   std::deque<std::string> pending_receipts_;  // ids with no receiver bound yet
   std::deque<MoMessage> pending_mo_;
+  TextLog text_log_;
+  text::ConcatenationReferences references_;
   int next_session_number_ = 1;
   int unbinds_ = 0;
   bool stopped_ = false;

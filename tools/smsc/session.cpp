@@ -136,6 +136,7 @@ void Session::OnBind(const v::PduHeader& header, BindKind kind) {
 
 void Session::OnSubmit(const v::PduHeader& header, bool multi) {
   const Submission message = multi ? ParseSubmitMulti(pdu_) : ParseSubmitSm(pdu_);
+  engine_.LogText(message);
   StoredMessage stored;
   stored.system_id = system_id_;
   stored.source = message.source;
