@@ -3,6 +3,9 @@
 # compiled by hand with the flags of `pkg-config --cflags --libs`. Works
 # for a static and for a shared library. CXX names the compiler of the
 # pkg-config build (default c++).
+foreach(dir SOURCE_DIR BUILD_DIR WORK_DIR)
+  get_filename_component(${dir} ${${dir}} ABSOLUTE)  # relative to the working directory
+endforeach()
 file(REMOVE_RECURSE ${WORK_DIR})
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
