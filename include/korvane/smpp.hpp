@@ -13,5 +13,6 @@
 #include "korvane/records.hpp"
 #include "korvane/smpp_events.hpp"
 #include "korvane/smpp_session.hpp"
+#include "korvane/text.hpp"
 #include "korvane/variant.hpp"
 #include "korvane/version.hpp"
