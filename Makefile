@@ -40,6 +40,8 @@ FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 300
 FUZZ_BRIEF_SECONDS ?= 8
 DEBIAN_PACKAGES += clang libclang-rt-14-dev
+# The format check: every C++ file of the repository as .clang-format says.
+DEBIAN_PACKAGES += clang-format
 # The Debian package: Release, shared library, installed into /usr.
 PACKAGE_OPTIONS := -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON -DCMAKE_INSTALL_PREFIX=/usr \
     -DKORVANE_BUILD_TESTS=OFF -DKORVANE_BUILD_EXAMPLES=OFF
@@ -47,7 +49,7 @@ PACKAGE_OPTIONS := -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON -DCMAKE_INS
 STRICT := -DKORVANE_WERROR=ON
 
 .PHONY: all deps build-deps package-deps bench-deps build build-asan build-fuzz demo test test-plain test-asan \
-        test-fuzz test-release test-clang test-package package fuzz bench soak clean
+        test-fuzz test-release test-clang test-package test-format package fuzz bench soak clean
 
 all: build
 
@@ -140,7 +142,11 @@ test-package: deps
 	cmake -DSOURCE_DIR=$(CURDIR) -DBUILD_DIR=$(PACKAGE_DIR) -DWORK_DIR=$(PACKAGE_DIR)/install-check \
 	    -P tests/install/check_installed_package.cmake
 
-test: test-plain test-asan test-fuzz test-release test-clang test-package
+# Fails, naming the files, when a tracked C++ file differs from .clang-format.
+test-format: deps
+	@git ls-files '*.cpp' '*.hpp' '*.h' | xargs clang-format --dry-run -Werror
+
+test: test-format test-plain test-asan test-fuzz test-release test-clang test-package
 
 $(PACKAGE_DIR)/CMakeCache.txt: | package-deps
 	cmake -S . -B $(PACKAGE_DIR) $(PACKAGE_OPTIONS)

@@ -1,10 +1,9 @@
 // Binds as a receiver and prints mobile-originated messages and delivery
 // receipts for a while. Usage: example_listen_for_messages [host] [port] [seconds]
-#include <korvane/smpp.hpp>
-
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <korvane/smpp.hpp>
 #include <string>
 
 namespace {
@@ -14,9 +13,8 @@ struct MessagePrinter : korvane::SMPPEvents {
   void MessageReceived(korvane::MessageObject& m) override {
     const bool receipt = (static_cast<int>(m.MessageType) & 0x3C) == 0x04;
     if (receipt) {
-      std::cout << "receipt for " << m.GetOptionalParamStringValue(0x001E).c_str()
-                << " (state " << static_cast<int>(m.MessageState) << "): "
-                << m.ShortMessage.ToText() << "\n";
+      std::cout << "receipt for " << m.GetOptionalParamStringValue(0x001E).c_str() << " (state "
+                << static_cast<int>(m.MessageState) << "): " << m.ShortMessage.ToText() << "\n";
     } else {
       std::cout << "message from " << m.SourceAddress << " to " << m.DestAddress << ": "
                 << m.ShortMessage.ToText() << "\n";

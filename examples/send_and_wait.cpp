@@ -1,9 +1,8 @@
 // Binds as a transmitter, sends one message and waits for the SMSC's message
 // id. Usage: example_send_and_wait [host] [port] [destination] [text]
-#include <korvane/smpp.hpp>
-
 #include <cstdlib>
 #include <iostream>
+#include <korvane/smpp.hpp>
 #include <string>
 
 namespace {

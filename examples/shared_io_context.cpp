@@ -3,12 +3,11 @@
 // Usage: example_shared_io_context [host] [port]
 #include <asio/io_context.hpp>
 #include <asio/steady_timer.hpp>
-#include <korvane/smpp.hpp>
-
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
+#include <korvane/smpp.hpp>
 #include <string>
 
 namespace {

@@ -19,7 +19,8 @@ struct Counter : SMPPEvents {
   void MessageDelivered(MessageObject&) override { ++delivered; }
   void MessageReceived(MessageObject&) override { ++received; }
   void Error(int32_t number, const std::string& source, const std::string& text) override {
-    if (errors++ == 0) std::fprintf(stderr, "library error %d from %s: %s\n", number, source.c_str(), text.c_str());
+    if (errors++ == 0)
+      std::fprintf(stderr, "library error %d from %s: %s\n", number, source.c_str(), text.c_str());
   }
 };
 

@@ -37,14 +37,22 @@ Options Parse(int argc, char** argv) {
     const auto value = [&](std::string_view name) -> const char* {
       return argument.rfind(name, 0) == 0 ? argv[i] + name.size() : nullptr;
     };
-    if (const char* v = value("--messages=")) options.messages = std::strtoul(v, nullptr, 10);
-    else if (const char* v = value("--waited=")) options.waited = std::strtoul(v, nullptr, 10);
-    else if (const char* v = value("--repeats=")) options.repeats = std::atoi(v);
-    else if (const char* v = value("--wait-seconds=")) options.wait_seconds = static_cast<int16_t>(std::atoi(v));
-    else if (const char* v = value("--node-script=")) options.node.script = v;
-    else if (const char* v = value("--node-modules=")) options.node.node_modules = v;
-    else if (const char* v = value("--only=")) options.only = v;
-    else std::fprintf(stderr, "ignored argument %s\n", argv[i]);
+    if (const char* v = value("--messages="))
+      options.messages = std::strtoul(v, nullptr, 10);
+    else if (const char* v = value("--waited="))
+      options.waited = std::strtoul(v, nullptr, 10);
+    else if (const char* v = value("--repeats="))
+      options.repeats = std::atoi(v);
+    else if (const char* v = value("--wait-seconds="))
+      options.wait_seconds = static_cast<int16_t>(std::atoi(v));
+    else if (const char* v = value("--node-script="))
+      options.node.script = v;
+    else if (const char* v = value("--node-modules="))
+      options.node.node_modules = v;
+    else if (const char* v = value("--only="))
+      options.only = v;
+    else
+      std::fprintf(stderr, "ignored argument %s\n", argv[i]);
   }
   return options;
 }
@@ -59,7 +67,8 @@ bool SinkSawEverything(const SinkSmsc& sink, const SinkSmsc::Setup& setup, std::
                                 : sink.SubmitsReceived() - submits >= messages;
   };
   const Clock::time_point deadline = Clock::now() + std::chrono::seconds(2);
-  while (!seen() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  while (!seen() && Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return seen();
 }
 
@@ -112,28 +121,51 @@ int Main(int argc, char** argv) {
     });
   };
   std::vector<Scenario> scenarios = {
-      {"submission, no wait", "raw writer, one PDU per send()", [&] { return raw_submit(false); }, {}},
-      {"submission, no wait", "raw writer, 64 KiB per send()", [&] { return raw_submit(true); }, {}},
-      {"submission, no wait", "KorvaneSMPP SendMessage(m), no wait",
-       [&] { return Measured(sink, answer, [&] { return LibrarySubmitNoWait(port, n); }); }, {}},
-      {"submission, no wait", "npm smpp 0.5.1 (node), no wait",
+      {"submission, no wait",
+       "raw writer, one PDU per send()",
+       [&] { return raw_submit(false); },
+       {}},
+      {"submission, no wait",
+       "raw writer, 64 KiB per send()",
+       [&] { return raw_submit(true); },
+       {}},
+      {"submission, no wait",
+       "KorvaneSMPP SendMessage(m), no wait",
+       [&] { return Measured(sink, answer, [&] { return LibrarySubmitNoWait(port, n); }); },
+       {}},
+      {"submission, no wait",
+       "npm smpp 0.5.1 (node), no wait",
        [&] {
          return Measured(sink, answer, [&] {
            return RunNodeSubmit(options.node, port, n, node_skipped).value_or(Sample{});
          });
-       }, {}},
-      {"submission, waiting for each response", "raw ping-pong, one request in flight",
-       [&] { return Measured(sink, answer, [&] { return RawPingPong(port, options.waited); }); }, {}},
-      {"submission, waiting for each response", "KorvaneSMPP SendMessage(m, true)",
-       [&] { return Measured(sink, answer, [&] { return LibrarySubmitWaited(port, options.waited); }); }, {}},
-      {"reception", "raw reader, one deliver_sm_resp per send()",
-       [&] { return Measured(sink, stream, [&] { return RawReception(port, n, false); }); }, {}},
-      {"reception", "raw reader, responses batched per read",
-       [&] { return Measured(sink, stream, [&] { return RawReception(port, n, true); }); }, {}},
-      {"reception", "KorvaneSMPP MessageReceived",
-       [&] { return Measured(sink, stream, [&] { return LibraryReception(port, n); }); }, {}},
+       },
+       {}},
+      {"submission, waiting for each response",
+       "raw ping-pong, one request in flight",
+       [&] { return Measured(sink, answer, [&] { return RawPingPong(port, options.waited); }); },
+       {}},
+      {"submission, waiting for each response",
+       "KorvaneSMPP SendMessage(m, true)",
+       [&] {
+         return Measured(sink, answer, [&] { return LibrarySubmitWaited(port, options.waited); });
+       },
+       {}},
+      {"reception",
+       "raw reader, one deliver_sm_resp per send()",
+       [&] { return Measured(sink, stream, [&] { return RawReception(port, n, false); }); },
+       {}},
+      {"reception",
+       "raw reader, responses batched per read",
+       [&] { return Measured(sink, stream, [&] { return RawReception(port, n, true); }); },
+       {}},
+      {"reception",
+       "KorvaneSMPP MessageReceived",
+       [&] { return Measured(sink, stream, [&] { return LibraryReception(port, n); }); },
+       {}},
   };
-  std::erase_if(scenarios, [&](const Scenario& s) { return s.name.find(options.only) == std::string::npos; });
+  std::erase_if(scenarios,
+                [&](const Scenario& s) { return s.name.find(options.only) == std::string::npos; });
   const std::string wait_name =
       "KorvaneSMPP " + std::to_string(options.wait_seconds) + " s wait ending by timeout";
   const bool run_wait = wait_name.find(options.only) != std::string::npos;
@@ -149,7 +181,8 @@ int Main(int argc, char** argv) {
   }
   Sample waiting;
   if (run_wait) {
-    waiting = Measured(sink, silent, [&] { return LibraryTimeoutWait(port, options.wait_seconds); });
+    waiting =
+        Measured(sink, silent, [&] { return LibraryTimeoutWait(port, options.wait_seconds); });
   }
 
   std::vector<Row> rows;

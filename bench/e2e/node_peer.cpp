@@ -51,8 +51,7 @@ std::optional<std::string> RunNode(const std::vector<std::string>& arguments,
   ::close(pipe_fds[0]);
   if (spawned != 0) return std::nullopt;
   int status = 0;
-  if (::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
-      WEXITSTATUS(status) != 0)
+  if (::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
     return std::nullopt;
   return output;
 }
@@ -66,9 +65,8 @@ std::optional<Sample> RunNodeSubmit(const NodePeer& peer, uint16_t port, std::si
     return std::nullopt;
   }
   rusage usage{};
-  const std::optional<std::string> output =
-      RunNode({"node", peer.script, std::to_string(port), std::to_string(count)},
-              peer.node_modules, usage);
+  const std::optional<std::string> output = RunNode(
+      {"node", peer.script, std::to_string(port), std::to_string(count)}, peer.node_modules, usage);
   if (!output) {
     skipped = "node not found or the npm smpp run failed";
     return std::nullopt;

@@ -27,7 +27,8 @@ std::string Grouped(double value) {
 }
 
 const Row* Find(const std::vector<Row>& rows, const std::string& name) {
-  const auto found = std::find_if(rows.begin(), rows.end(), [&](const Row& row) { return row.name == name; });
+  const auto found =
+      std::find_if(rows.begin(), rows.end(), [&](const Row& row) { return row.name == name; });
   return found == rows.end() ? nullptr : &*found;
 }
 
@@ -35,19 +36,22 @@ const Row* Find(const std::vector<Row>& rows, const std::string& name) {
 
 Sample Median(std::vector<Sample> runs) {
   if (runs.empty()) return {};
-  const bool complete = std::all_of(runs.begin(), runs.end(), [](const Sample& s) { return s.complete; });
-  std::sort(runs.begin(), runs.end(), [](const Sample& a, const Sample& b) { return a.Rate() < b.Rate(); });
+  const bool complete =
+      std::all_of(runs.begin(), runs.end(), [](const Sample& s) { return s.complete; });
+  std::sort(runs.begin(), runs.end(),
+            [](const Sample& a, const Sample& b) { return a.Rate() < b.Rate(); });
   Sample median = runs[runs.size() / 2];
   median.complete = complete;
   return median;
 }
 
 void PrintTable(const std::vector<Row>& rows, int repeats) {
-  std::printf("\nEnd-to-end on loopback against one sink SMSC (median of %d runs; ratios are\n"
-              "rates divided by the raw limits of the same group, all measured in this run)\n\n",
-              repeats);
-  std::printf("%-44s %8s %11s %8s %8s %10s %9s %9s\n", "operation", "messages", "msg/s",
-              "/raw 1pc", "/raw 64K", "client cpu", "sink cpu", "peak MiB");
+  std::printf(
+      "\nEnd-to-end on loopback against one sink SMSC (median of %d runs; ratios are\n"
+      "rates divided by the raw limits of the same group, all measured in this run)\n\n",
+      repeats);
+  std::printf("%-44s %8s %11s %8s %8s %10s %9s %9s\n", "operation", "messages", "msg/s", "/raw 1pc",
+              "/raw 64K", "client cpu", "sink cpu", "peak MiB");
   std::string group;
   for (const Row& row : rows) {
     if (row.group != group) {
@@ -65,8 +69,8 @@ void PrintTable(const std::vector<Row>& rows, int repeats) {
                 Ratio(s, row.batch_limit).c_str(), s.client_cpu, s.sink_cpu,
                 static_cast<double>(s.peak_rss) / kMiB, s.complete ? "" : "  INCOMPLETE");
     if (row.is_wait)
-      std::printf("%-44s processor %.2f %% of the %.2f s wait\n", "", 100.0 * s.client_cpu / s.seconds,
-                  s.seconds);
+      std::printf("%-44s processor %.2f %% of the %.2f s wait\n", "",
+                  100.0 * s.client_cpu / s.seconds, s.seconds);
     if (!row.note.empty()) std::printf("%-44s %s\n", "", row.note.c_str());
   }
   std::printf(

@@ -13,10 +13,10 @@ namespace korvane::bench {
 struct Row {
   std::string group;  // rows of one group share their limits
   std::string name;
-  std::optional<Sample> sample;  // empty: not measured, `note` says why
+  std::optional<Sample> sample;          // empty: not measured, `note` says why
   std::optional<double> one_call_limit;  // msg/s of the group's one-PDU-per-call raw row
   std::optional<double> batch_limit;     // msg/s of the group's batched raw row
-  bool is_wait = false;  // a timed-out wait: processor share instead of a rate
+  bool is_wait = false;                  // a timed-out wait: processor share instead of a rate
   std::string note;
 };
 

@@ -112,7 +112,8 @@ void SinkSmsc::Serve(Connection& connection) {
   for (;;) {
     RefillStream(connection);
     const short events = static_cast<short>(POLLIN | (connection.Waiting() ? POLLOUT : 0));
-    pollfd waits[3] = {{connection.fd, events, 0}, {listen_fd_, POLLIN, 0}, {wake_fds_[0], POLLIN, 0}};
+    pollfd waits[3] = {
+        {connection.fd, events, 0}, {listen_fd_, POLLIN, 0}, {wake_fds_[0], POLLIN, 0}};
     if (::poll(waits, 3, -1) < 0 && errno != EINTR) return;
     if (waits[1].revents || waits[2].revents) return;
     if (waits[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return;
@@ -135,9 +136,9 @@ void SinkSmsc::Serve(Connection& connection) {
       if (sent > 0) connection.output_sent += static_cast<std::size_t>(sent);
       if (connection.output_sent == connection.output.size() ||
           connection.output_sent > kCompactAfter) {
-        connection.output.erase(connection.output.begin(),
-                                connection.output.begin() +
-                                    static_cast<std::ptrdiff_t>(connection.output_sent));
+        connection.output.erase(
+            connection.output.begin(),
+            connection.output.begin() + static_cast<std::ptrdiff_t>(connection.output_sent));
         connection.output_sent = 0;
       }
     }
@@ -162,7 +163,8 @@ void SinkSmsc::Answer(Connection& connection, const uint8_t* pdu) {
     }
     case kEnquireLink:
       AppendPdu(out, kEnquireLink | kResponseBit, 0, sequence);
-      if (setup_.deliveries > 0 && connection.stream_left == 0) connection.stream_left = setup_.deliveries;
+      if (setup_.deliveries > 0 && connection.stream_left == 0)
+        connection.stream_left = setup_.deliveries;
       return;
     case kDeliverSmResp:
       delivery_responses_.fetch_add(1, std::memory_order_relaxed);

@@ -38,7 +38,9 @@ class SinkSmsc {
   // The sink thread's processor seconds so far.
   double CpuSeconds() const;
   std::size_t SubmitsReceived() const { return submits_.load(std::memory_order_relaxed); }
-  std::size_t DeliveryResponses() const { return delivery_responses_.load(std::memory_order_relaxed); }
+  std::size_t DeliveryResponses() const {
+    return delivery_responses_.load(std::memory_order_relaxed);
+  }
 
  private:
   struct Connection;

@@ -42,14 +42,14 @@ std::vector<uint8_t> BenchDeliverSm() {
   using namespace std::string_view_literals;
   constexpr std::string_view kReply = "Reply to the benchmark, 40 characters..";
   std::string body;
-  body += "\0"sv;                   // service_type
-  body += "\1\1"sv;                 // source_addr_ton, source_addr_npi
+  body += "\0"sv;    // service_type
+  body += "\1\1"sv;  // source_addr_ton, source_addr_npi
   body += kDestAddress;
-  body += "\0\5\0"sv;               // end of source_addr (the mobile), dest ton, npi
+  body += "\0\5\0"sv;  // end of source_addr (the mobile), dest ton, npi
   body += kSourceAddress;
-  body += "\0\0\0\0"sv;             // end of destination_addr, esm_class, protocol_id, priority
-  body += "\0\0"sv;                 // schedule_delivery_time, validity_period
-  body += "\0\0\0\0"sv;             // registered_delivery .. sm_default_msg_id
+  body += "\0\0\0\0"sv;  // end of destination_addr, esm_class, protocol_id, priority
+  body += "\0\0"sv;      // schedule_delivery_time, validity_period
+  body += "\0\0\0\0"sv;  // registered_delivery .. sm_default_msg_id
   body += static_cast<char>(kReply.size());
   body += kReply;
   return MakePdu(kDeliverSm, 0, 1, AsOctets(body));

@@ -19,7 +19,9 @@ class PduBuilder {
     body_ += static_cast<char>(value);
     return *this;
   }
-  PduBuilder& Short(uint16_t value) { return Octet(static_cast<uint8_t>(value >> 8)).Octet(static_cast<uint8_t>(value)); }
+  PduBuilder& Short(uint16_t value) {
+    return Octet(static_cast<uint8_t>(value >> 8)).Octet(static_cast<uint8_t>(value));
+  }
   PduBuilder& Text(std::string_view text) {
     body_ += text;
     return *this;
@@ -54,9 +56,9 @@ void Decode(benchmark::State& state, const std::vector<uint8_t>& pdu) {
     auto decoded = korvane::decoders::DecodeDeliverSm(pdu);
     benchmark::DoNotOptimize(decoded.message.SequenceNumber);
   }
-  state.counters["allocs/pdu"] = benchmark::Counter(
-      static_cast<double>(korvane::bench::AllocationCount() - allocations),
-      benchmark::Counter::kAvgIterations);
+  state.counters["allocs/pdu"] =
+      benchmark::Counter(static_cast<double>(korvane::bench::AllocationCount() - allocations),
+                         benchmark::Counter::kAvgIterations);
   state.SetItemsProcessed(state.iterations());
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * pdu.size()));
 }

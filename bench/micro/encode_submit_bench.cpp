@@ -40,16 +40,17 @@ void Encode(benchmark::State& state, const MessageObject& message) {
     octets += pdu.size();
     benchmark::DoNotOptimize(pdu.data());
   }
-  state.counters["allocs/pdu"] = benchmark::Counter(
-      static_cast<double>(korvane::bench::AllocationCount() - allocations),
-      benchmark::Counter::kAvgIterations);
+  state.counters["allocs/pdu"] =
+      benchmark::Counter(static_cast<double>(korvane::bench::AllocationCount() - allocations),
+                         benchmark::Counter::kAvgIterations);
   state.SetItemsProcessed(state.iterations());
   state.SetBytesProcessed(static_cast<int64_t>(octets));
 }
 
 void BM_EncodeSubmitText(benchmark::State& state) {
   MessageObject message = Addressed();
-  message.ShortMessage = Variant(std::string("Benchmark message from KorvaneSMPP, 60 characters of text.."));
+  message.ShortMessage =
+      Variant(std::string("Benchmark message from KorvaneSMPP, 60 characters of text.."));
   Encode(state, message);
 }
 BENCHMARK(BM_EncodeSubmitText);

@@ -32,11 +32,21 @@ std::vector<uint8_t> MixedStream(std::size_t& pdus) {
   pdus = 0;
   for (uint32_t sequence = 1; stream.size() < 1024 * 1024; ++sequence) {
     switch (sequence % 5) {
-      case 0: PutPdu(stream, 0x80000004, sequence, 9); break;    // submit_sm_resp
-      case 1: PutPdu(stream, 0x00000005, sequence, 75); break;   // deliver_sm, text
-      case 2: PutPdu(stream, 0x00000005, sequence, 140); break;  // receipt with TLVs
-      case 3: PutPdu(stream, 0x00000015, sequence, 0); break;    // enquire_link
-      default: PutPdu(stream, 0x80000004, sequence, 9); break;
+      case 0:
+        PutPdu(stream, 0x80000004, sequence, 9);
+        break;  // submit_sm_resp
+      case 1:
+        PutPdu(stream, 0x00000005, sequence, 75);
+        break;  // deliver_sm, text
+      case 2:
+        PutPdu(stream, 0x00000005, sequence, 140);
+        break;  // receipt with TLVs
+      case 3:
+        PutPdu(stream, 0x00000015, sequence, 0);
+        break;  // enquire_link
+      default:
+        PutPdu(stream, 0x80000004, sequence, 9);
+        break;
     }
     ++pdus;
   }
@@ -58,7 +68,8 @@ std::vector<std::size_t> RandomCuts(std::size_t total, std::size_t largest) {
 void BM_FrameMixedStream(benchmark::State& state) {
   std::size_t pdus = 0;
   const std::vector<uint8_t> stream = MixedStream(pdus);
-  const std::vector<std::size_t> cuts = RandomCuts(stream.size(), static_cast<std::size_t>(state.range(0)));
+  const std::vector<std::size_t> cuts =
+      RandomCuts(stream.size(), static_cast<std::size_t>(state.range(0)));
   const uint64_t allocations = korvane::bench::AllocationCount();
   for (auto _ : state) {
     korvane::session::PduFramer framer;
@@ -73,9 +84,10 @@ void BM_FrameMixedStream(benchmark::State& state) {
     benchmark::DoNotOptimize(framed);
   }
   // Per PDU: its own buffer, plus the lists the pieces are returned in.
-  state.counters["allocs/pdu"] = benchmark::Counter(
-      static_cast<double>(korvane::bench::AllocationCount() - allocations) /
-      static_cast<double>(pdus), benchmark::Counter::kAvgIterations);
+  state.counters["allocs/pdu"] =
+      benchmark::Counter(static_cast<double>(korvane::bench::AllocationCount() - allocations) /
+                             static_cast<double>(pdus),
+                         benchmark::Counter::kAvgIterations);
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * pdus));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * stream.size()));
 }

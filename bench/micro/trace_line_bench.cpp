@@ -17,9 +17,9 @@ void BM_TraceLine200Octets(benchmark::State& state) {
     std::string line = korvane::diagnostics::FormatTraceLine("Received DELIVER_SM", pdu);
     benchmark::DoNotOptimize(line);
   }
-  state.counters["allocs/line"] = benchmark::Counter(
-      static_cast<double>(korvane::bench::AllocationCount() - allocations),
-      benchmark::Counter::kAvgIterations);
+  state.counters["allocs/line"] =
+      benchmark::Counter(static_cast<double>(korvane::bench::AllocationCount() - allocations),
+                         benchmark::Counter::kAvgIterations);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * pdu.size()));
 }
 BENCHMARK(BM_TraceLine200Octets);

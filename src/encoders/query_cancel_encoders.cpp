@@ -17,8 +17,8 @@ Address CheckedSource(const MessageObject& message, std::size_t& length) {
 std::vector<uint8_t> EncodeQuery(const MessageObject& message, int32_t sequence_number) {
   std::size_t length = vocabulary::kHeaderLength + CString("message_id", message.MessageID);
   const Address source = CheckedSource(message, length);
-  auto writer = vocabulary::PduWriter::Computed(static_cast<uint32_t>(length),
-                                                vocabulary::kQuerySm, sequence_number);
+  auto writer = vocabulary::PduWriter::Computed(static_cast<uint32_t>(length), vocabulary::kQuerySm,
+                                                sequence_number);
   writer.PutCString(message.MessageID);
   WriteAddress(writer, source);
   return std::move(writer).Finish();

@@ -34,8 +34,7 @@ MessageFields CheckedMessageFields(const MessageObject& message, int64_t protoco
       .priority = OctetField("priority_flag", ValueOf(message.Priority)),
       .schedule = std::move(schedule),
       .validity = std::move(validity),
-      .registered_delivery =
-          OctetField("registered_delivery", ValueOf(message.RegisteredDelivery)),
+      .registered_delivery = OctetField("registered_delivery", ValueOf(message.RegisteredDelivery)),
       .replace_if_present = message.ReplaceIfPresent ? uint8_t{1} : uint8_t{0},
       .data_coding = OctetField("data_coding", ValueOf(message.DataCoding)),
       .default_msg_id = OctetField("sm_default_msg_id", message.DefaultMsgId()),

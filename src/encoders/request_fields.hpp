@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "korvane/message_object.hpp"
-
 #include "vocabulary/pdu_writer.hpp"
 
 namespace korvane::encoders {
@@ -67,8 +66,7 @@ struct MessageFields {
 // Checks the fields (ComponentError 6 for a value outside 0..255, 5 for a
 // NUL in a time string) and adds the octets they take to `length`.
 MessageFields CheckedMessageFields(const MessageObject& message, int64_t protocol_id,
-                                   std::string schedule, std::string validity,
-                                   std::size_t& length);
+                                   std::string schedule, std::string validity, std::size_t& length);
 void WriteMessageFields(vocabulary::PduWriter& writer, const MessageFields& fields);
 
 }  // namespace korvane::encoders

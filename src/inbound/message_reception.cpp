@@ -34,8 +34,7 @@ void ReceiveMessage(session::Session& session, ReceivedPdu& pdu) {
   MessageObject& message = decoded.message;
   session.Raise([&](SMPPEvents& sink) { sink.MessageReceived(message); });
   if (!decoded.ShortMessageComplete()) {
-    const std::string text =
-        LengthMismatchText(decoded.declared_length, decoded.received_length);
+    const std::string text = LengthMismatchText(decoded.declared_length, decoded.received_length);
     session.RaiseWarning(ErrorCode::DeliverSmFault, vocabulary::kComponentSource, text);
     session.SendDebugMsg(text);
   }

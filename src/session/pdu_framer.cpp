@@ -10,7 +10,9 @@ namespace {
 
 constexpr std::size_t kLengthOctets = 4;
 
-bool Admitted(uint32_t length) { return length >= kMinCommandLength && length <= kMaxCommandLength; }
+bool Admitted(uint32_t length) {
+  return length >= kMinCommandLength && length <= kMaxCommandLength;
+}
 
 uint32_t LengthAt(std::span<const uint8_t> octets) {
   return vocabulary::BigEndian32(octets.first<kLengthOctets>());

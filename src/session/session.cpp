@@ -49,7 +49,8 @@ void Session::WaitUntil(int32_t timeout_seconds, const std::function<bool()>& do
   const std::chrono::duration<double> timeout(timeout_seconds);
   // Each pass ends with the first event; between events the wait sleeps.
   const auto deadline = start + std::chrono::ceil<std::chrono::steady_clock::duration>(timeout);
-  while (environment_.MonotonicNow() - start < timeout && !done()) environment_.YieldUntil(deadline);
+  while (environment_.MonotonicNow() - start < timeout && !done())
+    environment_.YieldUntil(deadline);
 }
 
 void Session::Shutdown() {

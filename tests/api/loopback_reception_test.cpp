@@ -18,8 +18,8 @@ using LoopbackReceptionTest = testing::LoopbackFixture;
 TEST_F(LoopbackReceptionTest, DeliveryReceiptIsAcknowledgedAndRaised) {
   BindAs(BindTypes::SmppBindAsReceiver);
   const std::string receipt = "id:MSG4 sub:001 dlvrd:001 stat:DELIVRD err:000 text:Hello";
-  std::vector<uint8_t> body = testing::Hex(
-      "00 01 01 34 34 37 39 00 01 01 31 32 33 34 35 00 04 00 00 00 00 00 00 00 00");
+  std::vector<uint8_t> body =
+      testing::Hex("00 01 01 34 34 37 39 00 01 01 31 32 33 34 35 00 04 00 00 00 00 00 00 00 00");
   body.push_back(static_cast<uint8_t>(receipt.size()));
   body.insert(body.end(), receipt.begin(), receipt.end());
   for (const uint8_t octet : testing::Hex("00 1E 00 05 4D 53 47 34 00 04 27 00 01 02"))

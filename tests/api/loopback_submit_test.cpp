@@ -31,8 +31,8 @@ TEST_F(LoopbackSubmitTest, WaitedSubmissionsReturnTheSmscsIds) {
             "00 34 00 00 00 00 00 00 00 05 48 65 6C 6C 6F");
 
   message.DestAddress = "";
-  message.AddRecipient(AddressTypeOfNumbers::tonInternational,
-                       AddressNumberPlanIndicators::npiISDN, "447700900001");
+  message.AddRecipient(AddressTypeOfNumbers::tonInternational, AddressNumberPlanIndicators::npiISDN,
+                       "447700900001");
   message.AddDistributionList("friends");
   EXPECT_EQ(smpp.SendMessage(message, true), "MSG5");
   ASSERT_TRUE(smsc.WaitForReceived(3));

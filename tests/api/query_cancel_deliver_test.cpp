@@ -110,7 +110,9 @@ TEST_F(MessageOperationsTest, UnansweredOrOtherwiseEndedWaitCopiesThePreviousRes
 
   // A submit_sm_resp ends the wait as well.
   other.DeliveryStatus = MessageStates::Expired;
-  environment.At(seconds(3), [&] { socket.Receive(testing::MakePdu(0x80000004, 0, 77, {'7', 0})); });
+  environment.At(seconds(3), [&] {
+    socket.Receive(testing::MakePdu(0x80000004, 0, 77, {'7', 0}));
+  });
   start = environment.MonotonicNow();
   smpp.QueryMessage(other, true);
   EXPECT_EQ(SecondsSince(start), 3.0);

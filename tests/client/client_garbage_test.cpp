@@ -22,8 +22,8 @@ constexpr uint32_t kDeliverSm = 0x00000005;
 
 // A deliver_sm from 4479 to 12345 whose body says `text`.
 std::vector<uint8_t> Delivery(uint32_t sequence, const std::string& text) {
-  std::vector<uint8_t> body = {0, 1, 1, '4', '4', '7', '9', 0, 1, 1, '1', '2', '3', '4', '5', 0,
-                               0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  std::vector<uint8_t> body = {0,   1, 1, '4', '4', '7', '9', 0, 1, 1, '1', '2', '3', '4',
+                               '5', 0, 0, 0,   0,   0,   0,   0, 0, 0, 0,   0,   0};
   body.push_back(static_cast<uint8_t>(text.size()));
   body.insert(body.end(), text.begin(), text.end());
   return MakePdu(kDeliverSm, 0, sequence, body);
@@ -53,9 +53,11 @@ std::vector<uint8_t> GarbageStream(std::mt19937& generator) {
         pdu[3] = static_cast<uint8_t>(pdu.size());
         break;
       case 3:  // random octets behind a plausible header
-        pdu = MakePdu(static_cast<uint32_t>(octet(generator)) | 0x80000000u * (octet(generator) & 1),
-                      0, 7, {});
-        for (int i = length(generator); i > 0; --i) pdu.push_back(static_cast<uint8_t>(octet(generator)));
+        pdu =
+            MakePdu(static_cast<uint32_t>(octet(generator)) | 0x80000000u * (octet(generator) & 1),
+                    0, 7, {});
+        for (int i = length(generator); i > 0; --i)
+          pdu.push_back(static_cast<uint8_t>(octet(generator)));
         pdu[3] = static_cast<uint8_t>(pdu.size());
         break;
       case 6:  // a command_length below the header
@@ -63,7 +65,8 @@ std::vector<uint8_t> GarbageStream(std::mt19937& generator) {
         break;
       default:  // random octets, no header at all
         pdu.clear();
-        for (int i = length(generator); i > 0; --i) pdu.push_back(static_cast<uint8_t>(octet(generator)));
+        for (int i = length(generator); i > 0; --i)
+          pdu.push_back(static_cast<uint8_t>(octet(generator)));
         break;
     }
     append(pdu);
@@ -88,7 +91,8 @@ TEST(ClientGarbageTest, ListenSurvivesHostileStreamsAndSaysTheConnectionEnded) {
     // The stream ends the connection, which listen reports as a failure.
     EXPECT_EQ(run.exit_status, 1) << "seed " << seed << "\n" << run.err;
     EXPECT_NE(run.err.find("the SMSC closed the connection"), std::string::npos)
-        << "seed " << seed << "\n" << run.err;
+        << "seed " << seed << "\n"
+        << run.err;
     for (std::size_t at = run.out.find("message from"); at != std::string::npos;
          at = run.out.find("message from", at + 1))
       ++printed_messages;

@@ -80,10 +80,10 @@ class ClientLoopbackTest : public ::testing::Test {
 };
 
 TEST_F(ClientLoopbackTest, SendWaitPrintsTheIdOfASubmitWithExactlyTheFieldsGiven) {
-  const auto run = Run("send", {"--to", "447700900123", "--from", "Korvane", "--from-ton", "5",
-                                "--text", "Hi", "--coding", "3", "--registered-delivery", "1",
-                                "--validity-seconds", "60", "--tlv", "0x1403=0102", "--tlv",
-                                "30=41", "--wait"});
+  const auto run =
+      Run("send", {"--to", "447700900123", "--from", "Korvane", "--from-ton", "5", "--text", "Hi",
+                   "--coding", "3", "--registered-delivery", "1", "--validity-seconds", "60",
+                   "--tlv", "0x1403=0102", "--tlv", "30=41", "--wait"});
   EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.out, "message id: MSG4\n");
   EXPECT_EQ(Sent(kSubmitSm),
@@ -100,7 +100,8 @@ TEST_F(ClientLoopbackTest, SeveralDestinationsMakeOneSubmitMultiAndASchedulePass
   // Scheduled: the local time given, in tenths, then the zone's suffix.
   Run("send", {"--to", "1", "--text", "x", "--schedule", "2030-01-02 03:04:05"});
   EXPECT_NE(HexText(smsc.Received()[4]).find("00 33 30 30 31 30 32 30 33 30 34 30 35 30 "),
-            std::string::npos) << HexText(smsc.Received()[4]);
+            std::string::npos)
+      << HexText(smsc.Received()[4]);
   EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_NE(run.out.find("{\"event\":\"message_id\",\"id\":\"MSG4\"}\n"), std::string::npos)
       << run.out;
@@ -125,7 +126,8 @@ TEST_F(ClientLoopbackTest, ARefusedOrUnansweredSubmitFails) {
   auto run = Run("send", {"--to", "1", "--text", "x", "--wait"});
   EXPECT_EQ(run.exit_status, client::kExitFailure);
   EXPECT_NE(run.err.find("submit_sm failed: Protocol Error : Submit SM Submit Failed"),
-            std::string::npos) << run.err;
+            std::string::npos)
+      << run.err;
 
   smsc.SetResponder([](const LoopbackSmsc::Octets& request) {
     if (CommandIdOf(request) == kSubmitSm) return std::vector<LoopbackSmsc::Octets>{};
@@ -145,7 +147,8 @@ TEST_F(ClientLoopbackTest, ConnectAndBindFailuresSayWhatToDo) {
   auto run = testing::RunKorvaneSmpp({"enquire", "--port", std::to_string(closed_port)});
   EXPECT_EQ(run.exit_status, client::kExitBindFailure);
   EXPECT_NE(run.err.find("cannot connect to 127.0.0.1:" + std::to_string(closed_port)),
-            std::string::npos) << run.err;
+            std::string::npos)
+      << run.err;
   EXPECT_NE(run.err.find("is the SMSC running? check --host/--port"), std::string::npos);
 
   smsc.SetBindStatus(0x0E);
@@ -168,14 +171,13 @@ TEST_F(ClientLoopbackTest, QueryCancelAndEnquirePrintTheAnswers) {
 
   run = Run("enquire");
   EXPECT_EQ(run.exit_status, 0) << run.err;
-  EXPECT_EQ(run.out, "link ok: 127.0.0.1:" + std::to_string(smsc.Port()) +
-                         " answered enquire_link\n");
+  EXPECT_EQ(run.out,
+            "link ok: 127.0.0.1:" + std::to_string(smsc.Port()) + " answered enquire_link\n");
 }
 
 TEST_F(ClientLoopbackTest, ListenPrintsAReceiptAndAcknowledgesIt) {
-  AfterBind(nullptr,
-            DeliverSm(0x04, "id:MSG4 sub:001 dlvrd:001 stat:DELIVRD err:000 text:Hello",
-                      "00 1E 00 05 4D 53 47 34 00 04 27 00 01 02"));
+  AfterBind(nullptr, DeliverSm(0x04, "id:MSG4 sub:001 dlvrd:001 stat:DELIVRD err:000 text:Hello",
+                               "00 1E 00 05 4D 53 47 34 00 04 27 00 01 02"));
   const auto run = Run("listen", {"--count", "1", "--for", "5"});
   EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.out,
@@ -212,8 +214,9 @@ TEST_F(ClientLoopbackTest, SendWaitReceiptBindsAsTransceiverAndWaitsForItsOwnRec
     if (CommandIdOf(request) != kSubmitSm) return answers;
     const std::string id = "MSG" + std::to_string(testing::SequenceNumberOf(request));
     answers.push_back(DeliverSm(0x04, "id:OLD1 stat:DELIVRD", ""));
-    answers.push_back(DeliverSm(0x04, "id:" + id + " sub:001 dlvrd:001 stat:DELIVRD err:000 text:Hi",
-                                "00 1E 00 05 " + HexText(testing::Octets(id)) + " 00 04 27 00 01 02"));
+    answers.push_back(
+        DeliverSm(0x04, "id:" + id + " sub:001 dlvrd:001 stat:DELIVRD err:000 text:Hi",
+                  "00 1E 00 05 " + HexText(testing::Octets(id)) + " 00 04 27 00 01 02"));
     return answers;
   });
   auto run = Run("send", {"--to", "4479", "--text", "Hi", "--wait-receipt"});
@@ -222,12 +225,14 @@ TEST_F(ClientLoopbackTest, SendWaitReceiptBindsAsTransceiverAndWaitsForItsOwnRec
   EXPECT_NE(run.out.find("message id: MSG"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("receipt for OLD1: DELIVERED (id:OLD1 stat:DELIVRD)\n"), std::string::npos)
       << run.out;
-  EXPECT_NE(run.out.find(": DELIVERED, err 000, submitted 1, delivered 1 (id:MSG"), std::string::npos)
+  EXPECT_NE(run.out.find(": DELIVERED, err 000, submitted 1, delivered 1 (id:MSG"),
+            std::string::npos)
       << run.out;
   ASSERT_FALSE(SentCommands().empty());
   EXPECT_EQ(SentCommands().front(), kBindTransceiver);
   // registered_delivery 1 is asked for: the octet after validity_period.
-  EXPECT_NE(Sent(kSubmitSm).find("00 00 01 00 00 00 02 48 69"), std::string::npos) << Sent(kSubmitSm);
+  EXPECT_NE(Sent(kSubmitSm).find("00 00 01 00 00 00 02 48 69"), std::string::npos)
+      << Sent(kSubmitSm);
 
   smsc.SetResponder(nullptr);  // ids, but never a receipt
   run = Run("send", {"--to", "4479", "--text", "Hi", "--wait-receipt"});

@@ -54,8 +54,8 @@ TEST(ClientOptionsTest, HelpDocumentsTheExitStatuses) {
 }
 
 TEST(ClientOptionsTest, AnUnencodableCharacterIsNamedAndNothingIsSent) {
-  const testing::ClientRun run =
-      RunKorvaneSmpp({"send", "--to", "1", "--port", "1", "--text", "caf\xc3\xa9!", "--coding", "1"});
+  const testing::ClientRun run = RunKorvaneSmpp(
+      {"send", "--to", "1", "--port", "1", "--text", "caf\xc3\xa9!", "--coding", "1"});
   EXPECT_EQ(run.exit_status, client::kExitUsage);
   EXPECT_NE(run.err.find("--text: U+00E9 '\xc3\xa9' at position 4 cannot be encoded in ASCII"),
             std::string::npos)
@@ -66,8 +66,7 @@ TEST(ClientOptionsTest, JsonStringsEscapeQuotesControlsAndNonAsciiCharacters) {
   EXPECT_EQ(client::JsonString("a\"b\\c\n\r\t\x01\x1f\x7f\xc3\xa9 ok"),
             "\"a\\\"b\\\\c\\n\\r\\t\\u0001\\u001f\\u007f\\u00e9 ok\"");
   // UTF-8 as its code points, a pair above U+FFFF; a stray octet as itself.
-  EXPECT_EQ(client::JsonString("\xd0\x9f\xf0\x9f\x98\x80\xe9"),
-            "\"\\u041f\\ud83d\\ude00\\u00e9\"");
+  EXPECT_EQ(client::JsonString("\xd0\x9f\xf0\x9f\x98\x80\xe9"), "\"\\u041f\\ud83d\\ude00\\u00e9\"");
   EXPECT_EQ(client::JsonObject("x", {{"n", int64_t{-5}}, {"b", true}, {"s", std::string("")}}),
             "{\"event\":\"x\",\"n\":-5,\"b\":true,\"s\":\"\"}");
 }

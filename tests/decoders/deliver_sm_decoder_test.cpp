@@ -23,7 +23,8 @@ constexpr const char* kAddresses = "00 01 01 2B 34 34 37 39 00 01 01 31 32 33 34
 constexpr const char* kPlainFields = "00 00 00 00 00 00 00 00 00 ";
 
 // A deliver_sm with sequence_number 7 around `body`.
-std::vector<uint8_t> DeliverSm(const std::string& body, const std::string& sequence = "00 00 00 07") {
+std::vector<uint8_t> DeliverSm(const std::string& body,
+                               const std::string& sequence = "00 00 00 07") {
   std::vector<uint8_t> pdu = Hex("00 00 00 00 00 00 00 05 00 00 00 00 " + sequence + " " + body);
   pdu[3] = static_cast<uint8_t>(pdu.size());
   pdu[2] = static_cast<uint8_t>(pdu.size() >> 8);
@@ -56,9 +57,9 @@ TEST(DeliverSmDecoderTest, HeaderOctetsGoToTheirFieldsAndSkippedOnesAreNotKept) 
   // service_type CMT, esm_class 0x43, protocol_id 0x7F, priority 2, a
   // schedule and a validity string, registered_delivery 1, replace 1,
   // data_coding 8, sm_default_msg_id 9; NUL octets in the short message.
-  const auto decoded = DecodeDeliverSm(DeliverSm(
-      "43 4D 54 00 05 00 41 42 00 00 08 00 43 7F 02 " + HexOf("040101000000000R") + " 00 " +
-      HexOf("040102000000000R") + " 00 01 01 08 09 03 61 00 62"));
+  const auto decoded = DecodeDeliverSm(
+      DeliverSm("43 4D 54 00 05 00 41 42 00 00 08 00 43 7F 02 " + HexOf("040101000000000R") +
+                " 00 " + HexOf("040102000000000R") + " 00 01 01 08 09 03 61 00 62"));
   const MessageObject& message = decoded.message;
   EXPECT_EQ(message.ServiceType, "CMT");
   EXPECT_EQ(message.SourceAddressTON, AddressTypeOfNumbers::tonAlphanumeric);
@@ -81,10 +82,10 @@ TEST(DeliverSmDecoderTest, DeliveryReceiptKeepsItsTextAndParameters) {
   const std::string receipt =
       "id:MSG1 sub:001 dlvrd:001 submit date:2612061200 done date:2612061201 stat:DELIVRD err:000 "
       "text:Hello";
-  const auto decoded = DecodeDeliverSm(DeliverSm(
-      std::string(kAddresses) + "04 00 00 00 00 00 00 00 00 " +
-      testing::HexText({static_cast<uint8_t>(receipt.size())}) + " " + HexOf(receipt) +
-      " 00 1E 00 05 4D 53 47 31 00 04 27 00 01 02 04 23 00 03 03 00 00"));
+  const auto decoded = DecodeDeliverSm(
+      DeliverSm(std::string(kAddresses) + "04 00 00 00 00 00 00 00 00 " +
+                testing::HexText({static_cast<uint8_t>(receipt.size())}) + " " + HexOf(receipt) +
+                " 00 1E 00 05 4D 53 47 31 00 04 27 00 01 02 04 23 00 03 03 00 00"));
   const MessageObject& message = decoded.message;
   EXPECT_EQ(message.MessageType, MessageTypes::escmSMSCDeliveryReceipt);
   EXPECT_EQ(message.ShortMessage.Text(), receipt);
@@ -100,15 +101,17 @@ TEST(DeliverSmDecoderTest, DeliveryReceiptKeepsItsTextAndParameters) {
 }
 
 TEST(DeliverSmDecoderTest, OctetsOneAreRemovedFromTheSourceAddressOnly) {
-  const auto decoded = DecodeDeliverSm(
-      DeliverSm("00 00 00 01 34 01 34 01 00 00 00 01 35 01 00 " + std::string(kPlainFields) + "00"));
+  const auto decoded = DecodeDeliverSm(DeliverSm("00 00 00 01 34 01 34 01 00 00 00 01 35 01 00 " +
+                                                 std::string(kPlainFields) + "00"));
   EXPECT_EQ(decoded.message.SourceAddress, "44");
-  EXPECT_EQ(decoded.message.DestAddress, "\x01" "5\x01");
+  EXPECT_EQ(decoded.message.DestAddress,
+            "\x01"
+            "5\x01");
   // Nothing but octets 1: the field keeps its initial value.
-  EXPECT_EQ(DecodeDeliverSm(DeliverSm("00 00 00 01 01 00 00 00 00 " + std::string(kPlainFields) +
-                                      "00"))
-                .message.SourceAddress,
-            "");
+  EXPECT_EQ(
+      DecodeDeliverSm(DeliverSm("00 00 00 01 01 00 00 00 00 " + std::string(kPlainFields) + "00"))
+          .message.SourceAddress,
+      "");
 }
 
 TEST(DeliverSmDecoderTest, PayloadAndTheParametersAfterIt) {
@@ -116,10 +119,10 @@ TEST(DeliverSmDecoderTest, PayloadAndTheParametersAfterIt) {
   // sm_length 0, message_payload of 300, user_message_reference 0x0102,
   // callback_num 55512 (digit mode 0, TON 1, NPI 1), a second callback_num,
   // then four spare octets.
-  const auto decoded = DecodeDeliverSm(DeliverSm(
-      std::string(kAddresses) + kPlainFields + "00 04 24 01 2C " + HexOf(payload) +
-      " 02 04 00 02 01 02 03 81 00 08 00 01 01 35 35 35 31 32 03 81 00 04 01 02 03 39"
-      " 00 05 00 01"));
+  const auto decoded = DecodeDeliverSm(
+      DeliverSm(std::string(kAddresses) + kPlainFields + "00 04 24 01 2C " + HexOf(payload) +
+                " 02 04 00 02 01 02 03 81 00 08 00 01 01 35 35 35 31 32 03 81 00 04 01 02 03 39"
+                " 00 05 00 01"));
   const MessageObject& message = decoded.message;
   EXPECT_EQ(message.ShortMessage.Text(), "");
   EXPECT_TRUE(message.ShortMessageBytes.Bytes().empty());
@@ -136,8 +139,8 @@ TEST(DeliverSmDecoderTest, PayloadAndTheParametersAfterIt) {
 
 TEST(DeliverSmDecoderTest, ShortMessageLongerThanThePduLeavesZerosAndNoParameters) {
   // sm_length 20 with ten octets left, which look like a parameter.
-  const auto decoded = DecodeDeliverSm(DeliverSm(std::string(kAddresses) + kPlainFields +
-                                                 "14 04 27 00 01 02 41 42 43 44 45"));
+  const auto decoded = DecodeDeliverSm(
+      DeliverSm(std::string(kAddresses) + kPlainFields + "14 04 27 00 01 02 41 42 43 44 45"));
   EXPECT_EQ(decoded.declared_length, 20u);
   EXPECT_EQ(decoded.received_length, 0u);
   EXPECT_FALSE(decoded.ShortMessageComplete());
@@ -153,8 +156,8 @@ TEST(DeliverSmDecoderTest, ShortMessageLongerThanThePduLeavesZerosAndNoParameter
 }
 
 TEST(DeliverSmDecoderTest, PayloadLongerThanThePduEndsTheParameters) {
-  const auto decoded = DecodeDeliverSm(DeliverSm(std::string(kAddresses) + kPlainFields +
-                                                 "00 04 24 00 10 04 27 00 01 02 41 42 43"));
+  const auto decoded = DecodeDeliverSm(
+      DeliverSm(std::string(kAddresses) + kPlainFields + "00 04 24 00 10 04 27 00 01 02 41 42 43"));
   EXPECT_EQ(decoded.message.Payload.Text(), "");
   EXPECT_EQ(decoded.message.PayloadBytes.Bytes(), std::vector<uint8_t>(16, 0));
   EXPECT_EQ(decoded.message.MessageState, MessageStates{});
@@ -164,7 +167,9 @@ TEST(DeliverSmDecoderTest, PayloadLongerThanThePduEndsTheParameters) {
 TEST(DeliverSmDecoderTest, DataCoding6IsDecodedLikeAnyOther) {
   const auto decoded =
       DecodeDeliverSm(DeliverSm(std::string(kAddresses) + "00 00 00 00 00 00 00 06 00 02 E9 41"));
-  EXPECT_EQ(decoded.message.ShortMessage.Text(), "\xE9" "A");
+  EXPECT_EQ(decoded.message.ShortMessage.Text(),
+            "\xE9"
+            "A");
   EXPECT_EQ(decoded.message.ShortMessageBytes.Bytes(), Hex("E9 41"));
 }
 
@@ -206,8 +211,8 @@ TEST(DeliverSmDecoderTest, UndecodableMandatoryFieldsThrowAndLargeSequenceIsAFau
 // build checks every access) and always end in a result or a fault 9.
 TEST(DeliverSmDecoderTest, RandomBodiesStayInsideThePdu) {
   std::mt19937 random(20261206);
-  const std::vector<uint8_t> valid =
-      DeliverSm(std::string(kAddresses) + kPlainFields + "02 41 42 04 24 00 02 43 44 02 04 00 02 01 02");
+  const std::vector<uint8_t> valid = DeliverSm(std::string(kAddresses) + kPlainFields +
+                                               "02 41 42 04 24 00 02 43 44 02 04 00 02 01 02");
   for (int round = 0; round < 20000; ++round) {
     std::vector<uint8_t> pdu = valid;
     pdu.resize(16 + random() % (valid.size() - 15));

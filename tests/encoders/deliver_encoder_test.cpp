@@ -38,8 +38,8 @@ TEST_F(DeliverEncoderTest, DefaultMessageIsThe37OctetDeliverSm) {
       "00 00 00 00 00 00 31 32 33 34 00 00 34 00 00 00 00 00 00 00 00";
   EXPECT_EQ(Encode(), kDefault);
   // The recipient list, the reference and the host's parameters are not sent.
-  message.AddRecipient(AddressTypeOfNumbers::tonInternational,
-                       AddressNumberPlanIndicators::npiISDN, "447700900001");
+  message.AddRecipient(AddressTypeOfNumbers::tonInternational, AddressNumberPlanIndicators::npiISDN,
+                       "447700900001");
   message.DestAddress = "1234";
   message.UserMessageReference("300");
   message.AddOptionalParamString(0x1403, "abc");
@@ -67,8 +67,8 @@ TEST_F(DeliverEncoderTest, FieldsTimesAndFlagsInTheirPlaces) {
   EXPECT_EQ(Encode(),
             "00 00 00 4C 00 00 00 05 00 00 00 00 00 00 00 04 43 4D 54 00 01 01 34 34 00 02 00 31 "
             "32 33 34 00 03 34 02 " +
-                HexText(Octets("040310080000004+")) + " 00 " +
-                HexText(Octets("040309160507004+")) + " 00 01 01 08 07 02 48 69");
+                HexText(Octets("040310080000004+")) + " 00 " + HexText(Octets("040309160507004+")) +
+                " 00 01 01 08 07 02 48 69");
   for (const int16_t hours : {0, -3}) {
     message.ValidityHours = hours;
     message.ScheduledDeliveryTime = DateTime();
@@ -123,7 +123,13 @@ TEST_F(DeliverEncoderTest, ValuesThatDoNotFitAreRefused) {
   EXPECT_EQ(refusal([&] { message.Priority = PriorityFlags{300}; }), 6);
   EXPECT_EQ(refusal([&] { message.DataCoding = SMSDataCodingSchemes{256}; }), 6);
   EXPECT_EQ(refusal([&] { context.protocol_id = 300; }), 6);
-  EXPECT_EQ(refusal([&] { message.DestAddress = std::string("12\0" "34", 5); }), 5);
+  EXPECT_EQ(refusal([&] {
+              message.DestAddress = std::string(
+                  "12\0"
+                  "34",
+                  5);
+            }),
+            5);
   EXPECT_EQ(refusal([&] { message.ScheduledDeliveryTime = DateTime(2004, 13, 40); }), 5);
   context.protocol_id = 52;
   EXPECT_EQ(refusal([&] { message.ShortMessage = std::string(255, 'x'); }), 0);

@@ -44,8 +44,8 @@ TEST(CancelEncoderTest, LayoutWithOnlyAMessageIdAndWithEveryField) {
   message.SourceAddress = "44";
   message.SourceAddressTON = AddressTypeOfNumbers::tonInternational;
   // The recipient list is not used.
-  message.AddRecipient(AddressTypeOfNumbers::tonInternational,
-                       AddressNumberPlanIndicators::npiISDN, "447700900001");
+  message.AddRecipient(AddressTypeOfNumbers::tonInternational, AddressNumberPlanIndicators::npiISDN,
+                       "447700900001");
   message.DestAddress = "55";
   message.DestAddressNPI = AddressNumberPlanIndicators::npiNational;
   EXPECT_EQ(HexText(EncodeCancel(message, 9)),
@@ -59,7 +59,10 @@ TEST(QueryCancelEncodersTest, UnfitValuesAreRefused) {
   EXPECT_EQ(ErrorNumberOf([&] { EncodeQuery(message, 1); }), 6);
   EXPECT_EQ(ErrorNumberOf([&] { EncodeCancel(message, 1); }), 6);
   message = MessageObject();
-  message.MessageID = std::string("1\0" "2", 3);
+  message.MessageID = std::string(
+      "1\0"
+      "2",
+      3);
   EXPECT_EQ(ErrorNumberOf([&] { EncodeQuery(message, 1); }), 5);
   message = MessageObject();
   message.DestAddressTON = AddressTypeOfNumbers{-1};

@@ -74,7 +74,7 @@ TEST_F(SubmitEncoderTest, ScheduleAndValidityAreTimeStrings) {
       {true, 30, 0, "", "000000000030000R"},
       {true, 0, 48, "", "000000480000000R"},
       {true, 1, 0, "", "000000000001000R"},
-      {true, 0, 99, "", "000000990000000R"},  // the largest count kept as it is
+      {true, 0, 99, "", "000000990000000R"},    // the largest count kept as it is
       {true, 30, 5, "", "000000000030000R"},    // seconds win
       {true, 120, 0, "", "000000000200000R"},   // carried into minutes
       {true, 0, 120, "", "000005000000000R"},   // carried into days

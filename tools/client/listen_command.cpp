@@ -10,14 +10,11 @@ int RunListen(const ListenOptions& options, ClientSession& session) {
   SessionEvents& events = session.events();
   const int& received = events.messages_received;
   session.smpp().AutoEnquireLinkInterval(30);  // keeps a quiet link alive
-  const auto deadline = options.for_seconds > 0
-                            ? std::chrono::steady_clock::now() + std::chrono::seconds(options.for_seconds)
-                            : std::chrono::steady_clock::time_point::max();
+  const auto deadline = options.for_seconds > 0 ? std::chrono::steady_clock::now() +
+                                                      std::chrono::seconds(options.for_seconds)
+                                                : std::chrono::steady_clock::time_point::max();
   session.WaitUntil(
-      [&] {
-        return events.connection_closed ||
-               (options.count > 0 && received >= options.count);
-      },
+      [&] { return events.connection_closed || (options.count > 0 && received >= options.count); },
       deadline);
   // Parts of a concatenated message that never completed are shown, not lost.
   events.FlushIncomplete();

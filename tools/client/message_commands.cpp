@@ -42,13 +42,16 @@ int RunQuery(const MessageReference& reference, ClientSession& session) {
   const auto state = static_cast<int32_t>(answer.DeliveryStatus);
   const std::string final_date =
       answer.FinalDeliveryDate.IsZero() ? std::string() : answer.FinalDeliveryDate.ToString();
-  session.output().Result(
-      "status",
-      {{"id", answer.MessageID}, {"state", StateName(state)}, {"state_code", int64_t{state}},
-       {"final_date", final_date}, {"error_code", int64_t{answer.DeliveryErrorCode}}},
-      "message " + answer.MessageID + ": " + StateName(state) + " (" + std::to_string(state) +
-          "), final date " + (final_date.empty() ? "none" : final_date) + ", error code " +
-          std::to_string(answer.DeliveryErrorCode));
+  session.output().Result("status",
+                          {{"id", answer.MessageID},
+                           {"state", StateName(state)},
+                           {"state_code", int64_t{state}},
+                           {"final_date", final_date},
+                           {"error_code", int64_t{answer.DeliveryErrorCode}}},
+                          "message " + answer.MessageID + ": " + StateName(state) + " (" +
+                              std::to_string(state) + "), final date " +
+                              (final_date.empty() ? "none" : final_date) + ", error code " +
+                              std::to_string(answer.DeliveryErrorCode));
   return kExitOk;
 }
 
@@ -67,9 +70,9 @@ int RunCancel(const MessageReference& reference, ClientSession& session) {
 int RunEnquire(ClientSession& session) {
   SessionEvents& events = session.events();
   const std::size_t errors_before = events.errors.size();
-  if (!session.smpp().EnquireLink() ||
-      !AwaitAnswer(session, errors_before,
-                   [&] { return static_cast<std::size_t>(events.link_answers); }))
+  if (!session.smpp().EnquireLink() || !AwaitAnswer(session, errors_before, [&] {
+        return static_cast<std::size_t>(events.link_answers);
+      }))
     return session.FailSince(errors_before, "enquire_link");
   session.output().Result("link_ok", {}, "link ok: " + session.Server() + " answered enquire_link");
   return kExitOk;

@@ -8,9 +8,7 @@
 #include "smsc/session.hpp"
 
 namespace korvane::smsc {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 SmscEngine::SmscEngine(asio::io_context& loop, SmscOptions options)
     : loop_(loop), options_(std::move(options)), acceptor_(loop), delivery_timer_(loop) {

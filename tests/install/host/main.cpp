@@ -129,9 +129,9 @@ int main() {
   Check(sink.count == 1, "CancelMessage without a connection is silent");
   message.ClearRecipients();
   message.DestAddress = "1234";
-  Check(session.DeliverShortMessage(message).IsEmpty() && sink.count == 2 &&
-            sink.source == "Winsock",
-        "DeliverShortMessage without a connection: the transport's Error");
+  Check(
+      session.DeliverShortMessage(message).IsEmpty() && sink.count == 2 && sink.source == "Winsock",
+      "DeliverShortMessage without a connection: the transport's Error");
   session.TimeZoneBias("08+");
   Check(session.TimeZoneBias() == "08+", "TimeZoneBias round trip");
 
