@@ -102,8 +102,8 @@ TEST(PduFramerTest, AnArrivalThatIsOneWholePduIsTakenWithoutACopy) {
 // An owned arrival that completes a pending PDU is appended to it, even
 // when its own first octets read like the length of a whole PDU.
 TEST(PduFramerTest, AnArrivalThatCompletesAPendingPduIsNotTakenAsAPdu) {
-  Octets body = {0x00, 0x00, 0x00, 20};  // the body alone looks like a 20-octet PDU
-  body.resize(20, 0x41);
+  Octets body(20, 0x41);
+  body[0] = body[1] = body[2] = 0x00, body[3] = 20;  // the body alone looks like a 20-octet PDU
   const Octets pdu = MakePdu(0x00000005, 0, 1, body);
   PduFramer framer;
   EXPECT_TRUE(framer.Feed(Octets(pdu.begin(), pdu.begin() + 16)).pdus.empty());
