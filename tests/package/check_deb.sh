@@ -55,8 +55,10 @@ so=$work/root/usr/lib/$multiarch/libkorvane-smpp.so.$version
 objdump -p "$so" | grep -q "SONAME *libkorvane-smpp\.so\.${version%%.*}\$" ||
   fail "SONAME is not libkorvane-smpp.so.${version%%.*}"
 # Lower-case namespaces below korvane are the library's insides; of them only
-# korvane::platform is public, with the names below.
+# korvane::text (the text layer) and korvane::platform are public, the latter
+# with the names below.
 leaked=$(nm -DC --defined-only "$so" | grep -o 'korvane::[a-z][a-z_]*::[A-Za-z_]*' | sort -u |
+         grep -v '^korvane::text::' |
          grep -vx -e 'korvane::platform::Environment' -e 'korvane::platform::Timer' \
                   -e 'korvane::platform::TcpSocket' -e 'korvane::platform::SocketListener' \
                   -e 'korvane::platform::ThreadEventLoop' \
