@@ -28,7 +28,7 @@ struct ResponseKind {
 // invalid-data Error.
 bool Accept(session::Session& session, ReceivedPdu& pdu, const ResponseKind& kind) {
   pdu.trace_label = kind.trace_label;
-  if (CheckError(session, pdu.StatusLow(), kind.operation) && pdu.IsResponse()) return true;
+  if (CheckError(session, pdu.Status(), kind.operation) && pdu.IsResponse()) return true;
   session.RaiseError(kind.invalid_number, kComponentSource, kind.invalid_text);
   return false;
 }
@@ -69,7 +69,7 @@ MessageObject MessageWithId(session::Session& session, const std::string& messag
 
 void HandleDeliverSmResp(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received DELIVER_SM_RESP";
-  if (!CheckError(session, pdu.StatusLow(), "Deliver SM")) {
+  if (!CheckError(session, pdu.Status(), "Deliver SM")) {
     session.RaiseError(ErrorCode::DeliverSmFault, kComponentSource,
                        "Invalid Data in Deliver SM RESP Segment");
   }
@@ -134,7 +134,7 @@ void HandleCancelSmResp(session::Session& session, ReceivedPdu& pdu) {
 
 void HandleDeliverSm(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received DELIVER_SM";
-  if (CheckError(session, pdu.StatusLow(), "Deliver SM") && pdu.IsRequest()) {
+  if (CheckError(session, pdu.Status(), "Deliver SM") && pdu.IsRequest()) {
     ReceiveMessage(session, pdu);
     return;
   }

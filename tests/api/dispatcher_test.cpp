@@ -40,8 +40,7 @@ TEST_F(DispatcherTest, BindResponsesBindTheSessionAndTransceiverRaisesBoundFirst
     events.on_event = [&](const testing::RecordedEvent& e) {
       if (e.name == "Bound") seen = smpp.ConnectedAndBound;
     };
-    // Only the last octet of command_status counts.
-    Dispatch(MakePdu(c.command_id, 0x00000100, 1));
+    Dispatch(MakePdu(c.command_id, 0, 1));
     EXPECT_TRUE(smpp.ConnectedAndBound);
     EXPECT_EQ(seen, c.bound_seen_in_handler) << std::hex << c.command_id;
   }
