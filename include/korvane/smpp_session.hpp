@@ -179,8 +179,12 @@ class KORVANE_SMPP_API SMPP {
   // Submits the message: a submit_sm to DestAddress, or, when DestAddress is
   // empty, a submit_multi to Recipients. Not bound: Error 98821 and nothing
   // is sent. With WaitForMessageID, waits up to OperationsTimeout for the
-  // SMSC's message id, stores it in Message.MessageID and returns it (the
-  // empty text when none came); otherwise returns the empty text at once and
+  // response that carries this submission's sequence number, stores its
+  // message id in Message.MessageID and returns it; a refusal of this
+  // submission (a non-zero command_status or a generic_nack) ends the wait at
+  // once with the empty text, after its Error events; the empty text too
+  // when nothing came in time. Responses to other requests arriving meanwhile
+  // raise their events and set LastMessageID as usual; otherwise returns the empty text at once and
   // the id arrives later as MessageDelivered and in LastMessageID. A value
   // that does not fit its field is reported through Error and nothing is
   // sent.
@@ -193,8 +197,10 @@ class KORVANE_SMPP_API SMPP {
   // Asks for the state of a submitted message, named by MessageID and the
   // source address. Bound as receiver: Error 98822; not bound: Error 98821;
   // nothing is sent. With WaitForResponse, waits up to OperationsTimeout
-  // for the answer and copies the state into FinalDeliveryDate,
-  // DeliveryStatus and DeliveryErrorCode; the answer also arrives as
+  // for the answer with this query's sequence number and copies the state
+  // into FinalDeliveryDate, DeliveryStatus and DeliveryErrorCode (after a
+  // refusal, which ends the wait at once, or a timeout: the previous
+  // answer's); the answer also arrives as
   // MessageStatusReceived. Returns an empty Variant.
   Variant QueryMessage(MessageObject& Message, bool WaitForResponse = false);
   // Asks the SMSC to cancel a submitted message (MessageID, ServiceType and

@@ -17,6 +17,10 @@ namespace {
 
 using vocabulary::kComponentSource;
 
+int32_t SequenceOf(const ReceivedPdu& pdu) {
+  return static_cast<int32_t>(pdu.header.sequence_number);
+}
+
 struct ResponseKind {
   std::string_view trace_label;
   std::string_view operation;
@@ -30,6 +34,8 @@ bool Accept(session::Session& session, ReceivedPdu& pdu, const ResponseKind& kin
   pdu.trace_label = kind.trace_label;
   if (CheckError(session, pdu.Status(), kind.operation) && pdu.IsResponse()) return true;
   session.RaiseError(kind.invalid_number, kComponentSource, kind.invalid_text);
+  // A refused response ends its own request's wait, after its errors.
+  if (pdu.IsResponse()) session.response_waits().Answered(SequenceOf(pdu), false);
   return false;
 }
 
@@ -59,11 +65,14 @@ void AddUnsuccessful(ReceivedPdu& pdu, const decoders::DecodedSubmitMultiResp& d
 }
 
 // A fresh object with the message_id that starts the body. The id also
-// becomes LastMessageID, which ends a waiting SendMessage or QueryMessage.
-MessageObject MessageWithId(session::Session& session, const std::string& message_id) {
+// becomes LastMessageID, and ends the wait of the request with this PDU's
+// sequence number.
+MessageObject MessageWithId(session::Session& session, const ReceivedPdu& pdu,
+                            const std::string& message_id) {
   MessageObject message;
   message.MessageID = message_id;
   session.owner().LastMessageID = message.MessageID;
+  session.response_waits().Answered(SequenceOf(pdu), true, message_id);
   return message;
 }
 
@@ -82,7 +91,7 @@ void HandleSubmitSmResp(session::Session& session, ReceivedPdu& pdu) {
               {"Received SUBMIT_SM_RESP", "Submit SM", ErrorCode::InvalidSubmitSmResp,
                "Invalid Data in Submit SM Segment"}))
     return;
-  MessageObject message = MessageWithId(session, decoders::DecodeMessageId(pdu.octets));
+  MessageObject message = MessageWithId(session, pdu, decoders::DecodeMessageId(pdu.octets));
   RaiseWith(session, message, &SMPPEvents::MessageDelivered);
 }
 
@@ -92,7 +101,7 @@ void HandleSubmitMultiResp(session::Session& session, ReceivedPdu& pdu) {
                "Invalid Data in Submit SM Segment"}))
     return;
   const decoders::DecodedSubmitMultiResp decoded = decoders::DecodeSubmitMultiResp(pdu.octets);
-  MessageObject message = MessageWithId(session, decoded.message_id);
+  MessageObject message = MessageWithId(session, pdu, decoded.message_id);
   AddUnsuccessful(pdu, decoded, message);
   RaiseWith(session, message, &SMPPEvents::MessageDelivered);
 }
@@ -103,7 +112,7 @@ void HandleQuerySmResp(session::Session& session, ReceivedPdu& pdu) {
                "Invalid Data in Query SM Segment"}))
     return;
   const decoders::DecodedQuerySmResp decoded = decoders::DecodeQuerySmResp(pdu.octets);
-  MessageObject message = MessageWithId(session, decoded.message_id);
+  MessageObject message = MessageWithId(session, pdu, decoded.message_id);
   if (decoded.fault) throw *decoded.fault;
   const uint8_t state = decoded.message_state;
   const uint8_t error_code = decoded.error_code;

@@ -26,6 +26,7 @@
 #include "session/bind_state.hpp"
 #include "session/event_sinks.hpp"
 #include "session/link_supervision.hpp"
+#include "session/response_waits.hpp"
 #include "session/session_settings.hpp"
 #include "session/transport.hpp"
 #include "vocabulary/sequence_counter.hpp"
@@ -68,6 +69,10 @@ class Session final : public diagnostics::ErrorReporter {
   };
   const QueryResult& LastQuery() const { return last_query_; }
   void QueryAnswered(const QueryResult& result) { last_query_ = result; }
+
+  // The waits of SendMessage(m, true) and QueryMessage(m, true) by sequence
+  // number.
+  ResponseWaits& response_waits() { return response_waits_; }
 
   // Whole PDUs received and not yet handled, oldest first.
   std::deque<std::vector<uint8_t>>& received() { return received_; }
@@ -123,6 +128,7 @@ class Session final : public diagnostics::ErrorReporter {
   SessionSettings settings_;
   BindState bind_state_;
   QueryResult last_query_;
+  ResponseWaits response_waits_;
   int32_t drain_depth_ = 0;
   EventSinks sinks_;
   vocabulary::SequenceCounter sequence_;
