@@ -46,6 +46,7 @@
 #include "korvane/export.hpp"
 #include "korvane/message_object.hpp"
 #include "korvane/smpp_events.hpp"
+#include "korvane/submission.hpp"
 #include "korvane/variant.hpp"
 
 namespace asio {
@@ -138,6 +139,13 @@ class KORVANE_SMPP_API SMPP {
   // Seconds; no range check (0 or below makes every wait end at once).
   int16_t OperationsTimeout() const;
   void OperationsTimeout(int16_t value);
+  // Asynchronous submissions (SubmitAsync): at most MaxOutstanding in flight
+  // (default 10; below 1 counts as 1), and at most MaxQueuedSubmissions
+  // (default 10000) queued in order behind them.
+  int32_t MaxOutstanding() const;
+  void MaxOutstanding(int32_t value);
+  int32_t MaxQueuedSubmissions() const;
+  void MaxQueuedSubmissions(int32_t value);
   int16_t ConnectionTimeout() const;
   void ConnectionTimeout(int16_t value);
   // Seconds between automatic enquire_link PDUs; a negative value stores 0.
@@ -193,6 +201,20 @@ class KORVANE_SMPP_API SMPP {
   // above; another object is converted through its members, and one that
   // cannot be converted gives Error 13 and nothing is sent.
   std::string SendMessageAsp(LateBound& Message, bool WaitForMessageID = false);
+
+  // Submits a copy of the message without blocking: a submit_sm, or a
+  // submit_multi when DestAddress is empty. It is sent at once while fewer
+  // than MaxOutstanding are in flight, else queued. Completion runs exactly
+  // once on the session's event loop with a SubmitResult: Accepted or
+  // Refused by the response with its sequence number (submit_sm_resp,
+  // submit_multi_resp or generic_nack), TimedOut after OperationsTimeout,
+  // ConnectionLost ("connection lost, outcome unknown") when the connection
+  // ended before the answer, NotSent ("not sent") when it ended while the
+  // message was queued, or when the encoder refused it (after its Error).
+  // Not bound, or the queue full: Completion runs at once, inside the call,
+  // with NotSent, and the call returns false. Responses still raise
+  // MessageDelivered and set LastMessageID as for SendMessage.
+  bool SubmitAsync(MessageObject Message, SubmitCompletion Completion);
 
   // Asks for the state of a submitted message, named by MessageID and the
   // source address. Bound as receiver: Error 98822; not bound: Error 98821;

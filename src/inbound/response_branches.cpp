@@ -35,7 +35,9 @@ bool Accept(session::Session& session, ReceivedPdu& pdu, const ResponseKind& kin
   if (CheckError(session, pdu.Status(), kind.operation) && pdu.IsResponse()) return true;
   session.RaiseError(kind.invalid_number, kComponentSource, kind.invalid_text);
   // A refused response ends its own request's wait, after its errors.
-  if (pdu.IsResponse()) session.response_waits().Answered(SequenceOf(pdu), false);
+  // A well-formed answer with status 0 that still failed counts as refused.
+  if (pdu.IsResponse())
+    session.ResponseArrived(SequenceOf(pdu), pdu.Status() != 0 ? pdu.Status() : 0xFFFFFFFF, {});
   return false;
 }
 
@@ -72,7 +74,7 @@ MessageObject MessageWithId(session::Session& session, const ReceivedPdu& pdu,
   MessageObject message;
   message.MessageID = message_id;
   session.owner().LastMessageID = message.MessageID;
-  session.response_waits().Answered(SequenceOf(pdu), true, message_id);
+  session.ResponseArrived(SequenceOf(pdu), 0, message_id);
   return message;
 }
 

@@ -47,7 +47,8 @@ void HandleGenericNack(session::Session& session, ReceivedPdu& pdu) {
   const decoders::DecodedHeaderResponse nack = decoders::DecodeHeaderResponse(pdu.header);
   if (nack.fault) pdu.procedure->Step([&] { throw *nack.fault; });
   const int32_t sequence_number = nack.sequence_number;
-  session.response_waits().Answered(static_cast<int32_t>(pdu.header.sequence_number), false);
+  session.ResponseArrived(static_cast<int32_t>(pdu.header.sequence_number),
+                          pdu.Status() != 0 ? pdu.Status() : 0xFFFFFFFF, {});
   session.RaiseWarning(ErrorCode::GenericNack, kComponentSource, "Generic NACK received from SMSC");
   session.SendDebugMsg("Generic NACK received from SMSC");
   const auto status = static_cast<int32_t>(pdu.Status());

@@ -28,6 +28,7 @@
 #include "session/link_supervision.hpp"
 #include "session/response_waits.hpp"
 #include "session/session_settings.hpp"
+#include "session/submit_window.hpp"
 #include "session/transport.hpp"
 #include "vocabulary/sequence_counter.hpp"
 
@@ -73,6 +74,17 @@ class Session final : public diagnostics::ErrorReporter {
   // The waits of SendMessage(m, true) and QueryMessage(m, true) by sequence
   // number.
   ResponseWaits& response_waits() { return response_waits_; }
+
+  // The asynchronous submissions in flight and queued.
+  SubmitWindow& submit_window() { return submit_window_; }
+
+  // A response to a request with this sequence number arrived: accepted
+  // (status 0, with its message id) or refused. Ends the matching wait and
+  // completes the matching asynchronous submission.
+  void ResponseArrived(int32_t sequence_number, uint32_t status, const std::string& message_id) {
+    response_waits_.Answered(sequence_number, status == 0, message_id);
+    submit_window_.Answered(sequence_number, status, message_id);
+  }
 
   // Whole PDUs received and not yet handled, oldest first.
   std::deque<std::vector<uint8_t>>& received() { return received_; }
@@ -134,6 +146,8 @@ class Session final : public diagnostics::ErrorReporter {
   vocabulary::SequenceCounter sequence_;
   diagnostics::SavedError saved_error_;
   std::deque<std::vector<uint8_t>> received_;
+  // Before the transport, which may end the connection as it goes.
+  SubmitWindow submit_window_{*this};
   std::unique_ptr<Transport> transport_;
   std::unique_ptr<LinkSupervisor> link_supervisor_;
 };
