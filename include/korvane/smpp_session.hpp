@@ -215,6 +215,11 @@ class KORVANE_SMPP_API SMPP {
   // with NotSent, and the call returns false. Responses still raise
   // MessageDelivered and set LastMessageID as for SendMessage.
   bool SubmitAsync(MessageObject Message, SubmitCompletion Completion);
+  // The same with an Asio completion token (a callback, asio::use_awaitable,
+  // ...) whose handler takes a SubmitResult; defined in
+  // korvane/async_submit.hpp, which the caller includes.
+  template <typename CompletionToken>
+  auto AsyncSubmit(MessageObject Message, CompletionToken&& Token);
 
   // Asks for the state of a submitted message, named by MessageID and the
   // source address. Bound as receiver: Error 98822; not bound: Error 98821;

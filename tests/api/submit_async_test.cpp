@@ -123,3 +123,22 @@ TEST_F(SubmitAsyncTest, NotBoundCompletesAtOnceWithNotSent) {
 
 }  // namespace
 }  // namespace korvane
+
+#include "korvane/async_submit.hpp"
+
+namespace korvane {
+namespace {
+
+TEST_F(SubmitAsyncTest, AsyncSubmitTakesACompletionToken) {
+  BindAs(BindTypes::SmppBindAsTransmitter);
+  AnswerLikeAnSmsc();
+  std::vector<SubmitResult> seen;
+  smpp.AsyncSubmit(message, [&](SubmitResult result) { seen.push_back(std::move(result)); });
+  environment.Advance(milliseconds(50));
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].Outcome, SubmitOutcome::Accepted);
+  EXPECT_FALSE(seen[0].MessageID.empty());
+}
+
+}  // namespace
+}  // namespace korvane
