@@ -319,14 +319,14 @@ TEST_F(SendMessageTest, AWaitedSubmissionEndsOnItsOwnResponse) {
     std::vector<uint8_t> answer_a = MakePdu(
         0x80000004, c.status_a, a.SequenceNumber,
         c.status_a == 0 ? testing::Octets(std::string("A-ID") + '\0') : std::vector<uint8_t>{});
+    // By value: the responder outlives this pass of the loop.
     socket.AnswerWith(
-        [&](const std::vector<uint8_t>& sent) {
-          std::vector<uint8_t> b =
-              MakePdu(0x80000004, c.status_b, testing::SequenceNumberOf(sent),
-                      c.status_b == 0 ? testing::Octets(std::string("B-ID") + '\0')
-                                      : std::vector<uint8_t>{});
-          std::vector<uint8_t> both = c.b_first ? b : answer_a;
-          const std::vector<uint8_t>& second = c.b_first ? answer_a : b;
+        [status_b = c.status_b, b_first = c.b_first, answer_a](const std::vector<uint8_t>& sent) {
+          std::vector<uint8_t> b = MakePdu(
+              0x80000004, status_b, testing::SequenceNumberOf(sent),
+              status_b == 0 ? testing::Octets(std::string("B-ID") + '\0') : std::vector<uint8_t>{});
+          std::vector<uint8_t> both = b_first ? b : answer_a;
+          const std::vector<uint8_t>& second = b_first ? answer_a : b;
           both.insert(both.end(), second.begin(), second.end());
           return both;
         },

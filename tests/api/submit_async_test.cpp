@@ -58,7 +58,7 @@ TEST_F(SubmitAsyncTest, EachOutcomeCompletesOnce) {
     SCOPED_TRACE(c.what);
     results.clear();
     socket.AnswerWith(
-        [&](const std::vector<uint8_t>& sent) {
+        [c = c](const std::vector<uint8_t>& sent) {
           if (c.command_id == 0) return std::vector<uint8_t>{};
           std::vector<uint8_t> body;
           if (c.status == 0) body = testing::Octets(std::string("ID1") + '\0');
