@@ -37,6 +37,8 @@ class KORVANE_SMPP_API SMPPEvents {
   virtual void Warning(int32_t number, const std::string& source, const std::string& description) {
     (void)number, (void)source, (void)description;
   }
+  // A deliver_sm, or a data_sm (its text in Payload, from message_payload),
+  // raised after its response was sent.
   virtual void MessageReceived(MessageObject& Message) { (void)Message; }
   virtual void DebugLog(const std::string& Message) { (void)Message; }
   virtual void TraceLog(const std::string& Message) { (void)Message; }

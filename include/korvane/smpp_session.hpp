@@ -46,6 +46,7 @@
 #include "korvane/export.hpp"
 #include "korvane/message_object.hpp"
 #include "korvane/smpp_events.hpp"
+#include "korvane/submission.hpp"
 #include "korvane/variant.hpp"
 
 namespace asio {
@@ -138,6 +139,13 @@ class KORVANE_SMPP_API SMPP {
   // Seconds; no range check (0 or below makes every wait end at once).
   int16_t OperationsTimeout() const;
   void OperationsTimeout(int16_t value);
+  // Asynchronous submissions (SubmitAsync): at most MaxOutstanding in flight
+  // (default 10; below 1 counts as 1), and at most MaxQueuedSubmissions
+  // (default 10000) queued in order behind them.
+  int32_t MaxOutstanding() const;
+  void MaxOutstanding(int32_t value);
+  int32_t MaxQueuedSubmissions() const;
+  void MaxQueuedSubmissions(int32_t value);
   int16_t ConnectionTimeout() const;
   void ConnectionTimeout(int16_t value);
   // Seconds between automatic enquire_link PDUs; a negative value stores 0.
@@ -179,8 +187,12 @@ class KORVANE_SMPP_API SMPP {
   // Submits the message: a submit_sm to DestAddress, or, when DestAddress is
   // empty, a submit_multi to Recipients. Not bound: Error 98821 and nothing
   // is sent. With WaitForMessageID, waits up to OperationsTimeout for the
-  // SMSC's message id, stores it in Message.MessageID and returns it (the
-  // empty text when none came); otherwise returns the empty text at once and
+  // response that carries this submission's sequence number, stores its
+  // message id in Message.MessageID and returns it; a refusal of this
+  // submission (a non-zero command_status or a generic_nack) ends the wait at
+  // once with the empty text, after its Error events; the empty text too
+  // when nothing came in time. Responses to other requests arriving meanwhile
+  // raise their events and set LastMessageID as usual; otherwise returns the empty text at once and
   // the id arrives later as MessageDelivered and in LastMessageID. A value
   // that does not fit its field is reported through Error and nothing is
   // sent.
@@ -190,11 +202,32 @@ class KORVANE_SMPP_API SMPP {
   // cannot be converted gives Error 13 and nothing is sent.
   std::string SendMessageAsp(LateBound& Message, bool WaitForMessageID = false);
 
+  // Submits a copy of the message without blocking: a submit_sm, or a
+  // submit_multi when DestAddress is empty. It is sent at once while fewer
+  // than MaxOutstanding are in flight, else queued. Completion runs exactly
+  // once on the session's event loop with a SubmitResult: Accepted or
+  // Refused by the response with its sequence number (submit_sm_resp,
+  // submit_multi_resp or generic_nack), TimedOut after OperationsTimeout,
+  // ConnectionLost ("connection lost, outcome unknown") when the connection
+  // ended before the answer, NotSent ("not sent") when it ended while the
+  // message was queued, or when the encoder refused it (after its Error).
+  // Not bound, or the queue full: Completion runs at once, inside the call,
+  // with NotSent, and the call returns false. Responses still raise
+  // MessageDelivered and set LastMessageID as for SendMessage.
+  bool SubmitAsync(MessageObject Message, SubmitCompletion Completion);
+  // The same with an Asio completion token (a callback, asio::use_awaitable,
+  // ...) whose handler takes a SubmitResult; defined in
+  // korvane/async_submit.hpp, which the caller includes.
+  template <typename CompletionToken>
+  auto AsyncSubmit(MessageObject Message, CompletionToken&& Token);
+
   // Asks for the state of a submitted message, named by MessageID and the
   // source address. Bound as receiver: Error 98822; not bound: Error 98821;
   // nothing is sent. With WaitForResponse, waits up to OperationsTimeout
-  // for the answer and copies the state into FinalDeliveryDate,
-  // DeliveryStatus and DeliveryErrorCode; the answer also arrives as
+  // for the answer with this query's sequence number and copies the state
+  // into FinalDeliveryDate, DeliveryStatus and DeliveryErrorCode (after a
+  // refusal, which ends the wait at once, or a timeout: the previous
+  // answer's); the answer also arrives as
   // MessageStatusReceived. Returns an empty Variant.
   Variant QueryMessage(MessageObject& Message, bool WaitForResponse = false);
   // Asks the SMSC to cancel a submitted message (MessageID, ServiceType and

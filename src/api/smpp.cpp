@@ -13,6 +13,7 @@
 #include "outbound/deliver.hpp"
 #include "outbound/query.hpp"
 #include "outbound/send_message.hpp"
+#include "outbound/submit_async.hpp"
 #include "session/binding.hpp"
 #include "session/link_supervision.hpp"
 #include "session/session.hpp"
@@ -153,6 +154,15 @@ void SMPP::DebugPDU(const std::string& sPDU) {
   std::vector<uint8_t> pdu = diagnostics::ParseHexOctets(sPDU);
   inbound::TestPDU(*session_, std::move(pdu));
 }
+
+bool SMPP::SubmitAsync(MessageObject Message, SubmitCompletion Completion) {
+  return outbound::SubmitAsync(*session_, std::move(Message), std::move(Completion));
+}
+
+int32_t SMPP::MaxOutstanding() const { return session_->settings().max_outstanding; }
+void SMPP::MaxOutstanding(int32_t value) { session_->settings().max_outstanding = value; }
+int32_t SMPP::MaxQueuedSubmissions() const { return session_->settings().max_queued; }
+void SMPP::MaxQueuedSubmissions(int32_t value) { session_->settings().max_queued = value; }
 
 std::string SMPP::SendMessage(MessageObject& Message, bool WaitForMessageID) {
   return outbound::SendMessage(*session_, Message, WaitForMessageID);

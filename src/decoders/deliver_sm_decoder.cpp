@@ -34,8 +34,8 @@ Enum ReadOctetAs(vocabulary::PduReader& reader) {
   return static_cast<Enum>(reader.ReadOctet());
 }
 
-// Fields 1 to 16 of the body, up to and including sm_default_msg_id.
-void ReadMandatoryFields(vocabulary::PduReader& reader, MessageObject& message) {
+// service_type and the two addresses, shared by deliver_sm and data_sm.
+void ReadAddressFields(vocabulary::PduReader& reader, MessageObject& message) {
   ReadCStringInto(reader, message.ServiceType);
   message.SourceAddressTON = ReadOctetAs<AddressTypeOfNumbers>(reader);
   message.SourceAddressNPI = ReadOctetAs<AddressNumberPlanIndicators>(reader);
@@ -45,6 +45,11 @@ void ReadMandatoryFields(vocabulary::PduReader& reader, MessageObject& message) 
   message.DestAddressTON = ReadOctetAs<AddressTypeOfNumbers>(reader);
   message.DestAddressNPI = ReadOctetAs<AddressNumberPlanIndicators>(reader);
   ReadCStringInto(reader, message.DestAddress);
+}
+
+// Fields 1 to 16 of the body, up to and including sm_default_msg_id.
+void ReadMandatoryFields(vocabulary::PduReader& reader, MessageObject& message) {
+  ReadAddressFields(reader, message);
   message.MessageType = ReadOctetAs<MessageTypes>(reader);
   message.ProtocolID = reader.ReadOctet();
   message.Priority = ReadOctetAs<PriorityFlags>(reader);
@@ -119,6 +124,38 @@ void ReadParameters(vocabulary::PduReader& reader, MessageObject& message) {
 }
 
 }  // namespace
+
+namespace {
+
+// The header's sequence_number into the message; one of 2^31 or more is a
+// fault and leaves 0.
+void ReadSequenceNumber(std::span<const uint8_t> pdu, DecodedDeliverSm& decoded) {
+  try {
+    decoded.message.SequenceNumber = vocabulary::SequenceNumberOf(vocabulary::ReadHeader(pdu));
+  } catch (const ComponentError& fault) {
+    decoded.faults.push_back(fault);
+  }
+}
+
+}  // namespace
+
+DecodedDeliverSm DecodeDataSm(std::span<const uint8_t> pdu) {
+  DecodedDeliverSm decoded;
+  MessageObject& message = decoded.message;
+  vocabulary::PduReader reader(pdu);
+  reader.Seek(vocabulary::kHeaderLength);
+  ReadAddressFields(reader, message);
+  message.MessageType = ReadOctetAs<MessageTypes>(reader);
+  message.RegisteredDelivery = ReadOctetAs<RegisteredDeliveryTypes>(reader);
+  message.DataCoding = ReadOctetAs<SMSDataCodingSchemes>(reader);
+  ReadSequenceNumber(pdu, decoded);
+  try {
+    ReadParameters(reader, message);
+  } catch (const ComponentError& fault) {
+    decoded.faults.push_back(fault);
+  }
+  return decoded;
+}
 
 DecodedDeliverSm DecodeDeliverSm(std::span<const uint8_t> pdu) {
   DecodedDeliverSm decoded;

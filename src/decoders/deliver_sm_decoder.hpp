@@ -52,4 +52,11 @@ struct DecodedDeliverSm {
 // cannot be decoded.
 DecodedDeliverSm DecodeDeliverSm(std::span<const uint8_t> pdu);
 
+// A data_sm (header included) the same way: service_type, the addresses with
+// their TONs and NPIs, esm_class -> MessageType, registered_delivery and
+// data_coding, then the optional parameters as above, so that the text
+// arrives in Payload and PayloadBytes from message_payload. There is no
+// short message: declared and received lengths are 0.
+DecodedDeliverSm DecodeDataSm(std::span<const uint8_t> pdu);
+
 }  // namespace korvane::decoders

@@ -45,11 +45,31 @@ std::vector<uint8_t> EncodeHeaderOnly(uint32_t command_id, uint32_t sequence_num
       .Finish();
 }
 
-std::vector<uint8_t> EncodeDeliverSmResp(uint32_t sequence_number) {
-  auto writer = vocabulary::PduWriter::Computed(vocabulary::kHeaderLength + 1,
-                                                vocabulary::kDeliverSmResp, sequence_number);
+namespace {
+
+std::vector<uint8_t> EncodeEmptyIdResp(uint32_t command_id, uint32_t sequence_number) {
+  auto writer =
+      vocabulary::PduWriter::Computed(vocabulary::kHeaderLength + 1, command_id, sequence_number);
   writer.PutCString("");  // message_id
   return std::move(writer).Finish();
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeDeliverSmResp(uint32_t sequence_number) {
+  return EncodeEmptyIdResp(vocabulary::kDeliverSmResp, sequence_number);
+}
+
+std::vector<uint8_t> EncodeDataSmResp(uint32_t sequence_number) {
+  return EncodeEmptyIdResp(vocabulary::kDataSmResp, sequence_number);
+}
+
+std::vector<uint8_t> EncodeGenericNack(uint32_t command_status, uint32_t sequence_number) {
+  std::vector<uint8_t> pdu = EncodeHeaderOnly(vocabulary::kGenericNack, sequence_number);
+  for (std::size_t octet = 0; octet < 4; ++octet)
+    pdu[vocabulary::kCommandStatusOffset + octet] =
+        static_cast<uint8_t>(command_status >> (24 - 8 * octet));
+  return pdu;
 }
 
 }  // namespace korvane::encoders

@@ -1,6 +1,6 @@
 // The encoders of the session-level PDUs: the three bind requests, the PDUs
 // that are a bare header (enquire_link, enquire_link_resp, unbind,
-// unbind_resp) and deliver_sm_resp. Pure: the caller traces and sends.
+// unbind_resp), deliver_sm_resp, data_sm_resp and generic_nack. Pure: the caller traces and sends.
 #pragma once
 
 #include <cstdint>
@@ -41,5 +41,10 @@ std::vector<uint8_t> EncodeHeaderOnly(uint32_t command_id, uint32_t sequence_num
 
 // The 17-octet deliver_sm_resp with status 0 and an empty message_id.
 std::vector<uint8_t> EncodeDeliverSmResp(uint32_t sequence_number);
+// The same for data_sm_resp.
+std::vector<uint8_t> EncodeDataSmResp(uint32_t sequence_number);
+
+// A generic_nack: the bare header with this status and sequence_number.
+std::vector<uint8_t> EncodeGenericNack(uint32_t command_status, uint32_t sequence_number);
 
 }  // namespace korvane::encoders

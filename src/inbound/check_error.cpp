@@ -6,7 +6,7 @@
 
 namespace korvane::inbound {
 
-bool CheckError(session::Session& session, int32_t status, std::string_view operation) {
+bool CheckError(session::Session& session, uint32_t status, std::string_view operation) {
   bool accepted = false;
   session.Procedure("CheckError").Step([&] {
     const std::optional<StatusReport> report = DescribeStatus(status, operation);

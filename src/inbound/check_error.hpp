@@ -10,9 +10,9 @@ class Session;
 
 namespace korvane::inbound {
 
-// True when `status` (the low octet of command_status) is 0. Otherwise raises
+// True when `status` (the whole command_status) is 0. Otherwise raises
 // the Error event with the status text for `operation`, sends the debug text
 // and returns false.
-bool CheckError(session::Session& session, int32_t status, std::string_view operation);
+bool CheckError(session::Session& session, uint32_t status, std::string_view operation);
 
 }  // namespace korvane::inbound

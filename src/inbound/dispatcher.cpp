@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "inbound/message_reception.hpp"
 #include "inbound/response_branches.hpp"
 #include "inbound/session_branches.hpp"
 #include "session/session.hpp"
@@ -15,11 +16,19 @@
 namespace korvane::inbound {
 namespace {
 
+// A request without a branch is answered with a generic_nack, except
+// alert_notification, which takes no answer; other PDUs are only traced.
+Branch UnhandledBranch(const ReceivedPdu& pdu) {
+  if (!pdu.IsRequest() || pdu.header.command_id == vocabulary::kAlertNotification) return nullptr;
+  return RefuseUnknownRequest;
+}
+
 // The branch for a PDU. Commands are told apart by the low octet of
 // command_id; a command whose middle octets are not 0 (data_sm,
 // alert_notification, ...) has no branch.
 Branch BranchFor(const ReceivedPdu& pdu) {
-  if ((pdu.header.command_id & 0x00FFFF00) != 0) return nullptr;
+  if (pdu.header.command_id == vocabulary::kDataSm) return ReceiveDataSm;
+  if ((pdu.header.command_id & 0x00FFFF00) != 0) return UnhandledBranch(pdu);
   switch (pdu.CommandLow()) {
     case 0x00:
       return HandleGenericNack;
@@ -42,7 +51,7 @@ Branch BranchFor(const ReceivedPdu& pdu) {
     case 0x21:
       return HandleSubmitMultiResp;
     default:
-      return nullptr;
+      return UnhandledBranch(pdu);
   }
 }
 

@@ -28,8 +28,9 @@ struct ReceivedPdu {
   // The high octet: 0x80 for responses, 0x00 for requests.
   bool IsResponse() const { return header.command_id >> 24 == 0x80; }
   bool IsRequest() const { return header.command_id >> 24 == 0x00; }
-  // The low octet of command_status, which CheckError examines.
-  uint8_t StatusLow() const { return static_cast<uint8_t>(header.command_status); }
+  // The whole command_status, which CheckError examines: any non-zero value
+  // is a refusal.
+  uint32_t Status() const { return header.command_status; }
 };
 
 }  // namespace korvane::inbound

@@ -17,6 +17,10 @@ namespace {
 
 using vocabulary::kComponentSource;
 
+int32_t SequenceOf(const ReceivedPdu& pdu) {
+  return static_cast<int32_t>(pdu.header.sequence_number);
+}
+
 struct ResponseKind {
   std::string_view trace_label;
   std::string_view operation;
@@ -28,8 +32,12 @@ struct ResponseKind {
 // invalid-data Error.
 bool Accept(session::Session& session, ReceivedPdu& pdu, const ResponseKind& kind) {
   pdu.trace_label = kind.trace_label;
-  if (CheckError(session, pdu.StatusLow(), kind.operation) && pdu.IsResponse()) return true;
+  if (CheckError(session, pdu.Status(), kind.operation) && pdu.IsResponse()) return true;
   session.RaiseError(kind.invalid_number, kComponentSource, kind.invalid_text);
+  // A refused response ends its own request's wait, after its errors.
+  // A well-formed answer with status 0 that still failed counts as refused.
+  if (pdu.IsResponse())
+    session.ResponseArrived(SequenceOf(pdu), pdu.Status() != 0 ? pdu.Status() : 0xFFFFFFFF, {});
   return false;
 }
 
@@ -59,17 +67,20 @@ void AddUnsuccessful(ReceivedPdu& pdu, const decoders::DecodedSubmitMultiResp& d
 }
 
 // A fresh object with the message_id that starts the body. The id also
-// becomes LastMessageID, which ends a waiting SendMessage or QueryMessage.
-MessageObject MessageWithId(session::Session& session, const std::string& message_id) {
+// becomes LastMessageID, and ends the wait of the request with this PDU's
+// sequence number.
+MessageObject MessageWithId(session::Session& session, const ReceivedPdu& pdu,
+                            const std::string& message_id) {
   MessageObject message;
   message.MessageID = message_id;
   session.owner().LastMessageID = message.MessageID;
+  session.ResponseArrived(SequenceOf(pdu), 0, message_id);
   return message;
 }
 
 void HandleDeliverSmResp(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received DELIVER_SM_RESP";
-  if (!CheckError(session, pdu.StatusLow(), "Deliver SM")) {
+  if (!CheckError(session, pdu.Status(), "Deliver SM")) {
     session.RaiseError(ErrorCode::DeliverSmFault, kComponentSource,
                        "Invalid Data in Deliver SM RESP Segment");
   }
@@ -82,7 +93,7 @@ void HandleSubmitSmResp(session::Session& session, ReceivedPdu& pdu) {
               {"Received SUBMIT_SM_RESP", "Submit SM", ErrorCode::InvalidSubmitSmResp,
                "Invalid Data in Submit SM Segment"}))
     return;
-  MessageObject message = MessageWithId(session, decoders::DecodeMessageId(pdu.octets));
+  MessageObject message = MessageWithId(session, pdu, decoders::DecodeMessageId(pdu.octets));
   RaiseWith(session, message, &SMPPEvents::MessageDelivered);
 }
 
@@ -92,7 +103,7 @@ void HandleSubmitMultiResp(session::Session& session, ReceivedPdu& pdu) {
                "Invalid Data in Submit SM Segment"}))
     return;
   const decoders::DecodedSubmitMultiResp decoded = decoders::DecodeSubmitMultiResp(pdu.octets);
-  MessageObject message = MessageWithId(session, decoded.message_id);
+  MessageObject message = MessageWithId(session, pdu, decoded.message_id);
   AddUnsuccessful(pdu, decoded, message);
   RaiseWith(session, message, &SMPPEvents::MessageDelivered);
 }
@@ -103,7 +114,7 @@ void HandleQuerySmResp(session::Session& session, ReceivedPdu& pdu) {
                "Invalid Data in Query SM Segment"}))
     return;
   const decoders::DecodedQuerySmResp decoded = decoders::DecodeQuerySmResp(pdu.octets);
-  MessageObject message = MessageWithId(session, decoded.message_id);
+  MessageObject message = MessageWithId(session, pdu, decoded.message_id);
   if (decoded.fault) throw *decoded.fault;
   const uint8_t state = decoded.message_state;
   const uint8_t error_code = decoded.error_code;
@@ -134,7 +145,7 @@ void HandleCancelSmResp(session::Session& session, ReceivedPdu& pdu) {
 
 void HandleDeliverSm(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received DELIVER_SM";
-  if (CheckError(session, pdu.StatusLow(), "Deliver SM") && pdu.IsRequest()) {
+  if (CheckError(session, pdu.Status(), "Deliver SM") && pdu.IsRequest()) {
     ReceiveMessage(session, pdu);
     return;
   }

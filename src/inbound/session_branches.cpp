@@ -42,21 +42,23 @@ BindKind BindKindOf(uint8_t command_low) {
 void HandleGenericNack(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received GENERIC_NACK";
   if (!pdu.IsResponse()) return;
-  CheckError(session, pdu.StatusLow(), "NACK");
+  CheckError(session, pdu.Status(), "NACK");
   // A sequence_number of 2^31 or more does not fit: reported, taken as 0.
   const decoders::DecodedHeaderResponse nack = decoders::DecodeHeaderResponse(pdu.header);
   if (nack.fault) pdu.procedure->Step([&] { throw *nack.fault; });
   const int32_t sequence_number = nack.sequence_number;
+  session.ResponseArrived(static_cast<int32_t>(pdu.header.sequence_number),
+                          pdu.Status() != 0 ? pdu.Status() : 0xFFFFFFFF, {});
   session.RaiseWarning(ErrorCode::GenericNack, kComponentSource, "Generic NACK received from SMSC");
   session.SendDebugMsg("Generic NACK received from SMSC");
-  const int32_t status = pdu.StatusLow();
+  const auto status = static_cast<int32_t>(pdu.Status());
   session.Raise([&](SMPPEvents& sink) { sink.GenericNACK(status, sequence_number); });
 }
 
 void HandleBindResponse(session::Session& session, ReceivedPdu& pdu) {
   const BindKind kind = BindKindOf(pdu.CommandLow());
   pdu.trace_label = kind.trace_label;
-  const bool accepted = CheckError(session, pdu.StatusLow(), kind.operation) && pdu.IsResponse();
+  const bool accepted = CheckError(session, pdu.Status(), kind.operation) && pdu.IsResponse();
   if (!accepted) {
     session.bind_state().Refused();
     session.RaiseError(kind.invalid_number, kComponentSource, kind.invalid_text);
@@ -75,7 +77,7 @@ void HandleBindResponse(session::Session& session, ReceivedPdu& pdu) {
 
 void HandleUnbind(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received UNBIND_RESP";
-  const bool accepted = CheckError(session, pdu.StatusLow(), "UnBind") && pdu.IsResponse();
+  const bool accepted = CheckError(session, pdu.Status(), "UnBind") && pdu.IsResponse();
   if (accepted) {
     session.Raise([](SMPPEvents& sink) { sink.UnBound(); });
   } else {
@@ -93,7 +95,7 @@ void HandleUnbind(session::Session& session, ReceivedPdu& pdu) {
 
 void HandleEnquireLink(session::Session& session, ReceivedPdu& pdu) {
   pdu.trace_label = "Received ENQUIRE_LINK_RESP";
-  const bool accepted = CheckError(session, pdu.StatusLow(), "Enquire Link") && pdu.IsResponse();
+  const bool accepted = CheckError(session, pdu.Status(), "Enquire Link") && pdu.IsResponse();
   if (accepted) {
     session.bind_state().LinkConfirmed();
     session.Raise([](SMPPEvents& sink) { sink.LinkOk(); });

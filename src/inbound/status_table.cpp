@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <string>
 
 #include "korvane/error_codes.hpp"
@@ -53,27 +54,36 @@ static_assert(std::ranges::is_sorted(kStatusTexts, {}, &StatusText::status));
 constexpr int32_t kKnownStatusBase = static_cast<int32_t>(ErrorCode::StatusBase);
 constexpr int32_t kUnknownStatusNumber = static_cast<int32_t>(ErrorCode::UnknownStatus);
 
-const StatusText* FindRow(int32_t status) {
+const StatusText* FindRow(uint32_t whole_status) {
+  if (whole_status > 0xFF) return nullptr;
+  const auto status = static_cast<int32_t>(whole_status);
   const auto row = std::ranges::lower_bound(kStatusTexts, status, {}, &StatusText::status);
   if (row == kStatusTexts.end() || row->status != status) return nullptr;
   return &*row;
 }
 
+std::string StatusNumberText(uint32_t status) {
+  if (status <= 0xFF) return std::to_string(status);
+  char text[11];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(status));
+  return text;
+}
+
 }  // namespace
 
-std::optional<StatusReport> DescribeStatus(int32_t status, std::string_view operation) {
+std::optional<StatusReport> DescribeStatus(uint32_t status, std::string_view operation) {
   if (status == 0) return std::nullopt;
   const std::string prefix = "Protocol Error : " + std::string(operation) + " ";
   StatusReport report;
   if (const StatusText* row = FindRow(status)) {
-    report.number = kKnownStatusBase + status;
+    report.number = kKnownStatusBase + row->status;
     report.description = prefix + std::string(row->text);
     // The bind-state statuses carry the prefix twice in the debug log.
     report.debug_text =
         (status == 4 || status == 5) ? prefix + report.description : report.description;
   } else {
     report.number = kUnknownStatusNumber;
-    report.description = prefix + "Unhandled Error - Status:" + std::to_string(status) +
+    report.description = prefix + "Unhandled Error - Status:" + StatusNumberText(status) +
                          "- Command:" + std::string(operation);
     report.debug_text = report.description;
   }

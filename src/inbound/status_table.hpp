@@ -16,9 +16,11 @@ struct StatusReport {
   std::string debug_text;   // the DebugLog text
 };
 
-// The report for the low octet of a command_status (0..255) received in
-// answer to `operation` ("Submit SM", "Bind Transmitter", ...); nothing for
-// status 0, which is success.
-std::optional<StatusReport> DescribeStatus(int32_t status, std::string_view operation);
+// The report for a whole command_status received in answer to `operation`
+// ("Submit SM", "Bind Transmitter", ...); nothing for status 0, which is
+// success. A status without a row is shown in decimal up to 255 and as
+// eight hex digits ("0x00000400") above, so that it is never mistaken for
+// the low-octet status it ends in.
+std::optional<StatusReport> DescribeStatus(uint32_t status, std::string_view operation);
 
 }  // namespace korvane::inbound

@@ -23,23 +23,35 @@ void CopyLastQueryResult(const session::Session::QueryResult& result, MessageObj
 
 Variant QueryMessage(session::Session& session, MessageObject& message, bool wait_for_response) {
   auto procedure = session.Procedure("QueryMessage");
-  std::string& last_message_id = session.owner().LastMessageID;
-  last_message_id.clear();
+  session.owner().LastMessageID.clear();
   switch (session.bind_state().BindingType()) {
     case kBoundAsReceiver:
       session.RaiseError(ErrorCode::BoundAsReceiver, kComponentSource,
                          "Invalid operation when Bound as receiver");
       break;
     case kBoundAsTransmitter:
-    case kBoundAsTransceiver:
+    case kBoundAsTransceiver: {
+      const int32_t last_before = session.sequence().Last();
       QueryTSM(session, message);
       if (!wait_for_response) break;
-      // Responses are not matched to requests: any message id ends the wait.
+      // The wait ends on the answer with this query's sequence number; after
+      // a refusal or a timeout the previous answer is copied.
       procedure.Step([&] {
-        session.WaitForResponse([&] { return !last_message_id.empty(); });
+        const int32_t sequence_number = session.sequence().Last();
+        session::ResponseWaits& waits = session.response_waits();
+        if (sequence_number == last_before) {
+          // Nothing was sent: any id ends the wait, as it always did.
+          const std::string& last_message_id = session.owner().LastMessageID;
+          session.WaitForResponse([&] { return !last_message_id.empty(); });
+        } else {
+          waits.Expect(sequence_number);
+          session.WaitForResponse([&] { return waits.IsAnswered(sequence_number); });
+          waits.Take(sequence_number);
+        }
         CopyLastQueryResult(session.LastQuery(), message);
       });
       break;
+    }
     default:
       session.RaiseError(ErrorCode::NotBound, kComponentSource, "Not bound");
       break;

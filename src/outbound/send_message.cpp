@@ -28,12 +28,21 @@ void ReportNoDestination(session::Session& session) {
                      "The recipients collection is empty and no DestAddress property specified.");
 }
 
-// Waits for any response that brings a message id. Responses are not
-// matched to requests, so the first id to arrive ends the wait.
-std::string WaitForMessageId(session::Session& session) {
-  std::string& last_message_id = session.owner().LastMessageID;
-  session.WaitForResponse([&] { return !last_message_id.empty(); });
-  return last_message_id;
+// Waits for the response to the request sent since the counter stood at
+// `last_before`: its id when accepted, the empty text at once when refused,
+// after OperationsTimeout when none came. When nothing was sent (the counter
+// did not move) the wait is as it always was: any id ends it.
+std::string WaitForMessageId(session::Session& session, int32_t last_before) {
+  const int32_t sequence_number = session.sequence().Last();
+  if (sequence_number == last_before) {
+    std::string& last_message_id = session.owner().LastMessageID;
+    session.WaitForResponse([&] { return !last_message_id.empty(); });
+    return last_message_id;
+  }
+  session::ResponseWaits& waits = session.response_waits();
+  waits.Expect(sequence_number);
+  session.WaitForResponse([&] { return waits.IsAnswered(sequence_number); });
+  return waits.Take(sequence_number).message_id;
 }
 
 // A count read by name: an integer or a numeric text.
@@ -52,6 +61,7 @@ std::string SendMessage(session::Session& session, MessageObject& message,
   auto procedure = session.Procedure("SendMessage");
   std::string result;
   if (!StartSubmission(session)) return result;
+  const int32_t last_before = session.sequence().Last();
   procedure.Step([&] {
     if (!message.DestAddress.empty()) {
       SubmitSMS(session, message, false);
@@ -63,7 +73,7 @@ std::string SendMessage(session::Session& session, MessageObject& message,
   });
   if (wait_for_message_id) {
     procedure.Step([&] {
-      result = WaitForMessageId(session);
+      result = WaitForMessageId(session, last_before);
       message.MessageID = result;
     });
   }
@@ -74,6 +84,7 @@ std::string SendMessageAsp(session::Session& session, LateBound& object, bool wa
   auto procedure = session.Procedure("SendMessageAsp");
   std::string result;
   if (!StartSubmission(session)) return result;
+  const int32_t last_before = session.sequence().Last();
   procedure.Step([&] {
     bool submit_multi = false;
     if (object.GetMember("DestAddress").ToText().empty()) {
@@ -95,7 +106,7 @@ std::string SendMessageAsp(session::Session& session, LateBound& object, bool wa
   });
   if (wait_for_message_id) {
     procedure.Step([&] {
-      result = WaitForMessageId(session);
+      result = WaitForMessageId(session, last_before);
       object.PutMember("MessageID", result);
     });
   }

@@ -26,7 +26,9 @@
 #include "session/bind_state.hpp"
 #include "session/event_sinks.hpp"
 #include "session/link_supervision.hpp"
+#include "session/response_waits.hpp"
 #include "session/session_settings.hpp"
+#include "session/submit_window.hpp"
 #include "session/transport.hpp"
 #include "vocabulary/sequence_counter.hpp"
 
@@ -68,6 +70,21 @@ class Session final : public diagnostics::ErrorReporter {
   };
   const QueryResult& LastQuery() const { return last_query_; }
   void QueryAnswered(const QueryResult& result) { last_query_ = result; }
+
+  // The waits of SendMessage(m, true) and QueryMessage(m, true) by sequence
+  // number.
+  ResponseWaits& response_waits() { return response_waits_; }
+
+  // The asynchronous submissions in flight and queued.
+  SubmitWindow& submit_window() { return submit_window_; }
+
+  // A response to a request with this sequence number arrived: accepted
+  // (status 0, with its message id) or refused. Ends the matching wait and
+  // completes the matching asynchronous submission.
+  void ResponseArrived(int32_t sequence_number, uint32_t status, const std::string& message_id) {
+    response_waits_.Answered(sequence_number, status == 0, message_id);
+    submit_window_.Answered(sequence_number, status, message_id);
+  }
 
   // Whole PDUs received and not yet handled, oldest first.
   std::deque<std::vector<uint8_t>>& received() { return received_; }
@@ -123,11 +140,14 @@ class Session final : public diagnostics::ErrorReporter {
   SessionSettings settings_;
   BindState bind_state_;
   QueryResult last_query_;
+  ResponseWaits response_waits_;
   int32_t drain_depth_ = 0;
   EventSinks sinks_;
   vocabulary::SequenceCounter sequence_;
   diagnostics::SavedError saved_error_;
   std::deque<std::vector<uint8_t>> received_;
+  // Before the transport, which may end the connection as it goes.
+  SubmitWindow submit_window_{*this};
   std::unique_ptr<Transport> transport_;
   std::unique_ptr<LinkSupervisor> link_supervisor_;
 };

@@ -21,6 +21,9 @@ struct SessionSettings {
   bool enable_trace = false;
   bool auto_unbind_on_destroy = true;
   int16_t operations_timeout = 5;  // seconds
+  // Asynchronous submissions: in flight at most, and queued behind them.
+  int32_t max_outstanding = 10;
+  int32_t max_queued = 10000;
   int16_t connection_timeout = 5;  // seconds
 };
 

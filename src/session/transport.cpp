@@ -81,6 +81,7 @@ void Transport::CloseSocket() {
   session_.received().clear();
   established_ = false;
   discarding_ = false;
+  session_.submit_window().ConnectionEnded();
 }
 
 void Transport::ConnectionLost(bool reset_bind_result) {
@@ -88,6 +89,7 @@ void Transport::ConnectionLost(bool reset_bind_result) {
   framer_.Clear();
   session_.bind_state().ConnectionLost(reset_bind_result);
   session_.Raise([](SMPPEvents& sink) { sink.ConnectionClosed(); });
+  session_.submit_window().ConnectionEnded();
 }
 
 void Transport::OnSocketClose() {

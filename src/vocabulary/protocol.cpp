@@ -22,6 +22,7 @@ std::string CommandName(uint32_t command_id) {
       {kOutbind, "outbind"},
       {kEnquireLink, "enquire_link"},
       {kSubmitMulti, "submit_multi"},
+      {kAlertNotification, "alert_notification"},
       {kDataSm, "data_sm"}};
   for (const auto& [id, name] : kNames) {
     if (id == command_id) return std::string(name);

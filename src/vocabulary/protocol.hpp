@@ -43,10 +43,19 @@ inline constexpr uint32_t kEnquireLink = 0x00000015;
 inline constexpr uint32_t kEnquireLinkResp = 0x80000015;
 inline constexpr uint32_t kSubmitMulti = 0x00000021;
 inline constexpr uint32_t kSubmitMultiResp = 0x80000021;
-// Known by name only: the component neither sends nor handles them.
+// data_sm from the SMSC is answered and received like a deliver_sm.
+inline constexpr uint32_t kDataSm = 0x00000103;
+inline constexpr uint32_t kDataSmResp = 0x80000103;
+// Taken without an answer: the protocol gives it none.
+inline constexpr uint32_t kAlertNotification = 0x00000102;
+// Known by name only: the component neither sends nor handles them; from
+// the SMSC they are answered with a generic_nack.
 inline constexpr uint32_t kReplaceSm = 0x00000007;
 inline constexpr uint32_t kOutbind = 0x0000000B;
-inline constexpr uint32_t kDataSm = 0x00000103;
+
+// The command_status of the generic_nack that answers a request the session
+// does not handle: invalid command id.
+inline constexpr uint32_t kStatusInvalidCommandId = 0x00000003;
 
 // The command's name ("submit_sm", "submit_sm_resp", "generic_nack"), or its
 // id as "0x00000123" when it is not known.

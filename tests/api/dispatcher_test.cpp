@@ -40,8 +40,7 @@ TEST_F(DispatcherTest, BindResponsesBindTheSessionAndTransceiverRaisesBoundFirst
     events.on_event = [&](const testing::RecordedEvent& e) {
       if (e.name == "Bound") seen = smpp.ConnectedAndBound;
     };
-    // Only the last octet of command_status counts.
-    Dispatch(MakePdu(c.command_id, 0x00000100, 1));
+    Dispatch(MakePdu(c.command_id, 0, 1));
     EXPECT_TRUE(smpp.ConnectedAndBound);
     EXPECT_EQ(seen, c.bound_seen_in_handler) << std::hex << c.command_id;
   }
@@ -116,16 +115,14 @@ TEST_F(DispatcherTest, EnquireLinkRespSetsTheBindingFlagAndRaisesLinkOk) {
 TEST_F(DispatcherTest, PdusWithoutABranchAreOnlyTraced) {
   smpp.EnableTraceMessages(true);
   for (const char* pdu : {
-           "00 00 00 10 00 00 00 0B 00 00 00 00 00 00 00 01",  // outbind
-           "00 00 00 10 00 00 01 03 00 00 00 00 00 00 00 01",  // data_sm
            "00 00 00 10 80 00 01 03 00 00 00 00 00 00 00 01",  // data_sm_resp
            "00 00 00 10 00 00 01 02 00 00 00 00 00 00 00 01",  // alert_notification
            "00 00 00 10 80 00 00 FF 00 00 00 00 00 00 00 01",
        }) {
     smpp.DebugPDU(pdu);
   }
-  EXPECT_EQ(TraceLabels(), Names(5, "Received unhandled PDU"));
-  EXPECT_EQ(events.Names(), Names(5, "TraceLog"));
+  EXPECT_EQ(TraceLabels(), Names(3, "Received unhandled PDU"));
+  EXPECT_EQ(events.Names(), Names(3, "TraceLog"));
 }
 
 TEST_F(DispatcherTest, MalformedInputIsReportedOnceAndNeverDispatched) {
@@ -163,6 +160,58 @@ TEST_F(DispatcherTest, NestedDrainsHandleEveryPduOnceInArrivalOrder) {
   // The nested drain takes the second enquire_link_resp, which arrived
   // before the generic_nack; none is handled twice.
   EXPECT_EQ(events.Names(), (Names{"LinkOk", "LinkOk", "Warning", "GenericNACK"}));
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// Every request from the SMSC gets an answer: data_sm a data_sm_resp and
+// MessageReceived, one without a branch a generic_nack "invalid command id";
+// alert_notification and responses without a branch get none.
+TEST_F(DispatcherTest, RequestsWithoutABranchAreAnswered) {
+  struct Case {
+    std::string pdu;
+    std::string answer;  // empty: nothing is sent
+    Names events;
+  };
+  const Case cases[] = {
+      {"00 00 00 21 00 00 01 03 00 00 00 00 00 00 00 2A 00 01 01 31 00 01 01 32 00 00 00 00 04 "
+       "24 00 02 48 69",
+       "00 00 00 11 80 00 01 03 00 00 00 00 00 00 00 2A 00",
+       {"MessageReceived"}},
+      {"00 00 00 10 00 00 09 99 00 00 00 00 00 00 00 05",
+       "00 00 00 10 80 00 00 00 00 00 00 03 00 00 00 05",
+       {}},
+      {"00 00 00 10 00 00 00 07 00 00 00 00 00 00 00 06",
+       "00 00 00 10 80 00 00 00 00 00 00 03 00 00 00 06",
+       {}},
+      {"00 00 00 13 00 00 01 02 00 00 00 00 00 00 00 07 00 00 00", "", {}},
+      {"00 00 00 10 80 00 09 99 00 00 00 00 00 00 00 08", "", {}},
+      {"00 00 00 11 80 00 01 03 00 00 00 00 00 00 00 09 00", "", {}},
+  };
+  BindAs(BindTypes::SmppBindAsTransceiver);
+  for (const Case& c : cases) {
+    events.events.clear();
+    const std::size_t sent = socket.Sent().size();
+    smpp.DebugPDU(c.pdu);
+    EXPECT_EQ(events.Names(), c.events) << c.pdu;
+    if (c.answer.empty()) {
+      EXPECT_EQ(socket.Sent().size(), sent) << c.pdu;
+    } else {
+      ASSERT_EQ(socket.Sent().size(), sent + 1) << c.pdu;
+      EXPECT_EQ(testing::HexText(socket.Sent().back()), c.answer);
+    }
+  }
+  // The data_sm's text is in Payload.
+  events.events.clear();
+  smpp.DebugPDU(cases[0].pdu);
+  ASSERT_EQ(events.Names(), Names{"MessageReceived"});
+  EXPECT_EQ(events.events[0].message.Payload.ToText(), "Hi");
+  EXPECT_EQ(events.events[0].message.SourceAddress, "1");
+  EXPECT_EQ(events.events[0].message.DestAddress, "2");
 }
 
 }  // namespace

@@ -108,15 +108,26 @@ TEST_F(MessageOperationsTest, UnansweredOrOtherwiseEndedWaitCopiesThePreviousRes
   EXPECT_EQ(SecondsSince(start), 10.0);
   EXPECT_EQ(other.DeliveryStatus, MessageStates::Delivered);
 
-  // A submit_sm_resp ends the wait as well.
+  // Another request's response does not end the wait; it still sets
+  // LastMessageID.
   other.DeliveryStatus = MessageStates::Expired;
   environment.At(seconds(3), [&] {
     socket.Receive(testing::MakePdu(0x80000004, 0, 77, {'7', 0}));
   });
   start = environment.MonotonicNow();
   smpp.QueryMessage(other, true);
-  EXPECT_EQ(SecondsSince(start), 3.0);
+  EXPECT_EQ(SecondsSince(start), 10.0);
   EXPECT_EQ(smpp.LastMessageID, "7");
+  EXPECT_EQ(other.DeliveryStatus, MessageStates::Delivered);
+
+  // A refusal of this very query ends the wait at once.
+  other.DeliveryStatus = MessageStates::Expired;
+  socket.AnswerWith([](const std::vector<uint8_t>& sent) {
+    return testing::MakePdu(0x80000003, 0x0C, testing::SequenceNumberOf(sent));
+  });
+  start = environment.MonotonicNow();
+  smpp.QueryMessage(other, true);
+  EXPECT_LT(SecondsSince(start), 1.0);
   EXPECT_EQ(other.DeliveryStatus, MessageStates::Delivered);
 }
 

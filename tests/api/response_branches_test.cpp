@@ -197,7 +197,7 @@ TEST(FinalDateTest, ConvertsTwoDigitYearsAndRollsOverLikeADateSerial) {
 TEST_F(ResponseBranchesTest, CancelSmRespCarriesSequenceNumberAndWholeStatus) {
   for (const auto& [pdu, sequence_number, result] : {
            std::tuple{"00 00 00 10 80 00 00 08 00 00 00 00 00 00 00 0C", 12, 0},
-           std::tuple{"00 00 00 10 80 00 00 08 00 00 01 00 00 00 01 00", 256, 256},
+           std::tuple{"00 00 00 10 80 00 00 08 00 00 00 00 00 00 01 00", 256, 0},
        }) {
     events.events.clear();
     smpp.DebugPDU(pdu);
@@ -205,6 +205,10 @@ TEST_F(ResponseBranchesTest, CancelSmRespCarriesSequenceNumberAndWholeStatus) {
     EXPECT_EQ(events.events[0].message.SequenceNumber, sequence_number);
     EXPECT_EQ(events.events[0].message.CancelResultCode, result);
   }
+  // Any non-zero status, whatever its low octet, is a refusal.
+  events.events.clear();
+  smpp.DebugPDU("00 00 00 10 80 00 00 08 00 00 01 00 00 00 01 00");
+  EXPECT_EQ(ErrorNumbers(), (std::vector<int32_t>{28000, 29008}));
 }
 
 TEST_F(ResponseBranchesTest, AcceptedDeliverSmRespIsOnlyTraced) {
@@ -230,6 +234,49 @@ TEST_F(ResponseBranchesTest, FieldsRunningPastTheEndAreReportedAndThePduAbandone
     EXPECT_EQ(testing::ReportLines(events.events[0].text)[4], "Procedure Name:Handle");
     EXPECT_EQ(smpp.LastMessageID, last_message_id);
   }
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// The whole command_status decides: a status whose low octet is 0 or a known
+// status is still an unknown refusal, shown in hex.
+TEST_F(ResponseBranchesTest, TheWholeCommandStatusIsARefusal) {
+  struct Case {
+    const char* pdu;
+    std::vector<int32_t> errors;
+    const char* status_text;
+  };
+  const Case cases[] = {
+      // Header only: refused, and no body is read.
+      {"00 00 00 10 80 00 00 04 00 00 04 00 00 00 00 05",
+       {28000, 29004},
+       "Protocol Error : Submit SM Unhandled Error - Status:0x00000400- Command:Submit SM"},
+      {"00 00 00 13 80 00 00 04 00 00 04 58 00 00 00 05 31 41 00",
+       {28000, 29004},
+       "Protocol Error : Submit SM Unhandled Error - Status:0x00000458- Command:Submit SM"},
+      {"00 00 00 13 80 00 00 21 00 01 00 00 00 00 00 05 31 41 00",
+       {28000, 29033},
+       "Protocol Error : Submit SM Multi Unhandled Error - Status:0x00010000- Command:Submit SM "
+       "Multi"},
+  };
+  for (const Case& c : cases) {
+    events.events.clear();
+    smpp.LastMessageID = "before";
+    smpp.DebugPDU(c.pdu);
+    EXPECT_EQ(ErrorNumbers(), c.errors) << c.pdu;
+    EXPECT_EQ(events.Names(), (Names{"Error", "Error"})) << c.pdu;
+    EXPECT_EQ(events.Named("Error").front().text, c.status_text);
+    EXPECT_EQ(smpp.LastMessageID, "before");
+  }
+  // generic_nack reports its whole status.
+  events.events.clear();
+  smpp.DebugPDU("00 00 00 10 80 00 00 00 00 00 01 03 00 00 00 07");
+  ASSERT_EQ(events.Named("GenericNACK").size(), 1u);
+  EXPECT_EQ(events.Named("GenericNACK")[0].number, 0x103);
 }
 
 }  // namespace

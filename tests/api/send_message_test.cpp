@@ -134,9 +134,9 @@ TEST_F(SendMessageTest, WaitReturnsTheIdWhenTheResponseArrives) {
   EXPECT_EQ(events.Names(), Names{"MessageDelivered"});
 }
 
-TEST_F(SendMessageTest, AnyResponseWithAnIdEndsTheWait) {
+TEST_F(SendMessageTest, AnyResponseWithItsSequenceNumberEndsTheWait) {
   Bind();
-  // Responses are not matched to requests: a query_sm_resp answers here.
+  // Matched by sequence number alone: a query_sm_resp answers here.
   socket.AnswerWith([](const std::vector<uint8_t>& sent) {
     return MakePdu(0x80000003, 0, testing::SequenceNumberOf(sent), Hex("39 39 00 00 02 00"));
   });
@@ -156,29 +156,32 @@ TEST_F(SendMessageTest, WithoutWaitTheIdArrivesLaterAsAnEvent) {
   EXPECT_EQ(events.events[0].message.MessageID, "MSG4");
 }
 
-TEST_F(SendMessageTest, WaitRunsTheWholeTimeoutWhenNoIdComes) {
+TEST_F(SendMessageTest, WaitRunsTheWholeTimeoutWhenNoIdComesAndEndsAtOnceOnItsRefusal) {
   Bind();
   smpp.OperationsTimeout(3);
   struct Case {
     const char* what;
     std::function<void()> arrange;
+    double seconds;
   };
   const Case cases[] = {
-      {"silent SMSC", [&] { NeverAnswer(); }},
+      {"silent SMSC", [&] { NeverAnswer(); }, 3.0},
+      // The refusal of this message ends its wait at once.
       {"error status",
        [&] {
          socket.AnswerWith([](const std::vector<uint8_t>& sent) {
            return MakePdu(0x80000004, 0x58, testing::SequenceNumberOf(sent));
          });
-       }},
-      {"no destination", [&] { message.DestAddress = ""; }},
+       },
+       0.01},
+      {"no destination", [&] { message.DestAddress = ""; }, 3.0},
   };
   for (const Case& c : cases) {
     c.arrange();
     message.MessageID = "stale";
     const auto start = environment.MonotonicNow();
     EXPECT_EQ(smpp.SendMessage(message, true), "") << c.what;
-    EXPECT_NEAR(Elapsed(start), 3.0, 0.05) << c.what;
+    EXPECT_NEAR(Elapsed(start), c.seconds, 0.05) << c.what;
     EXPECT_EQ(message.MessageID, "") << c.what;
   }
   const auto errors = events.Named("Error");
@@ -275,6 +278,66 @@ TEST_F(SendMessageTest, TimeZoneBiasIsSharedByTheSessionsOfAThread) {
   const std::vector<uint8_t> pdu = LastSent();
   EXPECT_EQ(std::string(pdu.begin() + 30, pdu.begin() + 46), "040309140507004-");
   EXPECT_TRUE(events.Named("Error").empty());
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// A waited submission ends on the response with its own sequence number,
+// whatever other responses arrive first; each accepted one still sets
+// LastMessageID and raises MessageDelivered.
+TEST_F(SendMessageTest, AWaitedSubmissionEndsOnItsOwnResponse) {
+  struct Case {
+    const char* what;
+    uint32_t status_a;  // the answer to A, sent first without waiting
+    uint32_t status_b;
+    bool b_first;
+    const char* result;
+    Names events;
+  };
+  const Case cases[] = {
+      {"A answered first", 0, 0, false, "B-ID", {"MessageDelivered", "MessageDelivered"}},
+      {"B answered first", 0, 0, true, "B-ID", {"MessageDelivered", "MessageDelivered"}},
+      {"B refused, then A accepted", 0, 0x58, true, "", {"Error", "Error", "MessageDelivered"}},
+      {"A refused first, B accepted",
+       0x58,
+       0,
+       false,
+       "B-ID",
+       {"Error", "Error", "MessageDelivered"}},
+  };
+  Bind();
+  for (const Case& c : cases) {
+    events.events.clear();
+    NeverAnswer();
+    MessageObject a;
+    a.DestAddress = "1111";
+    smpp.SendMessage(a);
+    std::vector<uint8_t> answer_a = MakePdu(
+        0x80000004, c.status_a, a.SequenceNumber,
+        c.status_a == 0 ? testing::Octets(std::string("A-ID") + '\0') : std::vector<uint8_t>{});
+    // By value: the responder outlives this pass of the loop.
+    socket.AnswerWith(
+        [status_b = c.status_b, b_first = c.b_first, answer_a](const std::vector<uint8_t>& sent) {
+          std::vector<uint8_t> b = MakePdu(
+              0x80000004, status_b, testing::SequenceNumberOf(sent),
+              status_b == 0 ? testing::Octets(std::string("B-ID") + '\0') : std::vector<uint8_t>{});
+          std::vector<uint8_t> both = b_first ? b : answer_a;
+          const std::vector<uint8_t>& second = b_first ? answer_a : b;
+          both.insert(both.end(), second.begin(), second.end());
+          return both;
+        },
+        milliseconds(10));
+    message.MessageID = "stale";
+    EXPECT_EQ(smpp.SendMessage(message, true), c.result) << c.what;
+    EXPECT_EQ(message.MessageID, c.result) << c.what;
+    EXPECT_EQ(events.Names(), c.events) << c.what;
+    // What is left arrives afterwards, as before.
+    environment.Advance(milliseconds(100));
+  }
 }
 
 }  // namespace

@@ -229,3 +229,52 @@ TEST(DeliverSmDecoderTest, RandomBodiesStayInsideThePdu) {
 
 }  // namespace
 }  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// A data_sm with sequence_number 9 around `body`.
+std::vector<uint8_t> DataSm(const std::string& body) {
+  std::vector<uint8_t> pdu =
+      testing::Hex("00 00 00 00 00 00 01 03 00 00 00 00 00 00 00 09 " + body);
+  pdu[3] = static_cast<uint8_t>(pdu.size());
+  return pdu;
+}
+
+TEST(DataSmDecoderTest, FieldsAndPayloadFromHexVectors) {
+  struct Row {
+    const char* what;
+    std::string body;
+    std::string payload;
+    int faults;
+  };
+  const std::string addresses = "43 4D 54 00 01 01 2B 34 34 37 39 00 01 01 31 32 33 34 35 00 ";
+  const Row rows[] = {
+      // esm_class 4, registered_delivery 1, data_coding 8, message_payload "Hi".
+      {"payload", addresses + "04 01 08 04 24 00 02 48 69", "Hi", 0},
+      {"no parameters", addresses + "04 01 08", "", 0},
+      // A payload declared longer than the PDU: empty, and reading stops.
+      {"cut payload", addresses + "04 01 08 04 24 00 09 48 69", "", 0},
+      // A parameter running past the end is a fault; the message stands.
+      {"cut parameter", addresses + "04 01 08 00 1E 00 09 41 42", "", 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const auto decoded = decoders::DecodeDataSm(DataSm(row.body));
+    const MessageObject& message = decoded.message;
+    EXPECT_EQ(message.ServiceType, "CMT");
+    EXPECT_EQ(message.SourceAddress, "+4479");
+    EXPECT_EQ(message.DestAddress, "12345");
+    EXPECT_EQ(message.MessageType, MessageTypes{4});
+    EXPECT_EQ(message.RegisteredDelivery, RegisteredDeliveryTypes{1});
+    EXPECT_EQ(message.DataCoding, SMSDataCodingSchemes{8});
+    EXPECT_EQ(message.SequenceNumber, 9);
+    EXPECT_EQ(message.Payload.ToText(), row.payload);
+    EXPECT_EQ(static_cast<int>(decoded.faults.size()), row.faults);
+  }
+  // A mandatory field without its end cannot be decoded.
+  EXPECT_EQ(ErrorNumberOf([] { decoders::DecodeDataSm(DataSm("43 4D 54")); }), 9);
+}
+
+}  // namespace
+}  // namespace korvane

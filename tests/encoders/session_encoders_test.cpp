@@ -51,6 +51,12 @@ TEST(SessionEncodersTest, HeaderOnlyAndDeliverSmRespEchoTheSequenceOctets) {
        "00 00 00 10 80 00 00 06 00 00 00 00 FF FF FF FE"},
       {encoders::EncodeDeliverSmResp(0x80000001),
        "00 00 00 11 80 00 00 05 00 00 00 00 80 00 00 01 00"},
+      {encoders::EncodeDataSmResp(0x0000012C),
+       "00 00 00 11 80 00 01 03 00 00 00 00 00 00 01 2C 00"},
+      {encoders::EncodeGenericNack(vocabulary::kStatusInvalidCommandId, 7),
+       "00 00 00 10 80 00 00 00 00 00 00 03 00 00 00 07"},
+      {encoders::EncodeGenericNack(0x12345678, 0x7FFFFFFF),
+       "00 00 00 10 80 00 00 00 12 34 56 78 7F FF FF FF"},
   };
   for (const Row& row : rows) EXPECT_EQ(HexText(row.pdu), row.hex);
 }

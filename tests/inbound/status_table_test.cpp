@@ -13,7 +13,7 @@ TEST(StatusTableTest, SuccessHasNoReport) { EXPECT_FALSE(DescribeStatus(0, "Subm
 
 TEST(StatusTableTest, ReportsOfRepresentativeStatuses) {
   struct Row {
-    int32_t status;
+    uint32_t status;
     const char* operation;
     int32_t number;
     std::string description;
@@ -42,9 +42,18 @@ TEST(StatusTableTest, ReportsOfRepresentativeStatuses) {
        "Protocol Error : Submit SM Unhandled Error - Status:99- Command:Submit SM", ""},
       {255, "Submit SM", 28000,
        "Protocol Error : Submit SM Unhandled Error - Status:255- Command:Submit SM", ""},
-      // Out of the octet range: no row can match, so it is unknown too.
-      {256 + 14, "Submit SM", 28000,
-       "Protocol Error : Submit SM Unhandled Error - Status:270- Command:Submit SM", ""},
+      // Above the octet range: no row matches whatever the low octet, and the
+      // whole value is shown in hex.
+      {0x0000010E, "Submit SM", 28000,
+       "Protocol Error : Submit SM Unhandled Error - Status:0x0000010E- Command:Submit SM", ""},
+      {0x00000458, "Submit SM", 28000,
+       "Protocol Error : Submit SM Unhandled Error - Status:0x00000458- Command:Submit SM", ""},
+      {0x00000400, "Submit SM", 28000,
+       "Protocol Error : Submit SM Unhandled Error - Status:0x00000400- Command:Submit SM", ""},
+      {0xFFFFFF58, "Bind Transmitter", 28000,
+       "Protocol Error : Bind Transmitter Unhandled Error - Status:0xFFFFFF58- Command:Bind "
+       "Transmitter",
+       ""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.status);

@@ -1,0 +1,71 @@
+// SubmitWindow: asynchronous submissions in flight, matched to their
+// responses by sequence number, with the queue of those waiting for a free
+// place in the window. Each submission completes exactly once.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "korvane/message_object.hpp"
+#include "korvane/platform.hpp"
+#include "korvane/submission.hpp"
+
+namespace korvane::session {
+
+class Session;
+
+class SubmitWindow {
+ public:
+  // Sends one message; returns its sequence number, or 0 when nothing was
+  // sent.
+  using Sender = std::function<int32_t(MessageObject&)>;
+
+  explicit SubmitWindow(Session& session);
+  ~SubmitWindow();
+
+  void SetSender(Sender sender) { sender_ = std::move(sender); }
+  bool HasSender() const { return static_cast<bool>(sender_); }
+
+  // Queues the message and sends what the window allows. A full queue, or a
+  // session not bound, completes it at once with NotSent; false then.
+  bool Submit(MessageObject message, SubmitCompletion completion);
+
+  // A response with this sequence number arrived: accepted (status 0) with
+  // its id, or refused with its whole status.
+  void Answered(int32_t sequence_number, uint32_t status, const std::string& message_id);
+
+  // The connection ended: in flight -> ConnectionLost, queued -> NotSent.
+  void ConnectionEnded();
+
+  std::size_t InFlight() const { return in_flight_.size(); }
+  std::size_t Queued() const { return queue_.size(); }
+
+ private:
+  struct Flight {
+    std::chrono::steady_clock::time_point sent_at;
+    std::chrono::steady_clock::time_point deadline;
+    SubmitCompletion completion;
+  };
+  struct Waiting {
+    MessageObject message;
+    SubmitCompletion completion;
+  };
+
+  void Pump();
+  void ExpireOverdue();
+  void ArmTimer();
+
+  Session& session_;
+  Sender sender_;
+  std::unordered_map<int32_t, Flight> in_flight_;
+  std::deque<Waiting> queue_;
+  std::unique_ptr<platform::Timer> timer_;
+  bool pumping_ = false;
+};
+
+}  // namespace korvane::session
