@@ -43,6 +43,7 @@ enum class ErrorCode : int32_t {
   TooManyRecipients = 29928,     // a 255th recipient
   SendNotConnected = 29983,      // a PDU to send without a connection
   InvalidCommandLength = 29984,  // a received command_length that breaks the stream
+  OutputQueueFull = 29985,       // a request refused: MaxOutputBytes are waiting to be sent
   NotBound = 98821,
   BoundAsReceiver = 98822,  // QueryMessage while bound as receiver
 

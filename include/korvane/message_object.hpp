@@ -79,6 +79,11 @@ class KORVANE_SMPP_API MessageObject : public LateBound {
   int16_t UnsuccessfulDeliveries = 0;
   std::vector<Recipient> Recipients;
   std::vector<TLV> TLVs;
+  // With AckAfterHandler on, the command_status of the deliver_sm_resp or
+  // data_sm_resp that answers a received message: a MessageReceived handler
+  // sets it (e.g. 0x00000064, ESME_RX_T_APPNACK, to have the SMSC deliver
+  // the message again). 0 accepts it. Not sent in any request.
+  uint32_t ResponseStatus = 0;
 
   // "Default Message ID. Use only if instructed." 0 to 255 is stored; any
   // other value stores 0.

@@ -146,6 +146,21 @@ class KORVANE_SMPP_API SMPP {
   void MaxOutstanding(int32_t value);
   int32_t MaxQueuedSubmissions() const;
   void MaxQueuedSubmissions(int32_t value);
+  // Octets given to the connection and not yet taken by the system, at most
+  // (default 8 MiB; 0 or below: no cap). A request that would go beyond it
+  // is refused with Error 29985 "The output queue is full ..." and nothing
+  // is sent; SubmitAsync submissions wait in their queue instead until the
+  // output drains. Responses to the SMSC, enquire_link and unbind
+  // always go.
+  int32_t MaxOutputBytes() const;
+  void MaxOutputBytes(int32_t value);
+  // Off (the default): a deliver_sm or data_sm is acknowledged with status 0
+  // before MessageReceived is raised. On: the response is sent after the
+  // handlers return, with the status a handler set in the message's
+  // ResponseStatus; when a handler throws, with 0x00000064
+  // (ESME_RX_T_APPNACK), and the exception is reported as an Error.
+  bool AckAfterHandler() const;
+  void AckAfterHandler(bool value);
   int16_t ConnectionTimeout() const;
   void ConnectionTimeout(int16_t value);
   // Seconds between automatic enquire_link PDUs; a negative value stores 0.

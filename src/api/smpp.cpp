@@ -53,6 +53,12 @@ SMPP::~SMPP() {
     session_->Shutdown();
   } catch (...) {
   }
+  // Every submission still open completes now, once: sent ones as
+  // ConnectionLost, queued ones as NotSent; nothing is sent any more.
+  try {
+    session_->submit_window().Close();
+  } catch (...) {
+  }
 }
 
 // Each accessor is one trapped step named after its property, as the error
@@ -163,6 +169,10 @@ int32_t SMPP::MaxOutstanding() const { return session_->settings().max_outstandi
 void SMPP::MaxOutstanding(int32_t value) { session_->settings().max_outstanding = value; }
 int32_t SMPP::MaxQueuedSubmissions() const { return session_->settings().max_queued; }
 void SMPP::MaxQueuedSubmissions(int32_t value) { session_->settings().max_queued = value; }
+int32_t SMPP::MaxOutputBytes() const { return session_->settings().max_output_bytes; }
+void SMPP::MaxOutputBytes(int32_t value) { session_->settings().max_output_bytes = value; }
+bool SMPP::AckAfterHandler() const { return session_->settings().ack_after_handler; }
+void SMPP::AckAfterHandler(bool value) { session_->settings().ack_after_handler = value; }
 
 std::string SMPP::SendMessage(MessageObject& Message, bool WaitForMessageID) {
   return outbound::SendMessage(*session_, Message, WaitForMessageID);

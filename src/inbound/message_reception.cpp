@@ -1,5 +1,6 @@
 #include "inbound/message_reception.hpp"
 
+#include <exception>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -34,6 +35,25 @@ void SendResponse(session::Session& session, std::vector<uint8_t> response,
   session.transport().wsSendData(std::move(response));
 }
 
+// With AckAfterHandler: raises MessageReceived, then sends `response` with
+// the status the handlers chose (ResponseStatus), or 0x64 when one threw;
+// the failure is then reported as usual.
+void RaiseThenAnswer(session::Session& session, ReceivedPdu& pdu, MessageObject& message,
+                     std::vector<uint8_t> response, std::string_view trace_label) {
+  std::exception_ptr failure;
+  try {
+    session.Raise([&](SMPPEvents& sink) { sink.MessageReceived(message); });
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  const uint32_t status = failure ? vocabulary::kStatusTemporaryAppError : message.ResponseStatus;
+  for (std::size_t octet = 0; octet < 4; ++octet)
+    response[vocabulary::kCommandStatusOffset + octet] =
+        static_cast<uint8_t>(status >> (24 - 8 * octet));
+  pdu.procedure->Step([&] { SendResponse(session, std::move(response), trace_label); });
+  if (failure) std::rethrow_exception(failure);
+}
+
 }  // namespace
 
 void ReceiveDataSm(session::Session& session, ReceivedPdu& pdu) {
@@ -42,11 +62,16 @@ void ReceiveDataSm(session::Session& session, ReceivedPdu& pdu) {
   for (const ComponentError& fault : decoded.faults) {
     pdu.procedure->Step([&] { throw fault; });
   }
+  MessageObject& message = decoded.message;
+  if (session.settings().ack_after_handler) {
+    RaiseThenAnswer(session, pdu, message, encoders::EncodeDataSmResp(pdu.header.sequence_number),
+                    "Sent DATA_SM_RESP");
+    return;
+  }
   pdu.procedure->Step([&] {
     SendResponse(session, encoders::EncodeDataSmResp(pdu.header.sequence_number),
                  "Sent DATA_SM_RESP");
   });
-  MessageObject& message = decoded.message;
   session.Raise([&](SMPPEvents& sink) { sink.MessageReceived(message); });
 }
 
@@ -62,9 +87,15 @@ void ReceiveMessage(session::Session& session, ReceivedPdu& pdu) {
   for (const ComponentError& fault : decoded.faults) {
     pdu.procedure->Step([&] { throw fault; });
   }
-  pdu.procedure->Step([&] { DeliverSMSresponse(session, pdu.header.sequence_number); });
   MessageObject& message = decoded.message;
-  session.Raise([&](SMPPEvents& sink) { sink.MessageReceived(message); });
+  if (session.settings().ack_after_handler) {
+    RaiseThenAnswer(session, pdu, message,
+                    encoders::EncodeDeliverSmResp(pdu.header.sequence_number),
+                    "Sent DELIVER_SM_RESP");
+  } else {
+    pdu.procedure->Step([&] { DeliverSMSresponse(session, pdu.header.sequence_number); });
+    session.Raise([&](SMPPEvents& sink) { sink.MessageReceived(message); });
+  }
   if (!decoded.ShortMessageComplete()) {
     const std::string text = LengthMismatchText(decoded.declared_length, decoded.received_length);
     session.RaiseWarning(ErrorCode::DeliverSmFault, vocabulary::kComponentSource, text);

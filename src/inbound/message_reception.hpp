@@ -15,7 +15,8 @@ namespace korvane::inbound {
 // Decodes the deliver_sm, sends the deliver_sm_resp, raises MessageReceived
 // and then Warning 29005 when the short message was shorter than its
 // sm_length. A deliver_sm that cannot be decoded is reported and neither
-// answered nor raised.
+// answered nor raised. With AckAfterHandler the response follows the event
+// and carries the message's ResponseStatus (0x64 when a handler threw).
 void ReceiveMessage(session::Session& session, ReceivedPdu& pdu);
 
 // A data_sm from the SMSC: decoded, answered with a data_sm_resp (status 0,

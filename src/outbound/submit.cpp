@@ -12,22 +12,24 @@ void CutCallbackNumber(MessageObject& message) {
     message.CallbackNumber.resize(vocabulary::kMaxCallbackNumberLength);
 }
 
-void SubmitSMS(session::Session& session, MessageObject& message, bool submit_multi) {
+SendOutcome SubmitSMS(session::Session& session, MessageObject& message, bool submit_multi,
+                      bool hold_when_full) {
   auto procedure = session.Procedure("SubmitSMS");
   procedure.Step([&] { CutCallbackNumber(message); });
-  SendRequest(session, procedure, message, encoders::SubmitTraceLabel(submit_multi),
-              [&](int32_t sequence_number) {
-                const encoders::SubmitContext context{
-                    .submit_multi = submit_multi,
-                    .protocol_id = session.owner().UseMessageProtocolID
-                                       ? int32_t{message.ProtocolID}
-                                       : session.settings().protocol_id,
-                    .force_no_payload = session.owner().ForceNoPayloadFieldUsage,
-                    .now = session.environment().LocalNow(),
-                    .time_zone_suffix = session::TimeZoneSuffix(),
-                };
-                return encoders::EncodeSubmit(message, context, sequence_number);
-              });
+  return SendRequest(
+      session, procedure, message, encoders::SubmitTraceLabel(submit_multi),
+      [&](int32_t sequence_number) {
+        const encoders::SubmitContext context{
+            .submit_multi = submit_multi,
+            .protocol_id = session.owner().UseMessageProtocolID ? int32_t{message.ProtocolID}
+                                                                : session.settings().protocol_id,
+            .force_no_payload = session.owner().ForceNoPayloadFieldUsage,
+            .now = session.environment().LocalNow(),
+            .time_zone_suffix = session::TimeZoneSuffix(),
+        };
+        return encoders::EncodeSubmit(message, context, sequence_number);
+      },
+      hold_when_full);
 }
 
 }  // namespace korvane::outbound

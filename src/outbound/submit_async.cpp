@@ -12,8 +12,12 @@ bool SubmitAsync(session::Session& session, MessageObject message, SubmitComplet
   if (!window.HasSender()) {
     window.SetSender([&session](MessageObject& queued) {
       const int32_t before = session.sequence().Last();
-      SubmitSMS(session, queued, queued.DestAddress.empty());
-      return session.sequence().Last() != before ? queued.SequenceNumber : 0;
+      const SendOutcome outcome =
+          SubmitSMS(session, queued, queued.DestAddress.empty(), /*hold_when_full=*/true);
+      session::SubmitWindow::Attempt attempt;
+      attempt.held = outcome == SendOutcome::Held;
+      if (session.sequence().Last() != before) attempt.sequence_number = queued.SequenceNumber;
+      return attempt;
     });
   }
   return window.Submit(std::move(message), std::move(completion));

@@ -24,6 +24,12 @@ struct SessionSettings {
   // Asynchronous submissions: in flight at most, and queued behind them.
   int32_t max_outstanding = 10;
   int32_t max_queued = 10000;
+  // Octets handed to the socket and not yet taken by the system, at most;
+  // 0 or below: no cap. Far above what a healthy link ever holds.
+  int32_t max_output_bytes = 8 * 1024 * 1024;
+  // deliver_sm_resp / data_sm_resp after MessageReceived returns, with the
+  // status the handler chose.
+  bool ack_after_handler = false;
   int16_t connection_timeout = 5;  // seconds
 };
 

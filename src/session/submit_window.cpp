@@ -29,7 +29,9 @@ SubmitWindow::~SubmitWindow() = default;
 bool SubmitWindow::Submit(MessageObject message, SubmitCompletion completion) {
   const SessionSettings& settings = session_.settings();
   const char* refusal = nullptr;
-  if (!session_.bind_state().ConnectedAndBound()) {
+  if (closed_) {
+    refusal = "not sent: the session is closing";
+  } else if (!session_.bind_state().ConnectedAndBound()) {
     refusal = "not sent: not bound";
   } else if (queue_.size() >= static_cast<std::size_t>(std::max(0, settings.max_queued))) {
     refusal = "not sent: the submission queue is full";
@@ -44,14 +46,23 @@ bool SubmitWindow::Submit(MessageObject message, SubmitCompletion completion) {
 }
 
 void SubmitWindow::Pump() {
-  if (pumping_ || !sender_) return;
+  if (pumping_ || !sender_ || closed_) return;
   pumping_ = true;
+  held_ = false;
   const auto limit = static_cast<std::size_t>(std::max(1, session_.settings().max_outstanding));
   while (!queue_.empty() && in_flight_.size() < limit &&
          session_.bind_state().ConnectedAndBound()) {
     Waiting next = std::move(queue_.front());
     queue_.pop_front();
-    const int32_t sequence_number = sender_(next.message);
+    const Attempt attempt = sender_(next.message);
+    if (attempt.held) {
+      // Back to the front: it goes first once the output has drained (the
+      // timer looks again).
+      queue_.push_front(std::move(next));
+      held_ = true;
+      break;
+    }
+    const int32_t sequence_number = attempt.sequence_number;
     if (sequence_number == 0) {
       if (next.completion)
         next.completion(Failure(SubmitOutcome::NotSent, 0, "not sent: refused before sending"));
@@ -114,6 +125,7 @@ void SubmitWindow::ConnectionEnded() {
   std::deque<Waiting> unsent = std::move(queue_);
   in_flight_.clear();
   queue_.clear();
+  held_ = false;
   ArmTimer();
   for (auto& [sequence_number, flight] : lost) {
     if (flight.completion)
@@ -125,13 +137,18 @@ void SubmitWindow::ConnectionEnded() {
   }
 }
 
+void SubmitWindow::Close() {
+  closed_ = true;
+  ConnectionEnded();
+}
+
 void SubmitWindow::ArmTimer() {
+  const bool wanted = !in_flight_.empty() || (held_ && !queue_.empty());
   if (!timer_) {
-    if (in_flight_.empty()) return;
+    if (!wanted) return;
     timer_ = session_.environment().CreateTimer([this] { ExpireOverdue(); });
     timer_->Interval(kTimerMilliseconds);
   }
-  const bool wanted = !in_flight_.empty();
   if (timer_->Enabled() != wanted) timer_->Enabled(wanted);
 }
 

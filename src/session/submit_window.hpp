@@ -21,9 +21,14 @@ class Session;
 
 class SubmitWindow {
  public:
-  // Sends one message; returns its sequence number, or 0 when nothing was
-  // sent.
-  using Sender = std::function<int32_t(MessageObject&)>;
+  // What sending one message did: its sequence number, or 0 when nothing
+  // was sent; `held` when it was not sent because the output queue is full,
+  // so it stays first in the queue until the output drains.
+  struct Attempt {
+    int32_t sequence_number = 0;
+    bool held = false;
+  };
+  using Sender = std::function<Attempt(MessageObject&)>;
 
   explicit SubmitWindow(Session& session);
   ~SubmitWindow();
@@ -41,6 +46,9 @@ class SubmitWindow {
 
   // The connection ended: in flight -> ConnectionLost, queued -> NotSent.
   void ConnectionEnded();
+  // The session goes away: as ConnectionEnded, and from now on every
+  // submission completes at once with NotSent.
+  void Close();
 
   std::size_t InFlight() const { return in_flight_.size(); }
   std::size_t Queued() const { return queue_.size(); }
@@ -66,6 +74,8 @@ class SubmitWindow {
   std::deque<Waiting> queue_;
   std::unique_ptr<platform::Timer> timer_;
   bool pumping_ = false;
+  bool held_ = false;    // the first queued waits for room in the output queue
+  bool closed_ = false;  // the session is being destroyed
 };
 
 }  // namespace korvane::session

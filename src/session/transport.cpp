@@ -70,6 +70,21 @@ bool Transport::wsSendData(std::vector<uint8_t> pdu) {
   return sent;
 }
 
+bool Transport::HasRoomFor(std::size_t octets) const {
+  const int32_t cap = session_.settings().max_output_bytes;
+  const std::size_t queued = socket_->QueuedOutput();
+  return cap <= 0 || queued == 0 || queued + octets <= static_cast<std::size_t>(cap);
+}
+
+void Transport::ReportOutputFull() {
+  std::string text = "The output queue is full: ";
+  text += std::to_string(socket_->QueuedOutput());
+  text += " octets wait to be sent (MaxOutputBytes ";
+  text += std::to_string(session_.settings().max_output_bytes);
+  text += "). Nothing was sent";
+  session_.RaiseError(ErrorCode::OutputQueueFull, vocabulary::kComponentSource, text);
+}
+
 void Transport::CloseSocket() {
   ++closes_;
   socket_->Close();

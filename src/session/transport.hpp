@@ -45,6 +45,13 @@ class Transport final : public platform::SocketListener {
   // 29983 and sends nothing. True when the socket took it.
   bool wsSendData(std::vector<uint8_t> pdu);
 
+  // Whether a PDU of `octets` fits under MaxOutputBytes: the octets not yet
+  // taken by the system and it together at most the cap. An empty queue
+  // always takes one PDU.
+  bool HasRoomFor(std::size_t octets) const;
+  // Error 29985: a request refused because the output queue is full.
+  void ReportOutputFull();
+
   // Ends the connection from this side, dropping unsent and pending octets
   // and the received PDUs not yet handled.
   void CloseSocket();

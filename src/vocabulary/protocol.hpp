@@ -56,6 +56,8 @@ inline constexpr uint32_t kOutbind = 0x0000000B;
 // The command_status of the generic_nack that answers a request the session
 // does not handle: invalid command id.
 inline constexpr uint32_t kStatusInvalidCommandId = 0x00000003;
+// ESME_RX_T_APPNACK: the application could not take the message now.
+inline constexpr uint32_t kStatusTemporaryAppError = 0x00000064;
 
 // The command's name ("submit_sm", "submit_sm_resp", "generic_nack"), or its
 // id as "0x00000123" when it is not known.
