@@ -23,6 +23,7 @@
 
 #include "smsc/message_store.hpp"
 #include "smsc/pdus.hpp"
+#include "smsc/response_delay.hpp"
 #include "smsc/texts.hpp"
 
 namespace korvane::smsc {
@@ -50,6 +51,8 @@ struct SmscOptions {
   std::chrono::milliseconds enquire_interval{0};
   // Sent to every receiver or transceiver right after its bind succeeds.
   std::vector<MoMessage> mo_on_bind{};
+  // Added latency of the responses to the ESME's requests; none by default.
+  Latency latency{};
   // Stop once this many sessions have unbound (and been closed); 0: never.
   int exit_after_unbinds = 0;
   // Adds a hex dump of each PDU to the log.

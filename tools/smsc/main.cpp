@@ -110,6 +110,7 @@ int main(int argc, char** argv) {
   std::string mo_to = "12345";
   bool quiet = false;
   bool commands = false;
+  std::string latency_text;
   app.add_option("--host", options.host, "IP address to listen on")->capture_default_str();
   app.add_option("--port", options.port, "TCP port to listen on; 0 picks a free one")
       ->capture_default_str();
@@ -129,11 +130,21 @@ int main(int argc, char** argv) {
   app.add_option("--exit-after-unbinds", options.exit_after_unbinds,
                  "Exit once this many clients have unbound (0: never)")
       ->check(CLI::NonNegativeNumber);
+  app.add_option("--latency-ms", latency_text,
+                 "Answer each request after MEAN ms, +- a uniform JITTER (default 0: at once)")
+      ->type_name("MEAN[,JITTER]")
+      ->check([](const std::string& text) {
+        if (!korvane::smsc::ParseLatency(text))
+          return std::string("expected MEAN or MEAN,JITTER in whole ms (0 to 3600000), got '") +
+                 text + "'";
+        return std::string();
+      });
   app.add_flag("--quiet", quiet, "Print no line per PDU");
   app.add_flag("--trace", options.trace, "Add a hex dump of each PDU");
   CLI11_PARSE(app, argc, argv);
 
   options.receipt_delay = std::chrono::milliseconds(receipt_delay_ms);
+  if (!latency_text.empty()) options.latency = *korvane::smsc::ParseLatency(latency_text);
   options.enquire_interval =
       std::chrono::milliseconds(static_cast<int64_t>(enquire_seconds * 1000));
   for (const std::string& text : mo_texts) options.mo_on_bind.push_back({mo_from, mo_to, text});

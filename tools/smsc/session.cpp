@@ -23,7 +23,9 @@ Session::Session(SmscEngine& engine, asio::ip::tcp::socket socket, int number)
     : engine_(engine),
       socket_(std::move(socket)),
       enquire_timer_(socket_.get_executor()),
-      number_(number) {}
+      number_(number),
+      delayed_(engine.Options().latency, static_cast<uint32_t>(number)),
+      response_timer_(socket_.get_executor()) {}
 
 void Session::Start() {
   std::error_code error;
@@ -93,7 +95,7 @@ void Session::Dispatch(const v::PduHeader& header) {
     case v::kBindTransceiver:
       return OnBind(header, BindKind::kTransceiver);
     case v::kEnquireLink:
-      return Send(HeaderOnly(v::kEnquireLinkResp, kStatusOk, header.sequence_number));
+      return Respond(HeaderOnly(v::kEnquireLinkResp, kStatusOk, header.sequence_number));
     case v::kUnbind:
       return OnUnbind(header);
     case v::kSubmitSm:
@@ -101,20 +103,20 @@ void Session::Dispatch(const v::PduHeader& header) {
     case v::kQuerySm:
     case v::kCancelSm:
       if (!transmits)
-        return Send(HeaderOnly(resp, kStatusInvalidBindState, header.sequence_number));
+        return Respond(HeaderOnly(resp, kStatusInvalidBindState, header.sequence_number));
       if (header.command_id == v::kQuerySm) return OnQuery(header);
       if (header.command_id == v::kCancelSm) return OnCancel(header);
       return OnSubmit(header, header.command_id == v::kSubmitMulti);
     case v::kDeliverSm:
       if (bound_ == BindKind::kNone) {
-        return Send(HeaderOnly(resp, kStatusInvalidBindState, header.sequence_number));
+        return Respond(HeaderOnly(resp, kStatusInvalidBindState, header.sequence_number));
       }
       return OnDeliverSm(header);
     default:
       // Responses (to the simulator's deliver_sm and enquire_link) are only
       // logged; a request the simulator does not serve is refused.
       if ((header.command_id & v::kResponseBit) == 0) {
-        Send(HeaderOnly(v::kGenericNack, kStatusInvalidCommand, header.sequence_number));
+        Respond(HeaderOnly(v::kGenericNack, kStatusInvalidCommand, header.sequence_number));
       }
   }
 }
@@ -123,10 +125,10 @@ void Session::OnBind(const v::PduHeader& header, BindKind kind) {
   const BindRequest bind = ParseBind(pdu_);
   const uint32_t resp = header.command_id | v::kResponseBit;
   if (bound_ != BindKind::kNone) {
-    return Send(BindResp(resp, kStatusAlreadyBound, header.sequence_number, kSmscSystemId));
+    return Respond(BindResp(resp, kStatusAlreadyBound, header.sequence_number, kSmscSystemId));
   }
   const uint32_t status = engine_.Authenticate(bind.system_id, bind.password);
-  Send(BindResp(resp, status, header.sequence_number, kSmscSystemId));
+  Respond(BindResp(resp, status, header.sequence_number, kSmscSystemId));
   if (status != kStatusOk) return;
   bound_ = kind;
   system_id_ = bind.system_id;
@@ -148,17 +150,17 @@ void Session::OnSubmit(const v::PduHeader& header, bool multi) {
   stored.body = message.Body();
   stored.registered_delivery = message.registered_delivery;
   const std::string id = engine_.Submit(shared_from_this(), std::move(stored));
-  Send(multi ? SubmitMultiResp(header.sequence_number, id)
-             : MessageIdResp(v::kSubmitSmResp, header.sequence_number, id));
+  Respond(multi ? SubmitMultiResp(header.sequence_number, id)
+                : MessageIdResp(v::kSubmitSmResp, header.sequence_number, id));
 }
 
 void Session::OnQuery(const v::PduHeader& header) {
   const QueryRequest query = ParseQuery(pdu_);
   const StoredMessage* message = engine_.Store().Find(query.message_id);
   if (message == nullptr) {
-    return Send(HeaderOnly(v::kQuerySmResp, kStatusQueryFailed, header.sequence_number));
+    return Respond(HeaderOnly(v::kQuerySmResp, kStatusQueryFailed, header.sequence_number));
   }
-  Send(QueryResp(header.sequence_number, message->id, message->done_time, message->state, 0));
+  Respond(QueryResp(header.sequence_number, message->id, message->done_time, message->state, 0));
 }
 
 // Cancels by message_id only: a message still en route is deleted; an
@@ -168,15 +170,15 @@ void Session::OnCancel(const v::PduHeader& header) {
   const CancelRequest cancel = ParseCancel(pdu_);
   StoredMessage* message = engine_.Store().Find(cancel.message_id);
   if (message == nullptr || message->state != kStateEnroute) {
-    return Send(HeaderOnly(v::kCancelSmResp, kStatusCancelFailed, header.sequence_number));
+    return Respond(HeaderOnly(v::kCancelSmResp, kStatusCancelFailed, header.sequence_number));
   }
   message->state = kStateDeleted;
   message->done_time = NowTimeString();
-  Send(HeaderOnly(v::kCancelSmResp, kStatusOk, header.sequence_number));
+  Respond(HeaderOnly(v::kCancelSmResp, kStatusOk, header.sequence_number));
 }
 
 void Session::OnUnbind(const v::PduHeader& header) {
-  Send(HeaderOnly(v::kUnbindResp, kStatusOk, header.sequence_number));
+  Respond(HeaderOnly(v::kUnbindResp, kStatusOk, header.sequence_number), /*last=*/true);
   bound_ = BindKind::kNone;
   unbound_ = true;
   CloseAfterWrites("unbound");
@@ -184,14 +186,53 @@ void Session::OnUnbind(const v::PduHeader& header) {
 
 void Session::OnDeliverSm(const v::PduHeader& header) {
   ParseSubmitSm(pdu_);  // a body that cannot be read is refused like any other
-  Send(MessageIdResp(v::kDeliverSmResp, header.sequence_number, ""));
+  Respond(MessageIdResp(v::kDeliverSmResp, header.sequence_number, ""));
 }
 
 void Session::Send(Octets pdu) {
   if (closed_) return;
+  // Nothing the simulator sends overtakes a response still delayed: the
+  // bind_resp comes before the messages that follow a bind.
+  if (!delayed_.Empty()) {
+    delayed_.Add(DelayedResponses::Clock::now(), std::move(pdu), /*last=*/true);
+    return ArmResponses();
+  }
+  Write(std::move(pdu));
+}
+
+void Session::Write(Octets pdu) {
+  if (closed_) return;
   LogPdu("> ", pdu);
   writes_.push_back(std::move(pdu));
   if (writes_.size() == 1) WriteNext();
+}
+
+void Session::Respond(Octets pdu, bool last) {
+  if (!engine_.Options().latency.Any()) return Write(std::move(pdu));
+  if (closed_) return;
+  const auto now = DelayedResponses::Clock::now();
+  delayed_.Add(now + delayed_.Draw(), std::move(pdu), last);
+  ArmResponses();
+}
+
+// One timer for the earliest response due; re-armed when an earlier one
+// comes, and after each batch.
+void Session::ArmResponses() {
+  const auto next = delayed_.NextDue();
+  if (!next || (response_timer_due_ && *response_timer_due_ <= *next)) return;
+  response_timer_due_ = *next;
+  response_timer_.expires_at(*next);
+  response_timer_.async_wait(
+      [self = shared_from_this(), due = *next](const std::error_code& error) {
+        if (error || self->closed_ || self->response_timer_due_ != due) return;
+        self->response_timer_due_.reset();
+        self->SendDueResponses();
+      });
+}
+
+void Session::SendDueResponses() {
+  for (Octets& pdu : delayed_.TakeDue(DelayedResponses::Clock::now())) Write(std::move(pdu));
+  ArmResponses();
 }
 
 void Session::WriteNext() {
@@ -201,7 +242,8 @@ void Session::WriteNext() {
                       if (error) return self->Close("write failed: " + error.message());
                       self->writes_.pop_front();
                       if (!self->writes_.empty()) return self->WriteNext();
-                      if (self->closing_) self->Close(self->closing_reason_);
+                      if (self->closing_ && self->delayed_.Empty())
+                        self->Close(self->closing_reason_);
                     });
 }
 
@@ -213,7 +255,8 @@ uint32_t Session::NextSequence() {
 void Session::CloseAfterWrites(const std::string& reason) {
   closing_ = true;
   closing_reason_ = reason;
-  if (writes_.empty()) Close(reason);
+  // Responses still delayed go first; the last write closes.
+  if (writes_.empty() && delayed_.Empty()) Close(reason);
 }
 
 void Session::Close(const std::string& reason) {
@@ -222,6 +265,7 @@ void Session::Close(const std::string& reason) {
   closed_ = true;
   std::error_code ignored;
   enquire_timer_.cancel();
+  response_timer_.cancel();
   socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
   socket_.close(ignored);
   Log("closed (" + reason + ")");

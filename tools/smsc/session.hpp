@@ -13,10 +13,12 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "smsc/pdus.hpp"
+#include "smsc/response_delay.hpp"
 #include "vocabulary/pdu_reader.hpp"
 
 namespace korvane::smsc {
@@ -32,8 +34,12 @@ class Session : public std::enable_shared_from_this<Session> {
   Session& operator=(const Session&) = delete;
 
   void Start();
-  // Logs `pdu` and queues it for writing; nothing once closed.
+  // Logs `pdu` and queues it for writing (behind the responses still
+  // delayed, if any); nothing once closed.
   void Send(Octets pdu);
+  // A response to the ESME's request: sent at once, or after the added
+  // latency; `last` keeps it behind every response still waiting.
+  void Respond(Octets pdu, bool last = false);
   // The sequence_number of the next request the simulator sends (1, 2, ...).
   uint32_t NextSequence();
   void Close(const std::string& reason);
@@ -57,7 +63,10 @@ class Session : public std::enable_shared_from_this<Session> {
   void OnCancel(const vocabulary::PduHeader& header);
   void OnUnbind(const vocabulary::PduHeader& header);
   void OnDeliverSm(const vocabulary::PduHeader& header);
+  void Write(Octets pdu);
   void WriteNext();
+  void ArmResponses();
+  void SendDueResponses();
   void CloseAfterWrites(const std::string& reason);
   void ArmEnquireLink();
   // The PDU's line, and its hex dump when tracing.
@@ -74,6 +83,9 @@ class Session : public std::enable_shared_from_this<Session> {
   std::array<uint8_t, kMinCommandLength> header_{};
   Octets pdu_;  // the PDU being read, header included
   std::deque<Octets> writes_;
+  DelayedResponses delayed_;
+  asio::steady_timer response_timer_;
+  std::optional<DelayedResponses::Clock::time_point> response_timer_due_;
   BindKind bound_ = BindKind::kNone;
   std::string system_id_;
   uint32_t last_sequence_ = 0;
