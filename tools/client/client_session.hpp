@@ -41,6 +41,8 @@ class SessionEvents : public SMPPEvents {
   int receipts_received = 0;
   std::vector<std::string> receipt_ids;  // the message ids the receipts name
   bool connection_closed = false;
+  // Off in load mode, where the answers are counted by their completions.
+  bool keep_delivered = true;
 
   // Prints the concatenated messages still missing parts, as incomplete.
   void FlushIncomplete();
@@ -49,7 +51,9 @@ class SessionEvents : public SMPPEvents {
   void Warning(int32_t number, const std::string& source, const std::string& description) override;
   void TraceLog(const std::string& line) override;
   void DebugLog(const std::string& text) override;
-  void MessageDelivered(MessageObject& message) override { delivered.push_back(message); }
+  void MessageDelivered(MessageObject& message) override {
+    if (keep_delivered) delivered.push_back(message);
+  }
   void MessageStatusReceived(MessageObject& message) override { statuses.push_back(message); }
   void MessageCancelResult(MessageObject& message) override { cancel_results.push_back(message); }
   void MessageReceived(MessageObject& message) override;

@@ -168,10 +168,21 @@ void AddSendOptions(CLI::App& send, SendOptions& options, NamedArguments& raw) {
   send.add_option("--tlv", raw.tlvs, "optional parameter, tag decimal or 0x hex (repeatable)")
       ->type_name("TAG=HEX");
   send.add_flag("--payload", options.payload, "send the body in message_payload");
-  send.add_flag("--wait", options.wait, "wait for the message id and print it");
-  send.add_flag(
+  auto* wait = send.add_flag("--wait", options.wait, "wait for the message id and print it");
+  auto* wait_receipt = send.add_flag(
       "--wait-receipt", options.wait_receipt,
       "also wait for the delivery receipt and print it (binds as trx, asks for a receipt)");
+  auto* count = send.add_option("--count", options.count,
+                                "load mode: send N messages through the window, then print the "
+                                "rate, latency percentiles and outcomes; {n} in --text is the "
+                                "message number")
+                    ->check(CLI::Range(1, 100000000))
+                    ->excludes(wait)
+                    ->excludes(wait_receipt);
+  send.add_option("--window", options.window, "load mode: submissions in flight at most")
+      ->check(CLI::Range(1, 100000))
+      ->needs(count)
+      ->capture_default_str();
 }
 
 // Checks across options, and conversions of texts, for the chosen command.
@@ -194,6 +205,9 @@ void Complete(ClientOptions& options, const NamedArguments& raw) {
     send.body_is_text = false;
     send.data_coding = std::max(raw.coding, 0);
   } else {
+    send.text = raw.text;
+    send.encoding = raw.encoding;
+    send.coding = raw.coding;
     try {
       TextBody body = EncodeTextBody(raw.text, raw.encoding, raw.coding);
       send.body = std::move(body.octets);

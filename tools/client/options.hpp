@@ -51,6 +51,14 @@ struct SendOptions {
   bool payload = false;
   bool wait = false;
   bool wait_receipt = false;  // implies wait; needs a transceiver binding
+  // Load mode: `count` messages (0: one send as usual) through a window of
+  // `window` submissions in flight. "{n}" in the text is the message's
+  // number, 1 to count, so the text is kept to be encoded per message.
+  int count = 0;
+  int window = 10;
+  std::string text;
+  std::string encoding = "auto";
+  int coding = -1;
 };
 
 struct ListenOptions {

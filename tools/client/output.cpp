@@ -1,5 +1,6 @@
 #include "output.hpp"
 
+#include <cstdio>
 #include <ostream>
 #include <utility>
 
@@ -87,6 +88,10 @@ std::string JsonObject(std::string_view event, const JsonFields& fields) {
       json += JsonString(*text);
     } else if (const auto* number = std::get_if<int64_t>(&value)) {
       json += std::to_string(*number);
+    } else if (const auto* real = std::get_if<double>(&value)) {
+      char digits[64];
+      std::snprintf(digits, sizeof digits, "%.3f", *real);
+      json += digits;
     } else {
       json += std::get<bool>(value) ? "true" : "false";
     }

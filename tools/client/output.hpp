@@ -12,7 +12,8 @@
 
 namespace korvane::client {
 
-using JsonValue = std::variant<std::string, int64_t, bool>;
+// A double is written with three decimals.
+using JsonValue = std::variant<std::string, int64_t, bool, double>;
 using JsonFields = std::vector<std::pair<std::string, JsonValue>>;
 
 // A JSON string literal: quotes, backslashes and control characters escaped,

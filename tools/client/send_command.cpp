@@ -50,24 +50,6 @@ text::SplitMethod MethodOf(const std::string& name) {
   return text::SplitMethod::Udh8;
 }
 
-// The messages to submit: the body whole (--payload, --hex), or the text in
-// as many parts as it needs.
-std::vector<MessageObject> MessagesOf(const SendOptions& options, ClientSession& session) {
-  MessageObject message = PrototypeOf(options, session.smpp());
-  if (options.payload) {
-    message.Payload = Variant(options.body);
-    return {message};
-  }
-  if (!options.body_is_text) {
-    message.ShortMessage = Variant(options.body);
-    return {message};
-  }
-  text::SplitOptions split;
-  split.method = MethodOf(options.split);
-  split.reference = session.references().Next();
-  return text::SplitOctets(options.body, options.data_coding, split, message);
-}
-
 void PrintMessageId(Output& output, const MessageObject& answer, std::size_t part,
                     std::size_t parts) {
   if (parts > 1) {
@@ -106,11 +88,31 @@ bool AllReceipted(const SessionEvents& events, const std::vector<std::string>& i
 
 }  // namespace
 
+// The messages to submit: the body whole (--payload, --hex), or the text in
+// as many parts as it needs.
+std::vector<MessageObject> MessagesOf(const SendOptions& options, ClientSession& session,
+                                      const std::vector<uint8_t>& body) {
+  MessageObject message = PrototypeOf(options, session.smpp());
+  if (options.payload) {
+    message.Payload = Variant(body);
+    return {message};
+  }
+  if (!options.body_is_text) {
+    message.ShortMessage = Variant(body);
+    return {message};
+  }
+  text::SplitOptions split;
+  split.method = MethodOf(options.split);
+  split.reference = session.references().Next();
+  return text::SplitOctets(body, options.data_coding, split, message);
+}
+
 int RunSend(const SendOptions& options, ClientSession& session) {
-  SessionEvents& events = session.events();
   // The message's protocol_id goes out, not the interface version.
   session.smpp().UseMessageProtocolID = true;
-  std::vector<MessageObject> messages = MessagesOf(options, session);
+  if (options.count > 0) return RunLoad(options, session);
+  SessionEvents& events = session.events();
+  std::vector<MessageObject> messages = MessagesOf(options, session, options.body);
   const std::size_t errors_before = events.errors.size();
   const char* operation = messages.front().DestAddress.empty() ? "submit_multi" : "submit_sm";
   for (MessageObject& message : messages) {
