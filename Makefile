@@ -172,6 +172,7 @@ bench: bench-deps $(BENCH_DIR)/CMakeCache.txt
 	$(BENCH_DIR)/bench/korvane_micro_bench
 	$(BENCH_DIR)/bench/korvane_e2e_bench --node-script=bench/node/smpp_submit.js \
 	    --node-modules=$(BENCH_DIR)/npm/node_modules
+	$(BENCH_DIR)/bench/korvane_window_bench
 
 $(SOAK_DIR)/CMakeCache.txt: | deps
 	cmake -S . -B $(SOAK_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_BUILD_SOAK=ON \
