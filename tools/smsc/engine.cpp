@@ -51,6 +51,10 @@ void SmscEngine::Accept() {
     if (error) {
       Report("accept failed: " + error.message());
     } else {
+      // Each response leaves at once: held back behind an unacknowledged
+      // one (Nagle), it would wait for the client's delayed acknowledgement.
+      std::error_code ignored;
+      socket.set_option(asio::ip::tcp::no_delay(true), ignored);
       auto session = std::make_shared<Session>(*this, std::move(socket), next_session_number_++);
       sessions_.push_back(session);
       session->Start();
