@@ -20,6 +20,7 @@ TEST_F(OutputCapTest, AStalledPeerMeetsTheCapInsteadOfAGrowingQueue) {
   BindAs(BindTypes::SmppBindAsTransmitter);
   smsc.PauseReading();
   smpp.MaxOutputBytes(kCap);
+  smpp.OperationsTimeout(30);  // the submissions' answers queue behind megabytes
   const platform::TcpSocket& socket = session::Session::Of(smpp).socket();
   MessageObject message = smpp.NewMessage();
   message.DestAddress = "447700900123";
