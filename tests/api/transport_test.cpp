@@ -114,17 +114,6 @@ TEST_F(TransportTest, AHostMayBindAgainFromTheHandlerOfALostConnection) {
   events.on_event = nullptr;
 }
 
-TEST_F(TransportTest, SendingWithoutAConnectionReportsAndSendsNothing) {
-  socket.PeerClose();
-  smpp.ConnectedAndBound = true;  // a host may set it
-  events.events.clear();
-  const std::size_t sent = socket.Sent().size();
-  EXPECT_FALSE(smpp.EnquireLink());
-  ASSERT_EQ(events.Names(), Names{"Error"});
-  EXPECT_EQ(events.events[0].number, 29983);
-  EXPECT_EQ(socket.Sent().size(), sent);
-}
-
 TEST_F(TransportTest, SocketPropertiesComeFromTheConnection) {
   EXPECT_EQ(smpp.LocalIPAddress(), "127.0.0.1");
   EXPECT_EQ(smpp.LocalTCPPort(), testing::ScriptedSocket::kEphemeralPort);

@@ -17,7 +17,6 @@ namespace korvane::testing {
 inline constexpr uint32_t kDeliverSmId = 0x00000005;
 inline constexpr uint32_t kDeliverSmRespId = 0x80000005;
 inline constexpr uint32_t kSubmitSmId = 0x00000004;
-inline constexpr uint32_t kQuerySmId = 0x00000003;
 
 // A deliver_sm from 4479 to 12345 carrying `text` in short_message.
 inline std::vector<uint8_t> DeliverSm(uint32_t sequence, const std::string& text) {
@@ -32,9 +31,6 @@ inline std::vector<uint8_t> DeliverSm(uint32_t sequence, const std::string& text
 inline std::vector<uint8_t> DeliverSmResp(uint32_t sequence) {
   return MakePdu(kDeliverSmRespId, 0, sequence, {0});
 }
-
-inline const std::vector<uint8_t> kEnquireLinkResp =
-    Hex("00 00 00 10 80 00 00 15 00 00 00 00 00 00 00 01");
 
 // Counts events without keeping them: bulk tests raise tens of thousands.
 struct CountingSink : SMPPEvents {
@@ -65,15 +61,6 @@ class FaultsFixture : public LoopbackFixture {
     for (const RecordedEvent& event : events.events)
       if (event.name == "Error") numbers.push_back(event.number);
     return numbers;
-  }
-
-  // Sends one enquire_link_resp and pumps until it is raised as LinkOk: the
-  // stream is still cut into PDUs correctly and the session still handles
-  // them.
-  bool StillFramed() {
-    const std::size_t before = events.Named("LinkOk").size();
-    smsc.Send(kEnquireLinkResp);
-    return PumpUntil(loop, [&] { return events.Named("LinkOk").size() > before; });
   }
 };
 
