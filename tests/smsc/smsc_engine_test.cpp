@@ -54,37 +54,6 @@ TEST_F(SmscEngineTest, ReceiptReturnsToTheSubmittingTransceiver) {
   EXPECT_NE(text.find(" stat:DELIVRD err:000 text:Hello from the test"), std::string::npos);
 }
 
-TEST_F(SmscEngineTest, ReceiptGoesToAReceiverOfTheSameSystemIdOnly) {
-  Start({.receipt_delay = 0ms});
-  Client& stranger = BoundClient(BindTypes::SmppBindAsReceiver, "other");
-  Client& transmitter = BoundClient(BindTypes::SmppBindAsTransmitter);
-  MessageObject message = TextTo("12345", "Hi", true);
-  const std::string id = transmitter.smpp.SendMessage(message, true);
-  // Nobody of "esme" receives yet: the receipt waits for one to bind.
-  ASSERT_TRUE(smsc->WaitForLine("receipt for " + id + " waits"));
-  Client& receiver = BoundClient(BindTypes::SmppBindAsReceiver);
-  ASSERT_TRUE(PumpUntilEvents(receiver, "MessageReceived"));
-  EXPECT_EQ(receiver.events.Named("MessageReceived")[0].message.GetOptionalParamStringValue(0x001E),
-            id + '\0');
-  EXPECT_TRUE(stranger.events.Named("MessageReceived").empty());
-  EXPECT_TRUE(transmitter.events.Named("MessageReceived").empty());
-}
-
-TEST_F(SmscEngineTest, QueryTellsEnrouteBeforeTheReceiptAndDeliveredAfter) {
-  Start({.receipt_delay = 500ms});
-  Client& client = BoundClient(BindTypes::SmppBindAsTransceiver);
-  MessageObject message = TextTo("12345", "Query me", true);
-  ASSERT_FALSE(client.smpp.SendMessage(message, true).empty());
-  client.smpp.QueryMessage(message, true);
-  EXPECT_EQ(message.DeliveryStatus, MessageStates::Enroute);
-  EXPECT_TRUE(message.FinalDeliveryDate.IsZero());
-
-  ASSERT_TRUE(PumpUntilEvents(client, "MessageReceived"));
-  client.smpp.QueryMessage(message, true);
-  EXPECT_EQ(message.DeliveryStatus, MessageStates::Delivered);
-  EXPECT_FALSE(message.FinalDeliveryDate.IsZero());
-}
-
 TEST_F(SmscEngineTest, CancelDeletesAMessageEnRouteOnce) {
   Start({.receipt_delay = 60s});
   Client& client = BoundClient(BindTypes::SmppBindAsTransceiver);
