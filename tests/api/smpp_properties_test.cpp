@@ -29,7 +29,6 @@ TEST_F(SmppPropertiesTest, PropertiesStoreWhatIsWrittenUnderTheirOwnRules) {
   smpp.LocalTCPPort(40001);
   smpp.UserName("alpha");
   smpp.Password(Variant(1234));
-  smpp.AutoEnquireLinkInterval(-5);
   EXPECT_EQ(static_cast<int32_t>(smpp.AddressTON()), 300);
   EXPECT_EQ(smpp.OperationsTimeout(), -3);
   EXPECT_EQ(smpp.LocalTCPPort(), 40001);
@@ -37,7 +36,6 @@ TEST_F(SmppPropertiesTest, PropertiesStoreWhatIsWrittenUnderTheirOwnRules) {
   smpp.SystemID("beta");
   EXPECT_EQ(smpp.UserName(), "beta");
   EXPECT_EQ(smpp.Password(), Variant("1234"));
-  EXPECT_EQ(smpp.AutoEnquireLinkInterval(), 0);
   EXPECT_TRUE(events.events.empty());
 }
 
