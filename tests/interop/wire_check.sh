@@ -16,8 +16,8 @@ capture=
 trap '[ -n "$capture" ] && kill $capture 2>/dev/null; rm -rf "$work"' EXIT
 log=$work/capture.log
 
-# A port nobody listens on.
-for port in $(shuf -i 20000-60000 -n 50); do
+# A port nobody listens on, below the range the system hands out itself.
+for port in $(shuf -i 20000-32000 -n 50); do
   (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
 done
 
