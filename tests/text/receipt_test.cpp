@@ -69,7 +69,8 @@ TEST(ParseReceipt, NamesTheStateWhenTheTextHasNoStatAndComparesIds) {
       {"abc123", "ABC123", true},       {"0000012345", "12345", true},
       {"  42\0", "42", true},           {"1A2B", "6699", true},
       {"00001a2b", "0000006699", true}, {"MSG4", "MSG5", false},
-      {"1A2B", "6698", false},          {"", "", false}};
+      {"1A2B", "6698", false},          {"", "", false},
+      {"10000000000000001", "1", false}};  // 2^64 + 1 in hex would wrap to 1
   for (const auto& [a, b, same] : ids) {
     EXPECT_EQ(text::SameMessageId(a, b), same) << a << " vs " << b;
     EXPECT_EQ(text::SameMessageId(b, a), same) << b << " vs " << a;
