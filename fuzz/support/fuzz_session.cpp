@@ -1,32 +1,54 @@
 #include "support/fuzz_session.hpp"
 
-#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <sstream>
 #include <utility>
 
 #include "korvane/errors.hpp"
 
 namespace korvane::fuzzing {
-namespace {
 
-constexpr std::size_t kHeaderLength = 16;
-
-uint32_t CommandIdOf(const std::vector<uint8_t>& pdu) {
-  return uint32_t{pdu[4]} << 24 | uint32_t{pdu[5]} << 16 | uint32_t{pdu[6]} << 8 | pdu[7];
+std::vector<std::string> MemberNames() {
+  std::istringstream in(
+      "ServiceType SourceAddress SourceAddressTON SourceAddressNPI DestAddress DestAddressTON "
+      "DestAddressNPI MessageType MessageMode MessageState Priority ValidityRelative "
+      "ValiditySeconds ValidityHours ReplaceIfPresent DataCoding ShortMessage RegisteredDelivery "
+      "ProtocolID SequenceNumber MessageID DeliveryStatus DeliveryErrorCode CallbackNumber "
+      "CallbackNumberTON CallbackNumberNPI CancelResultCode ShortMessageBytes PayloadBytes Payload "
+      "UnsuccessfulDeliveries DefaultMsgId UserMessageReference ValidityPeriodString "
+      "Recipients.Count TLVs.Count");
+  return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
-bool IsBind(uint32_t command_id) { return command_id == 1 || command_id == 2 || command_id == 9; }
+void Broken(std::string_view what) {
+  std::fprintf(stderr, "broken invariant: %.*s\n", static_cast<int>(what.size()), what.data());
+  std::abort();
+}
 
-}  // namespace
-
-std::vector<uint8_t> AcceptingResponse(const std::vector<uint8_t>& request) {
-  if (request.size() < kHeaderLength) return {};
-  const uint32_t response_id = CommandIdOf(request) | 0x80000000u;
-  std::vector<uint8_t> response(kHeaderLength, 0);
-  if (IsBind(CommandIdOf(request) & 0xFF)) response.push_back(0);  // empty system_id
-  response[3] = static_cast<uint8_t>(response.size());
-  for (int i = 0; i < 4; ++i) response[4 + i] = static_cast<uint8_t>(response_id >> (24 - 8 * i));
-  std::copy(request.begin() + 12, request.begin() + 16, response.begin() + 12);
-  return response;
+uint64_t InspectMessage(const MessageObject& m, bool built_by_library) {
+  std::string read = m.ScheduledDeliveryTime.ToString() + m.FinalDeliveryDate.ToString();
+  for (const std::string& name : MemberNames()) {
+    try {
+      read += m.GetMember(name).ToText();
+    } catch (const ComponentError&) {
+      Broken("GetMember refused one of its own names: " + name);
+    }
+  }
+  if (m.DefaultMsgId() < 0 || m.DefaultMsgId() > 255) Broken("DefaultMsgId outside 0..255");
+  const int reference = std::stoi(m.UserMessageReference());
+  if (reference < 0 || reference > 65535) Broken("UserMessageReference outside 0..65535");
+  for (const Recipient& r : m.Recipients) read += r.Address + std::to_string(r.StatusCode);
+  for (const TLV& tlv : m.TLVs) {
+    read += tlv.TagValue + m.GetOptionalParamStringValue(tlv.Tag) +
+            m.GetOptionalParamBytesValue(tlv.Tag).ToText();
+    if (built_by_library && (tlv.TagLength < 0 || tlv.Tag < 0 || tlv.Tag > 0xFFFF ||
+                             static_cast<std::size_t>(tlv.TagLength) != tlv.TagValue.size()))
+      Broken("a received TLV whose tag or TagLength does not fit its value");
+  }
+  if (built_by_library && m.Recipients.size() > 254) Broken("more than 254 recipients");
+  return std::hash<std::string>()(read);
 }
 
 FuzzSession::FuzzSession() : smpp(environment), socket(*environment.LastSocket()) {
@@ -37,27 +59,21 @@ FuzzSession::FuzzSession() : smpp(environment), socket(*environment.LastSocket()
   smpp.SMPPServerPort(2775);
   smpp.OperationsTimeout(1);
   smpp.ConnectionTimeout(1);
-  socket.AnswerWith([this](const std::vector<uint8_t>& sent) { return Answer(sent); });
-}
-
-// The handlers' actions may refer to the target's own state, which ends
-// before the session's final unbind.
-FuzzSession::~FuzzSession() {
-  sink.on_message = nullptr;
-  sink.on_link_event = nullptr;
-}
-
-int16_t FuzzSession::Bind(BindTypes type, std::vector<uint8_t> bind_answer) {
-  first_answer_ = std::move(bind_answer);
-  return smpp.Bind(type);
-}
-
-std::vector<uint8_t> FuzzSession::Answer(const std::vector<uint8_t>& sent) {
-  if (!std::exchange(answered_first_, true)) return std::move(first_answer_);
-  if (sent.size() < kHeaderLength) return {};
-  const uint32_t command_id = CommandIdOf(sent);
-  if (IsBind(command_id) || command_id == 6) return AcceptingResponse(sent);
-  return {};
+  // The first request (the bind) gets the target's octets; a later bind
+  // (1, 2, 9) or unbind (6) the header with its sequence number and status
+  // 0, a bind response with an empty system_id.
+  socket.AnswerWith([this](const std::vector<uint8_t>& sent) -> std::vector<uint8_t> {
+    if (!std::exchange(answered_first_, true)) return std::move(first_answer_);
+    const uint8_t command = sent.size() >= 16 && sent[4] + sent[5] + sent[6] == 0 ? sent[7] : 0;
+    if (command != 1 && command != 2 && command != 9 && command != 6) return {};
+    std::vector<uint8_t> answer = {0, 0, 0, 16, 0x80, 0, 0, command, 0, 0, 0, 0};
+    answer.insert(answer.end(), sent.begin() + 12, sent.begin() + 16);
+    if (command != 6) {
+      answer[3] = 17;
+      answer.push_back(0);
+    }
+    return answer;
+  });
 }
 
 }  // namespace korvane::fuzzing

@@ -142,15 +142,6 @@ TEST_F(BindTest, UnansweredUnbindClosesAfterTheTimeoutAndLeavesTheSessionUnbound
   EXPECT_EQ(socket.State(), platform::kSocketClosed);
 }
 
-TEST_F(BindTest, UnbindWithoutAConnectionReportsNotConnectedAndReturnsAtOnce) {
-  smpp.Unbind();
-  ASSERT_EQ(events.Names(), std::vector<std::string>{"Error"});
-  EXPECT_EQ(events.events[0].number, 29983);
-  EXPECT_EQ(events.events[0].source, "Winsock");
-  EXPECT_EQ(events.events[0].text, "Error sending data. Not connected");
-  EXPECT_EQ(environment.Elapsed(), milliseconds(0));
-}
-
 TEST_F(BindTest, TracesEveryRequestWithItsLabel) {
   smpp.EnableTraceMessages(true);
   AnswerLikeAnSmsc();

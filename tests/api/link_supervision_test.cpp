@@ -33,12 +33,7 @@ class LinkSupervisionTest : public testing::SessionFixture {
   }
 };
 
-TEST_F(LinkSupervisionTest, EnquireLinkNeedsABindingAndReportsWhetherItWasSent) {
-  EXPECT_FALSE(smpp.EnquireLink());
-  ASSERT_EQ(events.Names(), Names{"Error"});
-  EXPECT_EQ(events.events[0].number, 98821);
-  EXPECT_EQ(events.events[0].text, "Not bound");
-
+TEST_F(LinkSupervisionTest, EnquireLinkReportsThatItWasSentAndDoesNotWait) {
   BindAs(BindTypes::SmppBindAsTransmitter);
   EXPECT_TRUE(smpp.EnquireLink());
   EXPECT_EQ(socket.Sent().back(), Hex("00 00 00 10 00 00 00 15 00 00 00 00 00 00 00 01"));
@@ -72,21 +67,6 @@ TEST_F(LinkSupervisionTest, ANegativeIntervalReadsZeroAndStopsTheTicks) {
   smpp.AutoEnquireLinkInterval(-5);
   EXPECT_EQ(smpp.AutoEnquireLinkInterval(), 0);
   EXPECT_TRUE(EnquireLinkTimes(seconds(10)).empty());
-}
-
-TEST_F(LinkSupervisionTest, TheSmscsEnquireLinkIsAnsweredWithItsSequenceNumber) {
-  BindAs(BindTypes::SmppBindAsReceiver);
-  smpp.EnableTraceMessages(true);
-  socket.Receive(Hex("00 00 00 10 00 00 00 15 00 00 00 00 00 00 01 2C"));
-  EXPECT_EQ(socket.Sent().back(), Hex("00 00 00 10 80 00 00 15 00 00 00 00 00 00 01 2C"));
-  ASSERT_EQ(events.Names(), (Names{"Warning", "TraceLog", "TraceLog"}));
-  EXPECT_EQ(events.events[0].number, 28282);
-  EXPECT_EQ(events.events[0].source, "KvSmpp");
-  EXPECT_EQ(events.events[0].text, "Server sent EnquireLink");
-  EXPECT_EQ(events.events[1].text,
-            "Received ENQUIRE_LINK:\t00 00 00 10 00 00 00 15 00 00 00 00 00 00 01 2C ");
-  EXPECT_EQ(events.events[2].text,
-            "Sent ENQUIRE_LINK_RESP:\t00 00 00 10 80 00 00 15 00 00 00 00 00 00 01 2C ");
 }
 
 }  // namespace

@@ -37,33 +37,9 @@ class MessageOperationsTest : public testing::SessionFixture {
     return std::chrono::duration<double>(environment.MonotonicNow() - start).count();
   }
   const std::vector<uint8_t>& LastSent() const { return socket.Sent().back(); }
-  std::string ProcedureOf(const testing::RecordedEvent& error) const {
-    return testing::ReportLines(error.text)[4];
-  }
 
   MessageObject message;
 };
-
-TEST_F(MessageOperationsTest, QueryIsRefusedOnAReceiverAndWhenNotBound) {
-  smpp.LastMessageID = "old";
-  EXPECT_TRUE(smpp.QueryMessage(message, true).IsEmpty());
-  EXPECT_EQ(smpp.LastMessageID, "");
-  ASSERT_EQ(events.Names(), Names{"Error"});
-  EXPECT_EQ(events.events[0].number, 98821);
-  EXPECT_EQ(events.events[0].text, "Not bound");
-  BindAs(BindTypes::SmppBindAsReceiver);
-  const std::size_t sent = socket.Sent().size();
-  smpp.LastMessageID = "old";
-  const auto start = environment.MonotonicNow();
-  EXPECT_TRUE(smpp.QueryMessage(message, true).IsEmpty());
-  EXPECT_EQ(SecondsSince(start), 0.0);
-  EXPECT_EQ(smpp.LastMessageID, "");
-  EXPECT_EQ(socket.Sent().size(), sent);
-  ASSERT_EQ(events.Names(), Names{"Error"});
-  EXPECT_EQ(events.events[0].number, 98822);
-  EXPECT_EQ(events.events[0].source, "KorvaneSMPP");
-  EXPECT_EQ(events.events[0].text, "Invalid operation when Bound as receiver");
-}
 
 TEST_F(MessageOperationsTest, QueryWithoutWaitReturnsAtOnceAndLeavesTheStatus) {
   BindAs(BindTypes::SmppBindAsTransmitter);
@@ -131,28 +107,7 @@ TEST_F(MessageOperationsTest, UnansweredOrOtherwiseEndedWaitCopiesThePreviousRes
   EXPECT_EQ(other.DeliveryStatus, MessageStates::Delivered);
 }
 
-TEST_F(MessageOperationsTest, RefusedQueryIsReportedSendsNothingAndKeepsTheSequence) {
-  BindAs(BindTypes::SmppBindAsTransmitter);
-  NeverAnswer();
-  message.SourceAddressTON = AddressTypeOfNumbers{256};
-  message.SequenceNumber = 77;
-  const std::size_t sent = socket.Sent().size();
-  smpp.QueryMessage(message);
-  EXPECT_EQ(socket.Sent().size(), sent);
-  EXPECT_EQ(message.SequenceNumber, 77);
-  ASSERT_EQ(events.Names(), Names{"Error"});
-  EXPECT_EQ(events.events[0].number, 6);
-  EXPECT_EQ(ProcedureOf(events.events[0]), "Procedure Name:QueryTSM");
-  message.SourceAddressTON = {};
-  smpp.QueryMessage(message);
-  EXPECT_EQ(message.SequenceNumber, 4);
-}
-
 TEST_F(MessageOperationsTest, CancelNeedsOnlyAnOpenConnection) {
-  smpp.CancelMessage(message);
-  EXPECT_TRUE(events.events.empty());
-  EXPECT_TRUE(socket.Sent().empty());
-
   BindAs(BindTypes::SmppBindAsReceiver);
   AnswerAfter(milliseconds(10));
   smpp.EnableTraceMessages(true);
@@ -186,23 +141,6 @@ TEST_F(MessageOperationsTest, DeliverSendsAtOnceAndCutsTheCallbackNumber) {
   EXPECT_EQ(CommandIdOf(LastSent()), kDeliverSm);
   EXPECT_EQ(message.SequenceNumber, 4);
   EXPECT_EQ(SequenceNumberOf(LastSent()), 4u);
-
-  // Too long for short_message: refused, nothing sent, no number used.
-  message.ShortMessage = std::string(256, 'x');
-  const std::size_t sent = socket.Sent().size();
-  smpp.DeliverShortMessage(message);
-  EXPECT_EQ(socket.Sent().size(), sent);
-  EXPECT_EQ(message.SequenceNumber, 4);
-  ASSERT_EQ(events.Names(), Names{"Error"});
-  EXPECT_EQ(events.events[0].number, 6);
-  EXPECT_EQ(ProcedureOf(events.events[0]), "Procedure Name:DeliverSM");
-}
-
-TEST_F(MessageOperationsTest, DeliverWithoutConnectionIsReportedByTheTransport) {
-  EXPECT_TRUE(smpp.DeliverShortMessage(message).IsEmpty());
-  ASSERT_EQ(events.Names(), Names{"Error"});
-  EXPECT_EQ(events.events[0].source, "Winsock");
-  EXPECT_EQ(message.SequenceNumber, 4);
 }
 
 }  // namespace

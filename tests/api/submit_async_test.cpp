@@ -110,17 +110,6 @@ TEST_F(SubmitAsyncTest, TheWindowLimitsWhatIsInFlightAndTheQueueIsBounded) {
   EXPECT_EQ(results[4][0].ErrorText, "not sent");
 }
 
-TEST_F(SubmitAsyncTest, NotBoundCompletesAtOnceWithNotSent) {
-  bool done = false;
-  EXPECT_FALSE(smpp.SubmitAsync(message, [&](const SubmitResult& r) {
-    done = true;
-    EXPECT_EQ(r.Outcome, SubmitOutcome::NotSent);
-  }));
-  EXPECT_TRUE(done);
-  EXPECT_EQ(smpp.MaxOutstanding(), 10);
-  EXPECT_EQ(smpp.MaxQueuedSubmissions(), 10000);
-}
-
 }  // namespace
 }  // namespace korvane
 

@@ -111,12 +111,6 @@ TEST_F(ClientLoopbackTest, SeveralDestinationsMakeOneSubmitMultiAndASchedulePass
             "00 00 00 00 00 00 00 00 00 00 04 24 00 02 CA FE");
 }
 
-TEST_F(ClientLoopbackTest, SendWithoutWaitLetsTheSubmitLeaveAndUnbinds) {
-  const auto run = Run("send", {"--to", "1", "--text", "x"});
-  EXPECT_EQ(run.exit_status, 0) << run.err;
-  EXPECT_EQ(SentCommands(), (std::vector<uint32_t>{kBindTransmitter, kSubmitSm, kUnbind}));
-}
-
 TEST_F(ClientLoopbackTest, ARefusedOrUnansweredSubmitFails) {
   smsc.SetResponder([](const LoopbackSmsc::Octets& request) {
     if (CommandIdOf(request) != kSubmitSm) return LoopbackSmsc::DefaultAnswer(request, 0);
@@ -184,19 +178,6 @@ TEST_F(ClientLoopbackTest, ListenPrintsAReceiptAndAcknowledgesIt) {
             "receipt for MSG4: DELIVERED, err 000, submitted 1, delivered 1 (id:MSG4 sub:001 "
             "dlvrd:001 stat:DELIVRD err:000 text:Hello)\n");
   EXPECT_EQ(SentCommands(), (std::vector<uint32_t>{kBindReceiver, 0x80000005, kUnbind}));
-}
-
-TEST_F(ClientLoopbackTest, ListenJsonEscapesWhatArrives) {
-  AfterBind(nullptr, DeliverSm(0x00, "say \"hi\"\t\xe9\\", "", 3));
-  const auto run = Run("listen", {"--count", "1", "--for", "5", "--json", "--bind", "trx"});
-  EXPECT_EQ(run.exit_status, 0) << run.err;
-  EXPECT_EQ(run.out,
-            "{\"event\":\"bound\",\"bind\":\"transceiver\",\"server\":\"127.0.0.1:" +
-                std::to_string(smsc.Port()) +
-                "\"}\n"
-                "{\"event\":\"message_received\",\"from\":\"4479\",\"to\":\"12345\","
-                "\"data_coding\":3,\"esm_class\":0,\"text\":\"say \\\"hi\\\"\\t\\u00e9\\\\\"}\n"
-                "{\"event\":\"unbound\"}\n");
 }
 
 TEST_F(ClientLoopbackTest, ListenEndsOnAnInterruptAndUnbinds) {

@@ -1,5 +1,5 @@
-// The error trap and its reporters, the seven-line error report, and the
-// trace line of a PDU.
+// The error trap and its reporters, the seven-line error report, the trace
+// line of a PDU, and hexadecimal PDU text.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -10,7 +10,9 @@
 #include "diagnostics/error_record.hpp"
 #include "diagnostics/error_report.hpp"
 #include "diagnostics/error_trap.hpp"
+#include "diagnostics/hex_octets.hpp"
 #include "diagnostics/trace_format.hpp"
+#include "support/test_util.hpp"
 
 namespace korvane::diagnostics {
 namespace {
@@ -79,11 +81,11 @@ TEST(BuildErrorReportTest, GivesTheSevenLabelledLines) {
 // Ignore; a handler decides, and cannot change the error being reported.
 TEST(HelperModuleTest, AsksTheHookAndKeepsTheCurrentError) {
   TrappedProcedure trap(HelperModule(), kHelperModuleName, "GetTZBiasString");
-  testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStderr();
   trap.Step([] { throw std::overflow_error("bias"); });
   EXPECT_EQ(trap.Value(0, [] { return 1; }), 1);  // the next step runs
-  EXPECT_TRUE(
-      testing::internal::GetCapturedStderr().starts_with("UNEXPECTED ERROR\nError Number  :6\r\n"));
+  EXPECT_TRUE(::testing::internal::GetCapturedStderr().starts_with(
+      "UNEXPECTED ERROR\nError Number  :6\r\n"));
   std::string report;
   SetUnexpectedErrorHandler([&](const std::string& text) {
     report = text;
@@ -103,10 +105,39 @@ TEST(HelperModuleTest, AsksTheHookAndKeepsTheCurrentError) {
 }
 
 TEST(FormatTraceLineTest, WritesTwoUpperCaseDigitsAndABlankPerOctet) {
-  const std::vector<uint8_t> pdu = {0x0A, 0xFF, 0x00};
-  const std::string line = FormatTraceLine("Sent QUERY_SM", pdu);
-  EXPECT_EQ(line, "Sent QUERY_SM:\t0A FF 00 ");
-  EXPECT_EQ(line.size(), std::string("Sent QUERY_SM").size() + 2 + 3 * pdu.size());
+  EXPECT_EQ(FormatTraceLine("Sent QUERY_SM", std::vector<uint8_t>{0x0A, 0xFF, 0x00}),
+            "Sent QUERY_SM:\t0A FF 00 ");
+}
+
+// Blanks separate the pieces (any number, only the space); a piece is any
+// number of hex digits in either case. Not hex: 13; over 0xFF: 6; the first
+// bad piece decides.
+TEST(HexOctetsTest, ParsesPiecesAndRefusesBadOnes) {
+  const std::pair<std::string_view, std::string> cases[] = {
+      {"00 00 00 10 80 00 00 15  00 00 00 00 00 00 00 01",
+       "00 00 00 10 80 00 00 15 00 00 00 00 00 00 00 01"},
+      {"  a 1A ff 0 001a 000000000000FF  ", "0A 1A FF 00 1A FF"},
+      {"", ""},
+      {"   ", ""},
+      {"XY", "error 13"},
+      {"0x1A", "error 13"},
+      {"-1", "error 13"},
+      {"+1", "error 13"},
+      {"1A\t2B", "error 13"},
+      {"100", "error 6"},
+      {"FFFFFFFFFFFFFFFFFFFF", "error 6"},
+      {"10000000000000000000000000000000A", "error 6"},  // would wrap to 0x0A in 32 bits
+      {"00 100 XY", "error 6"},
+      {"00 XY 100", "error 13"},
+  };
+  for (const auto& [piece_text, expected] : cases) {
+    const std::string_view text = piece_text;
+    const int32_t error = korvane::testing::ErrorNumberOf([&] { ParseHexOctets(text); });
+    EXPECT_EQ(
+        error ? "error " + std::to_string(error) : korvane::testing::HexText(ParseHexOctets(text)),
+        expected)
+        << text;
+  }
 }
 
 }  // namespace

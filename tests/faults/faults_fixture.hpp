@@ -1,15 +1,19 @@
-// The loopback fixture with what the fault-injection tests share: PDUs an
-// SMSC sends, a sink that counts instead of recording (for bulk traffic), and
-// the cleanup a fixture with an `on_event` hook needs.
+// What the fault-injection tests share: PDUs an SMSC sends, a sink that
+// counts instead of recording (for bulk traffic), and a session bound over
+// real TCP against the loopback SMSC.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <asio/io_context.hpp>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "korvane/smpp.hpp"
-#include "support/loopback_fixture.hpp"
+#include "support/event_recorder.hpp"
 #include "support/loopback_smsc.hpp"
+#include "support/pump_until.hpp"
 #include "support/test_util.hpp"
 
 namespace korvane::testing {
@@ -17,7 +21,6 @@ namespace korvane::testing {
 inline constexpr uint32_t kDeliverSmId = 0x00000005;
 inline constexpr uint32_t kDeliverSmRespId = 0x80000005;
 inline constexpr uint32_t kSubmitSmId = 0x00000004;
-inline constexpr uint32_t kQuerySmId = 0x00000003;
 
 // A deliver_sm from 4479 to 12345 carrying `text` in short_message.
 inline std::vector<uint8_t> DeliverSm(uint32_t sequence, const std::string& text) {
@@ -32,9 +35,6 @@ inline std::vector<uint8_t> DeliverSm(uint32_t sequence, const std::string& text
 inline std::vector<uint8_t> DeliverSmResp(uint32_t sequence) {
   return MakePdu(kDeliverSmRespId, 0, sequence, {0});
 }
-
-inline const std::vector<uint8_t> kEnquireLinkResp =
-    Hex("00 00 00 10 80 00 00 15 00 00 00 00 00 00 00 01");
 
 // Counts events without keeping them: bulk tests raise tens of thousands.
 struct CountingSink : SMPPEvents {
@@ -55,26 +55,37 @@ struct CountingSink : SMPPEvents {
   }
 };
 
-class FaultsFixture : public LoopbackFixture {
+// A session on its own Asio loop, bound against the loopback SMSC over real
+// TCP: the library's loop runs on the test thread, the SMSC on its own.
+class FaultsFixture : public ::testing::Test {
  protected:
+  FaultsFixture() : smpp(loop) {
+    smpp.Subscribe(events);
+    smpp.SMPPServerAddress("127.0.0.1");
+    smpp.SMPPServerPort(smsc.Port());
+    smpp.SystemID("abc");
+    smpp.ProtocolID(static_cast<ProtocolIDs>(52));
+    smpp.OperationsTimeout(1);
+    smpp.ConnectionTimeout(1);
+  }
   ~FaultsFixture() override { events.on_event = nullptr; }
 
-  // The numbers of the Error events so far, in order.
-  std::vector<int32_t> ErrorNumbers() const {
-    std::vector<int32_t> numbers;
-    for (const RecordedEvent& event : events.events)
-      if (event.name == "Error") numbers.push_back(event.number);
-    return numbers;
+  // Binds against the willing SMSC and forgets the events that took.
+  void BindAs(BindTypes type) {
+    ASSERT_EQ(smpp.Bind(type), static_cast<int16_t>(type));
+    events.events.clear();
   }
 
-  // Sends one enquire_link_resp and pumps until it is raised as LinkOk: the
-  // stream is still cut into PDUs correctly and the session still handles
-  // them.
-  bool StillFramed() {
-    const std::size_t before = events.Named("LinkOk").size();
-    smsc.Send(kEnquireLinkResp);
-    return PumpUntil(loop, [&] { return events.Named("LinkOk").size() > before; });
+  // Pumps the session's loop until an event of this name was raised.
+  bool PumpUntilEvent(const std::string& name) {
+    return PumpUntil(loop, [&] { return !events.Named(name).empty(); });
   }
+
+  // The SMSC outlives the session, whose destruction unbinds against it.
+  LoopbackSmsc smsc;
+  EventRecorder events;
+  asio::io_context loop;
+  SMPP smpp;
 };
 
 }  // namespace korvane::testing

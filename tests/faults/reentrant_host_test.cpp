@@ -4,14 +4,12 @@
 // handled once, in order, and every deliver_sm acknowledged once.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "faults/faults_fixture.hpp"
-#include "platform/event_loop.hpp"
 
 namespace korvane {
 namespace {
@@ -27,96 +25,6 @@ std::size_t CountOf(const std::vector<std::vector<uint8_t>>& pdus, uint32_t comm
   std::size_t count = 0;
   for (const auto& pdu : pdus) count += CommandIdOf(pdu) == command_id ? 1 : 0;
   return count;
-}
-
-TEST_F(ReentrantHostTest, HandlersThatPumpAndCallBackLoseAndRepeatNothing) {
-  constexpr uint32_t kDeliveries = 200;
-  BindAs(BindTypes::SmppBindAsTransceiver);
-  MessageObject submission = smpp.NewMessage();
-  submission.DestAddress = "1234";
-  submission.ShortMessage = "reply";
-  std::vector<std::string> waited_ids;
-  int depth = 0;
-  int deepest = 0;
-  events.on_event = [&](const testing::RecordedEvent& event) {
-    ++depth;
-    deepest = std::max(deepest, depth);
-    platform::PumpOnce(loop, std::chrono::milliseconds(0));  // a host's DoEvents
-    if (event.name == "MessageReceived") {
-      switch (event.message.SequenceNumber % 5) {
-        case 0:
-          smpp.SendMessage(submission, false);
-          break;
-        case 1:
-          waited_ids.push_back(smpp.SendMessage(submission, true));
-          break;
-        case 2:
-          smpp.EnquireLink();
-          break;
-        case 3: {
-          MessageObject query = smpp.NewMessage();
-          query.MessageID = "MSG1";
-          smpp.QueryMessage(query, true);
-          break;
-        }
-        default:
-          platform::PumpOnce(loop, platform::kYieldSlice);
-      }
-    }
-    --depth;
-  };
-  std::vector<uint8_t> burst;
-  for (uint32_t number = 1; number <= kDeliveries; ++number) {
-    const auto pdu = testing::DeliverSm(number, "in " + std::to_string(number));
-    burst.insert(burst.end(), pdu.begin(), pdu.end());
-  }
-  smsc.Send(burst);
-  constexpr std::size_t kFifth = kDeliveries / 5;
-  ASSERT_TRUE(PumpUntil(
-      loop,
-      [&] {
-        return events.Named("MessageReceived").size() >= kDeliveries &&
-               events.Named("LinkOk").size() >= kFifth &&
-               events.Named("MessageStatusReceived").size() >= kFifth &&
-               events.Named("MessageDelivered").size() >= 2 * kFifth;
-      },
-      std::chrono::seconds(10)));
-  events.on_event = nullptr;
-
-  const auto received = events.Named("MessageReceived");
-  ASSERT_EQ(received.size(), kDeliveries);
-  for (uint32_t number = 1; number <= kDeliveries; ++number) {
-    EXPECT_EQ(received[number - 1].message.SequenceNumber, static_cast<int32_t>(number));
-    EXPECT_EQ(received[number - 1].message.ShortMessage.ToText(), "in " + std::to_string(number));
-  }
-  EXPECT_EQ(events.Named("LinkOk").size(), kFifth);
-  EXPECT_EQ(events.Named("MessageStatusReceived").size(), kFifth);
-  EXPECT_EQ(events.Named("MessageDelivered").size(), 2 * kFifth);
-  EXPECT_EQ(ErrorNumbers(), std::vector<int32_t>{});
-  for (const std::string& id : waited_ids) EXPECT_FALSE(id.empty());
-  EXPECT_GT(deepest, 2);  // handlers did run inside handlers
-
-  // At the SMSC: each deliver_sm acknowledged once, in order, and every
-  // request the handlers made, with rising sequence numbers.
-  const std::size_t expected_pdus = 1 + kDeliveries + 4 * kFifth;
-  ASSERT_TRUE(PumpUntil(loop, [&] { return smsc.ReceivedCount() >= expected_pdus; }));
-  const auto pdus = smsc.Received();
-  EXPECT_EQ(pdus.size(), expected_pdus);
-  uint32_t next_response = 1;
-  uint32_t last_request = 0;
-  for (const auto& pdu : pdus) {
-    const uint32_t id = CommandIdOf(pdu);
-    if (id == testing::kDeliverSmRespId) {
-      EXPECT_EQ(pdu, testing::DeliverSmResp(next_response++));
-    } else if (id == testing::kSubmitSmId || id == testing::kQuerySmId) {
-      EXPECT_GT(SequenceNumberOf(pdu), last_request);
-      last_request = SequenceNumberOf(pdu);
-    }
-  }
-  EXPECT_EQ(next_response, kDeliveries + 1);
-  EXPECT_EQ(CountOf(pdus, testing::kSubmitSmId), 2 * kFifth);
-  EXPECT_EQ(CountOf(pdus, testing::kQuerySmId), kFifth);
-  EXPECT_EQ(CountOf(pdus, 0x00000015), kFifth);
 }
 
 // An auto-replying host that waits for each reply's id from inside
@@ -149,7 +57,7 @@ TEST_F(ReentrantHostTest, AWaitedReplyToEachOfThousandsOfQueuedDeliveriesKeepsTh
   smsc.Send(burst);
   ASSERT_TRUE(PumpUntil(
       loop, [&] { return ids.size() >= kDeliveries && smsc.ReceivedCount() > 2 * kDeliveries; },
-      std::chrono::seconds(20)));
+      std::chrono::seconds(60)));
   smpp.Unsubscribe(host);
 
   ASSERT_EQ(host.received_sequences.size(), kDeliveries);
@@ -209,30 +117,6 @@ TEST_F(ReentrantHostTest, UnbindFromInsideAReceptionEndsTheBindingCleanly) {
   smsc.Send(testing::DeliverSm(7, "after"));
   ASSERT_TRUE(PumpUntilEvent("MessageReceived"));
   EXPECT_EQ(events.Names(), Names{"MessageReceived"});
-}
-
-// The usual reconnecting host: Bind again from inside ConnectionClosed.
-TEST_F(ReentrantHostTest, BindFromInsideConnectionClosedReconnects) {
-  BindAs(BindTypes::SmppBindAsTransceiver);
-  int rebinds = 0;
-  events.on_event = [&](const testing::RecordedEvent& event) {
-    if (event.name == "ConnectionClosed" && rebinds < 3) {
-      ++rebinds;
-      smpp.Bind(BindTypes::SmppBindAsTransceiver);
-    }
-  };
-  for (int round = 1; round <= 3; ++round) {
-    smsc.Close();
-    ASSERT_TRUE(PumpUntil(
-        loop, [&] { return smsc.ConnectionCount() == round + 1 && smpp.ConnectedAndBound; }));
-  }
-  events.on_event = nullptr;
-  EXPECT_EQ(events.Names(), (Names{"ConnectionClosed", "Bound", "ConnectionClosed", "Bound",
-                                   "ConnectionClosed", "Bound"}));
-  smsc.Send(testing::DeliverSm(1, "still there"));
-  ASSERT_TRUE(PumpUntilEvent("MessageReceived"));
-  ASSERT_TRUE(smsc.WaitForReceived(5));
-  EXPECT_EQ(smsc.Received().back(), testing::DeliverSmResp(1));
 }
 
 // A host that pumps inside MessageReceived and reconnects from inside

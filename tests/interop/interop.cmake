@@ -13,3 +13,9 @@ korvane_test_suite(interop ${korvane_layers} PROPERTIES FIXTURES_REQUIRED npm_sm
 target_compile_definitions(interop_tests PRIVATE
                            KORVANE_PEER_SCRIPT="${CMAKE_CURRENT_SOURCE_DIR}/interop/peer_smsc.js"
                            KORVANE_NPM_MODULES="${korvane_npm_directory}/node_modules")
+
+# The wire check: the interop tests again, captured and dissected by tshark.
+add_test(NAME wire_check COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/interop/wire_check.sh
+                                 $<TARGET_FILE:interop_tests>)
+set_tests_properties(wire_check PROPERTIES FIXTURES_REQUIRED npm_smpp_peer SKIP_RETURN_CODE 77
+                                           TIMEOUT 300)

@@ -1,171 +1,130 @@
 // An SMSC built on the npm `smpp` package (0.5.1), an SMPP implementation
 // independent of ours, for the interoperability tests.
 //
-// Listens on 127.0.0.1 on a port the system chooses and reports on stdout,
-// one flat JSON object per line, every value a string:
-//   {"event":"listening","port":"..."}
-//   {"event":"connected"} / {"event":"closed"} / {"event":"error","text":"..."}
-//   {"event":"received","command":"submit_sm","sequence_number":"3",
-//    "command_status":"0", <the peer's decoded fields>}
-//   {"event":"sent","command":"deliver_sm","sequence_number":"1"}
-// Decoded fields are flattened with dotted paths ("callback_num.0.number",
-// "short_message.message"); Buffers are lower-case hex, numbers decimal.
-// "octets" holds the whole PDU in hex, "raw.<field>" a time field as sent.
+// The scenario comes as JSON in the environment variable KORVANE_PEER:
+//   {"answer": {"<command>": {fields}}, "send": [["<command>", {fields}], ...]}
+// "answer" adds fields to the peer's answer to that command (a
+// command_status sends the header alone); "send" lists requests the peer
+// sends right after it accepted a bind. A field value {"hex": "..."} is sent
+// as a Buffer. KORVANE_PEER_PORT, when set, is the port to listen on (the
+// wire check captures it); otherwise the system chooses.
 //
-// Requests are answered at once (binds, submissions, query, cancel, deliver,
-// enquire_link; unbind is answered and the connection closed; an unbind_resp
-// also closes it). Commands, one JSON object per line on stdin:
-//   {"op":"send","command":"deliver_sm","fields":{...}}   a request to the ESME;
-//       a field value {"hex":"..."} is sent as a Buffer
-//   {"op":"answer","command":"submit_multi","fields":{...}}   answer that
-//       command with these fields from now on, over the usual ones (a
-//       command_status sends the header alone); reported as {"event":"answer",...}
-//   {"op":"close"}                                        close the connection
+// Reports on stdout, one `key=value` a line: first `pid=` and `port=`, then
+// for every PDU a head line `== received <command>` or `== sent <command>`
+// followed by its decoded fields, flattened with dotted paths
+// ("callback_num.0.number", "short_message.message"); Buffers are lower-case
+// hex, numbers decimal, "raw.<field>" a time field as sent. A response to
+// one of the peer's own requests also gets `matches_sent=yes` when its
+// sequence_number is that of the request. `== closed` ends a connection,
+// and the peer with it.
 'use strict';
-const readline = require('readline');
 const smpp = require('smpp');
 
-function report(entry) {
-  process.stdout.write(JSON.stringify(entry) + '\n');
+const scenario = JSON.parse(process.env.KORVANE_PEER || '{}');
+
+function print(lines) {
+  process.stdout.write(lines.map((line) => line.replace(/\n/g, ' ')).join('\n') + '\n');
 }
 
 function flatten(value, path, into) {
   if (value === null || value === undefined) {
-    into[path] = '';
+    into.push(path + '=');
   } else if (Buffer.isBuffer(value)) {
-    into[path] = value.toString('hex');
+    into.push(path + '=' + value.toString('hex'));
   } else if (value instanceof Date) {
-    into[path] = isNaN(value) ? 'Invalid Date' : value.toISOString();
+    into.push(path + '=' + (isNaN(value) ? 'Invalid Date' : value.toISOString()));
   } else if (typeof value === 'object') {
     for (const key of Object.keys(value)) flatten(value[key], path ? path + '.' + key : key, into);
   } else {
-    into[path] = String(value);
+    into.push(path + '=' + String(value));
   }
   return into;
 }
 
-// The octets of every PDU the package decodes, kept for the report.
+// The package turns SMPP time strings into Dates; the strings as sent are
+// reported beside them as "raw.<field>".
 const fromBuffer = smpp.PDU.prototype.fromBuffer;
 smpp.PDU.prototype.fromBuffer = function (buffer) {
   Object.defineProperty(this, 'octets', { value: Buffer.from(buffer), enumerable: false });
   return fromBuffer.call(this, buffer);
 };
 
-// The package turns SMPP time strings into Dates; the strings as sent are
-// reported beside them as "raw.<field>".
-const timeFields = ['schedule_delivery_time', 'validity_period', 'final_date'];
-
 function rawTimes(octets) {
   const filter = smpp.PDU.prototype._filter;
   smpp.PDU.prototype._filter = function () {};
   try {
     const raw = new smpp.PDU(octets);
-    const times = {};
-    for (const key of timeFields) if (key in raw) times['raw.' + key] = String(raw[key]);
-    return times;
+    return ['schedule_delivery_time', 'validity_period', 'final_date']
+      .filter((key) => key in raw).map((key) => 'raw.' + key + '=' + String(raw[key]));
   } finally {
     smpp.PDU.prototype._filter = filter;
   }
 }
 
-function decodedFields(pdu) {
-  const fields = {};
-  for (const key of Object.keys(pdu)) {
-    if (key === 'command' || typeof pdu[key] === 'function') continue;
-    flatten(pdu[key], key, fields);
-  }
-  if (pdu.octets) Object.assign(fields, rawTimes(pdu.octets), { octets: pdu.octets.toString('hex') });
-  return fields;
-}
-
 function withBuffers(fields) {
   const result = {};
-  for (const key of Object.keys(fields || {})) {
-    const value = fields[key];
+  for (const [key, value] of Object.entries(fields || {})) {
     result[key] = value && typeof value === 'object' && typeof value.hex === 'string'
       ? Buffer.from(value.hex, 'hex') : value;
   }
   return result;
 }
 
-const answerFields = {};
+const usual = {
+  bind_transmitter: { system_id: 'NPMSMSC' },
+  bind_receiver: { system_id: 'NPMSMSC' },
+  bind_transceiver: { system_id: 'NPMSMSC' },
+  deliver_sm: { message_id: '' },
+};
 let messageCount = 0;
-let current = null;
 
 function answer(session, pdu) {
-  const options = {};
-  switch (pdu.command) {
-    case 'bind_transmitter':
-    case 'bind_receiver':
-    case 'bind_transceiver':
-      options.system_id = 'NPMSMSC';
-      break;
-    case 'submit_sm':
-      options.message_id = 'NPM-' + (++messageCount);
-      break;
-    case 'submit_multi':
-      options.message_id = 'MULTI-' + (++messageCount);
-      options.unsuccess_sme = [];
-      break;
-    case 'query_sm':
-      Object.assign(options, { message_id: pdu.message_id, final_date: '261206120000000+',
-        message_state: 2, error_code: 7 });
-      break;
-    case 'deliver_sm':
-      options.message_id = '';
-      break;
-    default:
-      break;
+  const options = Object.assign({}, usual[pdu.command]);
+  if (pdu.command === 'submit_sm') options.message_id = 'NPM-' + (++messageCount);
+  if (pdu.command === 'submit_multi') {
+    Object.assign(options, { message_id: 'MULTI-' + (++messageCount), unsuccess_sme: [] });
   }
-  Object.assign(options, answerFields[pdu.command]);
-  if (pdu.command === 'unbind') {
-    session.send(pdu.response(options), function () { session.close(); });
-  } else {
-    session.send(pdu.response(options));
+  if (pdu.command === 'query_sm') {
+    Object.assign(options, { message_id: pdu.message_id, final_date: '261206120000000+',
+      message_state: 2, error_code: 7 });
   }
+  Object.assign(options, withBuffers((scenario.answer || {})[pdu.command]));
+  const bound = pdu.command.startsWith('bind_') && !options.command_status;
+  session.send(pdu.response(options), function () {
+    if (pdu.command === 'unbind') session.close();
+    if (!bound) return;
+    for (const [command, fields] of scenario.send || []) {
+      session.send(new smpp.PDU(command, withBuffers(fields)));
+    }
+  });
 }
 
 const server = smpp.createServer(function (session) {
-  current = session;
-  report({ event: 'connected' });
-  session.on('error', function (error) { report({ event: 'error', text: String(error && error.message) }); });
+  const sent = new Set();
+  session.on('error', function (error) { print(['== error', 'text=' + String(error && error.message)]); });
   session.on('close', function () {
-    if (current === session) current = null;
-    report({ event: 'closed' });
+    print(['== closed']);
+    process.exit(0);
   });
   session.on('send', function (pdu) {
     if (pdu.isResponse()) return;
-    report({ event: 'sent', command: pdu.command, sequence_number: String(pdu.sequence_number) });
+    sent.add(pdu.sequence_number);
+    print(['== sent ' + pdu.command, 'sequence_number=' + pdu.sequence_number]);
   });
   session.on('pdu', function (pdu) {
-    report(Object.assign({ event: 'received', command: pdu.command }, decodedFields(pdu)));
+    const lines = ['== received ' + pdu.command];
+    for (const key of Object.keys(pdu)) {
+      if (key !== 'command' && typeof pdu[key] !== 'function') flatten(pdu[key], key, lines);
+    }
+    if (pdu.octets) lines.push(...rawTimes(pdu.octets));
+    if (pdu.isResponse()) lines.push('matches_sent=' + (sent.has(pdu.sequence_number) ? 'yes' : 'no'));
+    print(lines);
     if (!pdu.isResponse() && pdu.command !== 'unknown') answer(session, pdu);
     // The answer to the peer's own unbind ends the session, as at an SMSC.
     if (pdu.command === 'unbind_resp') session.close();
   });
 });
 
-readline.createInterface({ input: process.stdin }).on('line', function (line) {
-  let command;
-  try {
-    command = JSON.parse(line);
-  } catch (error) {
-    report({ event: 'error', text: 'bad command: ' + line });
-    return;
-  }
-  if (command.op === 'answer') {
-    answerFields[command.command] = withBuffers(command.fields);
-    report({ event: 'answer', command: command.command });
-  } else if (!current) {
-    report({ event: 'error', text: 'no connection for ' + line });
-  } else if (command.op === 'send') {
-    current.send(new smpp.PDU(command.command, withBuffers(command.fields)));
-  } else if (command.op === 'close') {
-    current.close();
-  }
-}).on('close', function () { process.exit(0); });
-
-server.on('error', function (error) { report({ event: 'error', text: String(error && error.message) }); });
-server.listen(0, '127.0.0.1', function () {
-  report({ event: 'listening', port: String(server.address().port) });
+server.listen(Number(process.env.KORVANE_PEER_PORT || 0), '127.0.0.1', function () {
+  print(['pid=' + process.pid, 'port=' + server.address().port]);
 });

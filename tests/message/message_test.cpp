@@ -1,4 +1,4 @@
-// MessageObject: defaults, validated properties, recipients, optional
+// MessageObject: validated properties, recipients, optional
 // parameters and by-name member access.
 #include <gtest/gtest.h>
 
@@ -29,16 +29,6 @@ std::vector<int32_t> Tags(const MessageObject& m) {
   std::vector<int32_t> tags;
   for (const TLV& tlv : m.TLVs) tags.push_back(tlv.Tag);
   return tags;
-}
-
-TEST(MessageObjectTest, FreshObjectHoldsZeroValuesAndEmptyLists) {
-  const MessageObject m;
-  EXPECT_EQ(m.ValiditySeconds, 0);
-  EXPECT_FALSE(m.ReplaceIfPresent);
-  EXPECT_TRUE(m.ScheduledDeliveryTime.IsZero());
-  EXPECT_TRUE(m.ShortMessage.IsEmpty());
-  EXPECT_EQ(m.UserMessageReference(), "0");
-  EXPECT_TRUE(m.Recipients.empty() && m.TLVs.empty());
 }
 
 TEST(MessageObjectTest, RecipientsCutTheAddressAndClearTheSingleDestination) {

@@ -6,17 +6,12 @@
 #include <vector>
 
 #include "korvane/text.hpp"
-#include "smsc/pdus.hpp"
 #include "smsc_fixture.hpp"
-#include "support/loopback_smsc.hpp"
-#include "support/test_util.hpp"
 
 namespace korvane::smsc {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::HexText;
-using testing::MakePdu;
 
 MessageObject TextTo(const std::string& dest, const std::string& text, bool receipt) {
   MessageObject message;
@@ -57,53 +52,6 @@ TEST_F(SmscEngineTest, ReceiptReturnsToTheSubmittingTransceiver) {
   const std::string text = receipt.ShortMessage.Text();
   EXPECT_EQ(text.rfind("id:0000000001 sub:001 dlvrd:001 submit date:", 0), 0u) << text;
   EXPECT_NE(text.find(" stat:DELIVRD err:000 text:Hello from the test"), std::string::npos);
-}
-
-TEST_F(SmscEngineTest, ReceiptGoesToAReceiverOfTheSameSystemIdOnly) {
-  Start({.receipt_delay = 0ms});
-  Client& stranger = BoundClient(BindTypes::SmppBindAsReceiver, "other");
-  Client& transmitter = BoundClient(BindTypes::SmppBindAsTransmitter);
-  MessageObject message = TextTo("12345", "Hi", true);
-  const std::string id = transmitter.smpp.SendMessage(message, true);
-  // Nobody of "esme" receives yet: the receipt waits for one to bind.
-  ASSERT_TRUE(smsc->WaitForLine("receipt for " + id + " waits"));
-  Client& receiver = BoundClient(BindTypes::SmppBindAsReceiver);
-  ASSERT_TRUE(PumpUntilEvents(receiver, "MessageReceived"));
-  EXPECT_EQ(receiver.events.Named("MessageReceived")[0].message.GetOptionalParamStringValue(0x001E),
-            id + '\0');
-  EXPECT_TRUE(stranger.events.Named("MessageReceived").empty());
-  EXPECT_TRUE(transmitter.events.Named("MessageReceived").empty());
-}
-
-TEST_F(SmscEngineTest, SubmitMultiGetsAnIdWithNoUnsuccessfulDestinations) {
-  Start();
-  Client& client = BoundClient(BindTypes::SmppBindAsTransmitter);
-  MessageObject message = TextTo("", "To many", false);
-  message.AddRecipient(AddressTypeOfNumbers::tonInternational, AddressNumberPlanIndicators::npiISDN,
-                       "447700900001");
-  message.AddDistributionList("friends");
-  EXPECT_EQ(client.smpp.SendMessage(message, true), "0000000001");
-  const auto answers = client.events.Named("MessageDelivered");
-  ASSERT_EQ(answers.size(), 1u);
-  EXPECT_EQ(answers[0].message.UnsuccessfulDeliveries, 0);
-  EXPECT_TRUE(
-      smsc->WaitForLine("submit_multi seq=4 from=\"447700900123\" "
-                        "to=\"447700900001,list:friends\" text=\"To many\""));
-}
-
-TEST_F(SmscEngineTest, QueryTellsEnrouteBeforeTheReceiptAndDeliveredAfter) {
-  Start({.receipt_delay = 500ms});
-  Client& client = BoundClient(BindTypes::SmppBindAsTransceiver);
-  MessageObject message = TextTo("12345", "Query me", true);
-  ASSERT_FALSE(client.smpp.SendMessage(message, true).empty());
-  client.smpp.QueryMessage(message, true);
-  EXPECT_EQ(message.DeliveryStatus, MessageStates::Enroute);
-  EXPECT_TRUE(message.FinalDeliveryDate.IsZero());
-
-  ASSERT_TRUE(PumpUntilEvents(client, "MessageReceived"));
-  client.smpp.QueryMessage(message, true);
-  EXPECT_EQ(message.DeliveryStatus, MessageStates::Delivered);
-  EXPECT_FALSE(message.FinalDeliveryDate.IsZero());
 }
 
 TEST_F(SmscEngineTest, CancelDeletesAMessageEnRouteOnce) {
@@ -148,77 +96,6 @@ TEST_F(SmscEngineTest, MobileOriginatedMessagesReachReceivers) {
   EXPECT_EQ(received[4].message.DataCoding, SMSDataCodingSchemes::dcsUCS2);
   EXPECT_EQ(text::TextOf(received[4].message), "\xd0\x9f\xd1\x80\xd0\xb8");
   EXPECT_TRUE(transmitter.events.Named("MessageReceived").empty());
-}
-
-TEST_F(SmscEngineTest, TheLogShowsReceivedTextsDecodedAndReassembled) {
-  Start();
-  Client& client = BoundClient(BindTypes::SmppBindAsTransmitter);
-  MessageObject prototype = client.smpp.NewMessage();
-  prototype.DestAddress = "4479";
-  text::SplitOptions options;
-  options.method = text::SplitMethod::Sar;
-  for (MessageObject& part :
-       text::SplitText(std::string(160, 'a') + " \xe2\x82\xac 10", options, prototype))
-    client.smpp.SendMessage(part, true);
-  ASSERT_TRUE(smsc->WaitForLine("text from  to 4479 (2 parts): \"" + std::string(160, 'a') +
-                                " \xe2\x82\xac 10\""));
-  MessageObject wide = text::SplitText("\xd0\x9f!", {}, prototype).front();
-  client.smpp.SendMessage(wide, true);
-  EXPECT_TRUE(smsc->WaitForLine("text from  to 4479: \"\xd0\x9f!\""));
-}
-
-TEST_F(SmscEngineTest, TheSimulatorsEnquireLinkIsAnswered) {
-  Start({.enquire_interval = 20ms});
-  Client& client = BoundClient(BindTypes::SmppBindAsTransceiver);
-  ASSERT_TRUE(testing::PumpUntil(
-      loop, [&] { return smsc->WaitForLine("< enquire_link_resp seq=1", 0ms); }, 3s));
-  EXPECT_FALSE(client.events.Named("Warning").empty());  // "Server sent EnquireLink"
-}
-
-TEST_F(SmscEngineTest, MalformedOrOversizedPdusCloseOnlyTheirConnection) {
-  Start();
-  {
-    RawConnection oversized(smsc->Port());
-    oversized.Write(MakePdu(0x00000004, 0, 7, std::vector<uint8_t>(16)));  // before a bind
-    oversized.Write(testing::Hex("00 04 00 01 00 00 00 04 00 00 00 00 00 00 00 08"));
-    EXPECT_EQ(HexText(oversized.ReadPdu().value()),  // ESME_RINVBNDSTS
-              "00 00 00 10 80 00 00 04 00 00 00 04 00 00 00 07");
-    EXPECT_EQ(HexText(oversized.ReadPdu().value()),
-              "00 00 00 10 80 00 00 00 00 00 00 02 00 00 00 08");
-    EXPECT_FALSE(oversized.ReadPdu().has_value());
-  }
-  {
-    RawConnection unterminated(smsc->Port());
-    unterminated.Write(MakePdu(0x00000002, 0, 1, testing::Octets("esme")));
-    EXPECT_EQ(HexText(unterminated.ReadPdu().value()),
-              "00 00 00 10 80 00 00 00 00 00 00 02 00 00 00 01");
-    EXPECT_FALSE(unterminated.ReadPdu().has_value());
-  }
-  EXPECT_TRUE(smsc->WaitForLine("! #1 command_length 262145 outside 16..262144"));
-  EXPECT_TRUE(smsc->WaitForLine("! #2 malformed bind_transmitter seq=1: Subscript out of range"));
-  EXPECT_EQ(NewClient().smpp.Bind(BindTypes::SmppBindAsTransceiver), 3);
-}
-
-TEST_F(SmscEngineTest, UnknownCommandsAreNackedAndUnbindClosesTheConnection) {
-  Start();
-  RawConnection raw(smsc->Port());
-  raw.Write(MakePdu(0x00000007, 0, 3));  // replace_sm
-  EXPECT_EQ(HexText(raw.ReadPdu().value()), "00 00 00 10 80 00 00 00 00 00 00 03 00 00 00 03");
-  raw.Write(MakePdu(0x00000015, 0, 4));
-  EXPECT_EQ(HexText(raw.ReadPdu().value()), "00 00 00 10 80 00 00 15 00 00 00 00 00 00 00 04");
-  raw.Write(MakePdu(0x00000006, 0, 5));
-  EXPECT_EQ(HexText(raw.ReadPdu().value()), "00 00 00 10 80 00 00 06 00 00 00 00 00 00 00 05");
-  EXPECT_FALSE(raw.ReadPdu().has_value());
-}
-
-TEST_F(SmscEngineTest, StopsByItselfAfterTheRequestedUnbinds) {
-  Start({.exit_after_unbinds = 1});
-  Client& client = BoundClient(BindTypes::SmppBindAsTransmitter);
-  client.smpp.Unbind();
-  EXPECT_FALSE(client.events.Named("UnBound").empty());
-  ASSERT_TRUE(smsc->WaitForLine("exiting after 1 unbind(s)"));
-  ASSERT_TRUE(testing::PumpUntil(
-      loop, [&] { return smsc->Finished(); }, 3s));
 }
 
 // The program: its first line names the port, --mo reaches a receiver, and

@@ -4,16 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <asio/io_context.hpp>
-#include <asio/ip/tcp.hpp>
-#include <asio/read.hpp>
-#include <asio/write.hpp>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -55,9 +50,6 @@ class RunningSmsc {
     });
   }
 
-  // Whether the loop ran out of work (the engine stopped itself).
-  bool Finished() const { return loop_.stopped(); }
-
  private:
   void Keep(const std::string& line) {
     std::lock_guard lock(mutex_);
@@ -90,45 +82,6 @@ struct Client {
 
   testing::EventRecorder events;  // outlives the session, which unbinds on destruction
   SMPP smpp;
-};
-
-// A plain TCP connection for octets no client would send; every read is
-// capped in time.
-class RawConnection {
- public:
-  explicit RawConnection(uint16_t port) : socket_(io_) {
-    socket_.connect({asio::ip::make_address("127.0.0.1"), port});
-  }
-
-  void Write(const std::vector<uint8_t>& octets) { asio::write(socket_, asio::buffer(octets)); }
-
-  // The next whole PDU; nothing when the connection ends or 3 s pass first.
-  std::optional<std::vector<uint8_t>> ReadPdu() {
-    uint8_t header[16];
-    if (!ReadInto(header, 16)) return std::nullopt;
-    const std::size_t length = std::size_t{header[0]} << 24 | std::size_t{header[1]} << 16 |
-                               std::size_t{header[2]} << 8 | header[3];
-    if (length < 16 || length > 4096) return std::nullopt;
-    // Sized once: growing a 16-octet vector trips g++ 12's -Warray-bounds at -O3.
-    std::vector<uint8_t> pdu(length);
-    std::copy(header, header + 16, pdu.begin());
-    if (length > 16 && !ReadInto(pdu.data() + 16, length - 16)) return std::nullopt;
-    return pdu;
-  }
-
- private:
-  bool ReadInto(uint8_t* target, std::size_t size) {
-    std::error_code result = asio::error::timed_out;
-    asio::async_read(socket_, asio::buffer(target, size),
-                     [&](const std::error_code& error, std::size_t) { result = error; });
-    io_.restart();
-    io_.run_for(std::chrono::seconds(3));
-    if (result == asio::error::timed_out) socket_.cancel();
-    return !result;
-  }
-
-  asio::io_context io_;
-  asio::ip::tcp::socket socket_;
 };
 
 class SmscEngineTest : public ::testing::Test {

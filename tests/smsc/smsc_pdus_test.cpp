@@ -55,17 +55,6 @@ TEST(SmscReceiptTest, DeliverSmLayoutIsByteExact) {
   EXPECT_EQ(HexText(DeliverSm(9, ReceiptOf(DeliveredMessage()))), HexText(expected));
 }
 
-TEST(SmscStoreTest, IdsAreFreshAndFindable) {
-  MessageStore store;
-  const std::string first = store.Add({}).id;
-  const std::string second = store.Add({}).id;
-  EXPECT_EQ(first, "0000000001");
-  EXPECT_EQ(second, "0000000002");
-  ASSERT_NE(store.Find(second), nullptr);
-  EXPECT_EQ(store.Find("0000000003"), nullptr);
-  EXPECT_EQ(NowTimeString().size(), 16u);
-}
-
 TEST(SmscPduTest, SubmitMultiReadsBothKindsOfDestinationAndThePayload) {
   const auto pdu =
       Hex("00 00 00 3D 00 00 00 21 00 00 00 00 00 00 00 05 00 01 01 31 00 02"

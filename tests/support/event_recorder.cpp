@@ -16,6 +16,23 @@ std::vector<std::string> EventRecorder::Names() const {
   return names;
 }
 
+std::string EventRecorder::Summary() const {
+  std::string line;
+  for (const RecordedEvent& event : events) {
+    if (!line.empty()) line += ", ";
+    line += event.name;
+    if (event.number != 0) line += "#" + std::to_string(event.number);
+    if (!event.source.empty() && event.source != "KorvaneSMPP") line += "[" + event.source + "]";
+    std::string text = event.text;
+    if (event.name == "TraceLog") text = text.substr(0, text.find(":\t"));
+    if (const auto lines = ReportLines(text); lines.size() > 4) text = "@" + lines[4].substr(15);
+    if (event.name == "DebugLog" && &event != &events.front() && text == (&event - 1)->text)
+      text = "=";  // repeats the error or warning before it
+    if (!text.empty()) line += "{" + text + "}";
+  }
+  return line;
+}
+
 void EventRecorder::Add(std::string name, int32_t number, std::string source, std::string text) {
   events.push_back({std::move(name), number, std::move(source), std::move(text), MessageObject()});
   if (on_event) on_event(RecordedEvent(events.back()));

@@ -28,6 +28,12 @@ class EventRecorder : public SMPPEvents {
   std::vector<RecordedEvent> Named(const std::string& name) const;
   // The names of all events, in order.
   std::vector<std::string> Names() const;
+  // All events on one line, ", " between them: the name, "#number" when not
+  // 0, "[source]" unless it is the component's own, and "{text}" for errors,
+  // warnings, logs and GenericNACK (its sequence_number). A trace shows its
+  // label, an error report "@procedure", a DebugLog repeating the text
+  // before it "{=}".
+  std::string Summary() const;
 
   void ConnectionClosed() override { Add("ConnectionClosed"); }
   void LinkOk() override { Add("LinkOk"); }

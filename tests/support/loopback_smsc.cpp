@@ -131,16 +131,6 @@ void LoopbackSmsc::SetBindStatus(uint32_t status) {
   bind_status_ = status;
 }
 
-void LoopbackSmsc::SetSilent(bool silent) {
-  std::lock_guard lock(mutex_);
-  silent_ = silent;
-}
-
-void LoopbackSmsc::SetCloseAfterUnbindResp(bool close) {
-  std::lock_guard lock(mutex_);
-  close_after_unbind_resp_ = close;
-}
-
 void LoopbackSmsc::SetReceiveBufferSize(int octets) {
   std::lock_guard lock(mutex_);
   receive_buffer_size_ = octets;
@@ -180,16 +170,6 @@ bool LoopbackSmsc::WaitForReceived(std::size_t count, std::chrono::milliseconds 
   return received_changed_.wait_for(lock, cap, [&] { return received_.size() >= count; });
 }
 
-int LoopbackSmsc::ConnectionCount() const {
-  std::lock_guard lock(mutex_);
-  return connection_count_;
-}
-
-bool LoopbackSmsc::Connected() const {
-  std::lock_guard lock(mutex_);
-  return connected_;
-}
-
 void LoopbackSmsc::Send(Octets octets) {
   asio::post(io_, [this, octets = std::move(octets)]() mutable {
     if (current_) Enqueue(current_, StepKind::kWrite, std::move(octets));
@@ -216,7 +196,7 @@ void LoopbackSmsc::Accept() {
   });
 }
 
-// The count already includes the new connection when the old one closes.
+// A new connection replaces the current one.
 void LoopbackSmsc::OnAccepted(tcp::socket socket) {
   std::error_code ignored;
   socket.set_option(tcp::no_delay(true), ignored);  // small PDUs leave at once
@@ -224,8 +204,6 @@ void LoopbackSmsc::OnAccepted(tcp::socket socket) {
       std::exchange(current_, std::make_shared<Connection>(std::move(socket)));
   {
     std::lock_guard lock(mutex_);
-    ++connection_count_;
-    connected_ = true;
     if (receive_buffer_size_ > 0) {
       current_->socket.set_option(asio::socket_base::receive_buffer_size(receive_buffer_size_),
                                   ignored);
@@ -290,25 +268,16 @@ void LoopbackSmsc::Frame(const ConnectionPtr& connection) {
 void LoopbackSmsc::Answer(const ConnectionPtr& connection, const Octets& pdu) {
   Responder responder;
   uint32_t bind_status = 0;
-  bool silent = false;
-  bool close_after_unbind_resp = false;
   {
     std::lock_guard lock(mutex_);
     if (recording_) received_.push_back(pdu);
     responder = responder_;
     bind_status = bind_status_;
-    silent = silent_;
-    close_after_unbind_resp = close_after_unbind_resp_;
   }
   received_changed_.notify_all();
-  if (silent) return;
   // Called outside the lock, so a responder may use the public interface.
   std::vector<Octets> answers = responder ? responder(pdu) : DefaultAnswer(pdu, bind_status);
   for (Octets& answer : answers) Enqueue(connection, StepKind::kWrite, std::move(answer));
-  if (close_after_unbind_resp && CommandIdOf(pdu) == kUnbind) {
-    connection->ending = true;
-    Enqueue(connection, StepKind::kClose);
-  }
 }
 
 void LoopbackSmsc::Enqueue(const ConnectionPtr& connection, StepKind kind, Octets octets) {
@@ -372,8 +341,6 @@ void LoopbackSmsc::Dispose(const ConnectionPtr& connection) {
 void LoopbackSmsc::Forget(const ConnectionPtr& connection) {
   if (connection != current_) return;
   current_.reset();
-  std::lock_guard lock(mutex_);
-  connected_ = false;
 }
 
 std::vector<uint8_t> MakePdu(uint32_t command_id, uint32_t command_status, uint32_t sequence_number,

@@ -54,11 +54,6 @@ class LoopbackSmsc {
   // Runs on the SMSC thread; an empty responder restores DefaultAnswer.
   void SetResponder(Responder responder);
   void SetBindStatus(uint32_t status);  // default 0
-  // When silent, no PDU is answered and unbind does not close the connection.
-  void SetSilent(bool silent);
-  // When set, the connection is closed (FIN) once the answers to an unbind,
-  // whichever responder made them, have been written. Default false.
-  void SetCloseAfterUnbindResp(bool close);
   // The receive buffer of connections accepted from now on, in octets (the
   // kernel may round it); 0 keeps the system's default, which grows on demand.
   // A small one makes a peer that stops reading push back sooner.
@@ -81,8 +76,6 @@ class LoopbackSmsc {
   // passed; whether the count was reached.
   bool WaitForReceived(std::size_t count,
                        std::chrono::milliseconds cap = std::chrono::seconds(2)) const;
-  int ConnectionCount() const;  // connections accepted so far
-  bool Connected() const;       // a client connection is open now
 
   // Actions on the current connection, run on the SMSC thread in call order
   // and in order with the answers; without a connection they do nothing.
@@ -119,13 +112,9 @@ class LoopbackSmsc {
   mutable std::condition_variable received_changed_;
   Responder responder_;
   uint32_t bind_status_ = 0;
-  bool silent_ = false;
-  bool close_after_unbind_resp_ = false;
   int receive_buffer_size_ = 0;
   bool recording_ = true;
   std::vector<Octets> received_;
-  int connection_count_ = 0;
-  bool connected_ = false;
 
   std::thread thread_;  // started last, joined first
 };

@@ -27,47 +27,33 @@ std::vector<MessageObject> Parts(const std::string& utf8, SplitMethod method, ui
 const std::string kLong = std::string(150, 'x') + " Grüße, €5 " + std::string(150, 'y');
 const std::string kWide = "Привет, " + std::string(140, 'z') + " 😀!";
 
-struct OrderRow {
-  SplitMethod method;
-  const std::string* text;
-  std::vector<int> order;  // part numbers as they arrive, 1-based
-};
-
-void PrintTo(const OrderRow& row, std::ostream* out) {
-  *out << "method " << static_cast<int>(row.method) << " order";
-  for (const int number : row.order) *out << " " << number;
-}
-
-class OrderTable : public ::testing::TestWithParam<OrderRow> {};
-
-TEST_P(OrderTable, CompletesOnceWithTheWholeText) {
-  const OrderRow& row = GetParam();
-  const auto parts = Parts(*row.text, row.method, 0);
-  text::Reassembler reassembler;
-  std::vector<text::AssembledMessage> done;
-  for (const int number : row.order) {
-    auto out = reassembler.Add(parts[static_cast<std::size_t>(number - 1)], kStart);
-    done.insert(done.end(), out.begin(), out.end());
+// Each set completes once with the whole text, whatever the order and
+// duplicates (part numbers as they arrive, 1-based).
+TEST(Reassembler, CompletesOnceWithTheWholeText) {
+  const struct {
+    SplitMethod method;
+    const std::string& text;
+    std::vector<int> order;
+  } rows[] = {{SplitMethod::Udh8, kLong, {1, 2, 3}},     {SplitMethod::Udh8, kLong, {3, 1, 2}},
+              {SplitMethod::Udh16, kLong, {2, 2, 3, 1}}, {SplitMethod::Sar, kLong, {3, 2, 3, 1}},
+              {SplitMethod::Udh8, kWide, {3, 2, 1}},     {SplitMethod::Sar, kWide, {1, 3, 2}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(static_cast<int>(row.method));
+    const auto parts = Parts(row.text, row.method, 0);
+    text::Reassembler reassembler;
+    std::vector<text::AssembledMessage> done;
+    for (const int number : row.order) {
+      auto out = reassembler.Add(parts[static_cast<std::size_t>(number - 1)], kStart);
+      done.insert(done.end(), out.begin(), out.end());
+    }
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_TRUE(done[0].complete);
+    EXPECT_EQ(done[0].text, row.text);
+    EXPECT_EQ(done[0].total, static_cast<int>(parts.size()));
+    EXPECT_EQ(reassembler.PendingSets(), 0u);
   }
-  ASSERT_EQ(done.size(), 1u);
-  EXPECT_TRUE(done[0].complete);
-  EXPECT_EQ(done[0].text, *row.text);
-  EXPECT_EQ(done[0].total, static_cast<int>(parts.size()));
-  EXPECT_EQ(reassembler.PendingSets(), 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Arrivals, OrderTable,
-    ::testing::Values(OrderRow{SplitMethod::Udh8, &kLong, {1, 2, 3}},
-                      OrderRow{SplitMethod::Udh8, &kLong, {3, 1, 2}},
-                      OrderRow{SplitMethod::Udh16, &kLong, {2, 2, 3, 1}},  // a duplicate
-                      OrderRow{SplitMethod::Sar, &kLong, {3, 2, 3, 1}},
-                      OrderRow{SplitMethod::Udh8, &kWide, {3, 2, 1}},
-                      OrderRow{SplitMethod::Sar, &kWide, {1, 3, 2}}));
-
-TEST(Reassembler, AMessageThatIsNotAPartComesBackAtOnce) {
-  text::Reassembler reassembler;
-  const auto out = reassembler.Add(Parts("Hello", SplitMethod::Udh8, 0)[0], kStart);
+  // A message that is not a part comes back at once.
+  const auto out = text::Reassembler().Add(Parts("Hello", SplitMethod::Udh8, 0)[0], kStart);
   ASSERT_EQ(out.size(), 1u);
   EXPECT_TRUE(out[0].complete);
   EXPECT_EQ(out[0].text, "Hello");
@@ -111,31 +97,22 @@ TEST(Reassembler, TheOldestSetMakesRoomWhenTheLimitIsReached) {
   EXPECT_EQ(reassembler.PendingSets(), 2u);
 }
 
-struct HeaderRow {
-  std::vector<uint8_t> body;
-  bool concatenated;
-};
-
-void PrintTo(const HeaderRow& row, std::ostream* out) { *out << testing::HexText(row.body); }
-
-class HeaderTable : public ::testing::TestWithParam<HeaderRow> {};
-
-TEST_P(HeaderTable, ReadsOnlyWellFormedConcatenationElements) {
-  MessageObject message;
-  message.MessageType = MessageTypes::escmUDHI;
-  message.ShortMessageBytes = Variant(GetParam().body);
-  EXPECT_EQ(text::ConcatenationOf(message).has_value(), GetParam().concatenated);
+TEST(Reassembler, ReadsOnlyWellFormedConcatenationElements) {
+  const std::pair<std::vector<uint8_t>, bool> rows[] = {
+      {{5, 0, 3, 9, 2, 1, 'a'}, true},
+      {{8, 0x24, 1, 1, 0, 3, 9, 2, 2}, true},  // after another element
+      {{5, 0, 3, 9, 2, 3}, false},             // number above total
+      {{5, 0, 3, 9, 0, 0}, false},             // no parts
+      {{5, 0, 4, 9, 2, 1}, false},             // runs past the header
+      {{9, 0, 3, 9, 2}, false},                // header past the body
+      {{}, false}};
+  for (const auto& [body, concatenated] : rows) {
+    MessageObject message;
+    message.MessageType = MessageTypes::escmUDHI;
+    message.ShortMessageBytes = Variant(body);
+    EXPECT_EQ(text::ConcatenationOf(message).has_value(), concatenated) << testing::HexText(body);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Headers, HeaderTable,
-    ::testing::Values(HeaderRow{{5, 0, 3, 9, 2, 1, 'a'}, true},
-                      HeaderRow{{8, 0x24, 1, 1, 0, 3, 9, 2, 2}, true},  // after another element
-                      HeaderRow{{5, 0, 3, 9, 2, 3}, false},             // number above total
-                      HeaderRow{{5, 0, 3, 9, 0, 0}, false},             // no parts
-                      HeaderRow{{5, 0, 4, 9, 2, 1}, false},             // runs past the header
-                      HeaderRow{{9, 0, 3, 9, 2}, false},                // header past the body
-                      HeaderRow{{}, false}));
 
 }  // namespace
 }  // namespace korvane

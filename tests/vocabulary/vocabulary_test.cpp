@@ -1,11 +1,12 @@
-// The wire codec (octets, sequence counter, PDU writer and reader) and the
-// value types (Variant, DateTime, numeric text).
+// The wire codec (octets, command names, sequence counter, PDU writer and
+// reader, time strings) and the value types (Variant, DateTime, numeric
+// text): one row per call, its outcome as text ("error N" when it throws
+// ComponentError N).
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
+#include <functional>
 #include <limits>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,97 +20,147 @@
 #include "vocabulary/pdu_writer.hpp"
 #include "vocabulary/protocol.hpp"
 #include "vocabulary/sequence_counter.hpp"
+#include "vocabulary/time_strings.hpp"
 
 namespace korvane {
-
-// Lets failed expectations show dates readably.
-void PrintTo(const DateTime& date, std::ostream* out) { *out << date.ToString(); }
-
 namespace {
 
 using namespace vocabulary;
-
-using testing::ErrorNumberOf;
 using testing::Hex;
+using testing::HexText;
 
-TEST(OctetsTest, IntegersAreBigEndianTwosComplementAndOctetsFit0To255) {
-  EXPECT_EQ(LongToOctets(1), (std::array<uint8_t, 4>{0x00, 0x00, 0x00, 0x01}));
-  EXPECT_EQ(LongToOctets(0x7FFFFFFF), (std::array<uint8_t, 4>{0x7F, 0xFF, 0xFF, 0xFF}));
-  EXPECT_EQ(LongToOctets(-1), (std::array<uint8_t, 4>{0xFF, 0xFF, 0xFF, 0xFF}));
-  EXPECT_EQ(ShortToOctets(0x1234), (std::array<uint8_t, 2>{0x12, 0x34}));
-  EXPECT_EQ(ShortToOctets(0x00012345), (std::array<uint8_t, 2>{0x23, 0x45}));
-  EXPECT_EQ(ErrorNumberOf([] { ToOctet(256); }), 6);
-  EXPECT_EQ(ErrorNumberOf([] { ToOctet(-1); }), 6);
-}
+struct Row {
+  std::function<std::string()> call;
+  std::string expected;
+};
 
-TEST(ProtocolTest, CommandNamesAndResponsesAndUnknownIds) {
-  const std::pair<uint32_t, const char*> rows[] = {
-      {kGenericNack, "generic_nack"},
-      {kBindTransceiver, "bind_transceiver"},
-      {kEnquireLinkResp, "enquire_link_resp"},
-      {kDataSm, "data_sm"},
-      {0x80000103, "data_sm_resp"},
-      {0x00000123, "0x00000123"},
-  };
-  for (const auto& [id, name] : rows) EXPECT_EQ(CommandName(id), name);
-}
-
-TEST(SequenceCounterTest, StartsAtFourAndWrapsFromTheMaximumToOne) {
-  SequenceCounter counter;
-  EXPECT_EQ(counter.Next(), 4);
-  counter.SetLast(0x7FFFFFFE);
-  EXPECT_EQ(counter.Next(), 0x7FFFFFFF);
-  EXPECT_EQ(counter.Next(), 1);
-}
-
-// Computed and appended building must give the same octets.
-TEST(PduWriterTest, BindTransmitterMatchesTheVectorEitherWay) {
-  for (const bool computed : {true, false}) {
-    auto writer = computed ? PduWriter::Computed(26, kBindTransmitter, kBindTransmitterSequence)
-                           : PduWriter::Appended(kBindTransmitter, kBindTransmitterSequence);
-    for (const char* text : {"abc", "", ""}) writer.PutCString(text);
-    for (const int octet : {52, 1, 1}) writer.PutOctet(octet);
-    writer.PutCString("");
-    EXPECT_EQ(std::move(writer).Finish(), Hex("00 00 00 1A 00 00 00 02 00 00 00 00 00 00 00 01 "
-                                              "61 62 63 00 00 00 34 01 01 00"))
-        << (computed ? "computed" : "appended");
+void ExpectOutcomes(const std::vector<Row>& rows) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    std::string outcome;
+    try {
+      outcome = rows[i].call();
+    } catch (const ComponentError& error) {
+      outcome = "error " + std::to_string(error.Number());
+    }
+    EXPECT_EQ(outcome, rows[i].expected) << "row " << i;
   }
 }
 
-TEST(PduWriterTest, OverflowingOctetLeavesZeroAndKeepsLaterFieldsInPlace) {
+template <std::size_t N>
+std::string HexOf(const std::array<uint8_t, N>& octets) {
+  return HexText({octets.begin(), octets.end()});
+}
+std::string Text(const DateTime& date) { return date.ToString(); }
+
+TEST(VocabularyTest, OctetsNamesSequenceAndTimeStrings) {
+  ExpectOutcomes({
+      // Integers are big-endian two's complement; an octet is 0..255.
+      {[] { return HexOf(LongToOctets(1)); }, "00 00 00 01"},
+      {[] { return HexOf(LongToOctets(0x7FFFFFFF)); }, "7F FF FF FF"},
+      {[] { return HexOf(LongToOctets(-1)); }, "FF FF FF FF"},
+      {[] { return HexOf(ShortToOctets(0x1234)); }, "12 34"},
+      {[] { return HexOf(ShortToOctets(0x00012345)); }, "23 45"},
+      {[] { return std::to_string(ToOctet(256)); }, "error 6"},
+      {[] { return std::to_string(ToOctet(-1)); }, "error 6"},
+      {[] { return CommandName(kGenericNack); }, "generic_nack"},
+      {[] { return CommandName(kBindTransceiver); }, "bind_transceiver"},
+      {[] { return CommandName(kEnquireLinkResp); }, "enquire_link_resp"},
+      {[] { return CommandName(kDataSm); }, "data_sm"},
+      {[] { return CommandName(0x80000103); }, "data_sm_resp"},
+      {[] { return CommandName(0x00000123); }, "0x00000123"},
+      // The counter starts at 4 and wraps from the maximum to 1.
+      {[] {
+         SequenceCounter counter;
+         std::string next = std::to_string(counter.Next());
+         counter.SetLast(0x7FFFFFFE);
+         next += " " + std::to_string(counter.Next());
+         return next + " " + std::to_string(counter.Next());
+       },
+       "4 2147483647 1"},
+      // The suffix: the bias in quarter hours, the sign of local time.
+      {[] { return TimeZoneSuffixOf(-180); }, "12+"},  // three hours east of UTC
+      {[] { return TimeZoneSuffixOf(300); }, "20-"},   // five hours west
+      {[] { return TimeZoneSuffixOf(0); }, "00-"},
+      {[] { return TimeZoneSuffixOf(-345); }, "23+"},  // 5 h 45 min east
+      {[] { return TimeZoneSuffixOf(-30); }, "02+"},
+      {[] { return TimeZoneSuffixOf(-50); }, "03+"},     // 3.33 quarters rounds to 3
+      {[] { return TimeZoneSuffixOf(-1560); }, "104+"},  // more digits are kept whole
+      {[] {
+         std::string accepted;
+         for (const char* suffix : {"08+", "04-", "00-", "99+", "8+", "008+", "08*", "ab+", "",
+                                    " 8+", "-8+", "8 -", "1.+"})
+           accepted += IsAcceptableTimeZoneSuffix(suffix) ? "y" : "n";
+         return accepted;
+       },
+       "yyyynnnnnnnnn"},
+      // Absolute: local time, tenths 0 and the suffix; only calendar times.
+      {[] { return AbsoluteTimeString(DateTime(2004, 3, 9, 14, 5, 7), "04+"); },
+       "040309140507004+"},
+      {[] { return AbsoluteTimeString(DateTime(1999, 12, 31, 23, 59, 59), "20-"); },
+       "991231235959020-"},
+      {[] { return AbsoluteTimeString(DateTime(2024, 2, 29), "00-"); }, "240229000000000-"},
+      {[] { return AbsoluteTimeString(DateTime(2023, 2, 29), "00-"); }, "error 5"},
+      {[] { return AbsoluteTimeString(DateTime(2004, 13, 1), "00-"); }, "error 5"},
+      {[] { return AbsoluteTimeString(DateTime(2004, 1, 0), "00-"); }, "error 5"},
+      {[] { return AbsoluteTimeString(DateTime(2004, 1, 1, 24), "00-"); }, "error 5"},
+      {[] { return AbsoluteTimeString(DateTime(2004, 1, 1, 0, 60), "00-"); }, "error 5"},
+      {[] { return AbsoluteTimeString(DateTime(2004, 1, 1, 0, 0, -1), "00-"); }, "error 5"},
+      // Relative: each field in its place.
+      {[] { return RelativeTimeString(5, 0, 0); }, "000000050000000R"},
+      {[] { return RelativeTimeString(0, 0, 30); }, "000000000030000R"},
+      {[] { return RelativeTimeString(48, 0, 0); }, "000000480000000R"},
+      {[] { return RelativePeriodString(120); }, "000000000200000R"},         // 2 minutes
+      {[] { return RelativePeriodString(120 * 3600); }, "000005000000000R"},  // 5 days
+      {[] { return RelativePeriodString(32767); }, "000000090607000R"},       // 9:06:07
+      {[] { return RelativePeriodString(100LL * 86400 - 1); }, "000099235959000R"},
+      {[] { return RelativePeriodString(100LL * 86400); }, "error 6"},
+  });
+}
+
+// Computed and appended building give the same octets; an octet that
+// overflows leaves 0 and later fields in place; a TLV that overflows writes
+// nothing; a computed PDU must hold the header and be filled exactly.
+TEST(VocabularyTest, PduWriter) {
   for (const bool computed : {true, false}) {
-    auto writer =
+    SCOPED_TRACE(computed ? "computed" : "appended");
+    auto bind = computed ? PduWriter::Computed(26, kBindTransmitter, kBindTransmitterSequence)
+                         : PduWriter::Appended(kBindTransmitter, kBindTransmitterSequence);
+    for (const char* text : {"abc", "", ""}) bind.PutCString(text);
+    for (const int octet : {52, 1, 1}) bind.PutOctet(octet);
+    bind.PutCString("");
+    EXPECT_EQ(HexText(std::move(bind).Finish()),
+              "00 00 00 1A 00 00 00 02 00 00 00 00 00 00 00 01 61 62 63 00 00 00 34 01 01 00");
+    auto submit =
         computed ? PduWriter::Computed(19, kSubmitSm, 4) : PduWriter::Appended(kSubmitSm, 4);
-    writer.PutOctet(255);
-    EXPECT_EQ(ErrorNumberOf([&] { writer.PutOctet(256); }), 6);
-    writer.PutOctet(9);
-    EXPECT_EQ(std::move(writer).Finish(),
-              Hex("00 00 00 13 00 00 00 04 00 00 00 00 00 00 00 04 FF 00 09"))
-        << (computed ? "computed" : "appended");
+    submit.PutOctet(255);
+    EXPECT_EQ(testing::ErrorNumberOf([&] { submit.PutOctet(256); }), 6);
+    submit.PutOctet(9);
+    EXPECT_EQ(HexText(std::move(submit).Finish()),
+              "00 00 00 13 00 00 00 04 00 00 00 00 00 00 00 04 FF 00 09");
   }
-}
-
-TEST(PduWriterTest, TlvIsTagLengthValueAndOverflowWritesNothing) {
   auto writer = PduWriter::Appended(kSubmitSm, 5);
-  EXPECT_EQ(ErrorNumberOf([&] { writer.PutTlv(0x1403, std::string(0x10000, 'x')); }), 6);
-  EXPECT_EQ(ErrorNumberOf([&] { writer.PutTlv(0x10000, "a"); }), 6);
-  EXPECT_EQ(ErrorNumberOf([&] { writer.PutTlv(-1, "a"); }), 6);
-  writer.PutTlv(kTagUserMessageReference, std::vector<uint8_t>{0x01, 0x2C});
-  writer.PutTlv(0x1403, "abc");
-  EXPECT_EQ(std::move(writer).Finish(), Hex("00 00 00 1D 00 00 00 04 00 00 00 00 00 00 00 05 "
-                                            "02 04 00 02 01 2C 14 03 00 03 61 62 63"));
+  ExpectOutcomes({
+      {[&] { return writer.PutTlv(0x1403, std::string(0x10000, 'x')), ""; }, "error 6"},
+      {[&] { return writer.PutTlv(0x10000, "a"), ""; }, "error 6"},
+      {[&] { return writer.PutTlv(-1, "a"), ""; }, "error 6"},
+      {[&] {
+         writer.PutTlv(kTagUserMessageReference, std::vector<uint8_t>{0x01, 0x2C});
+         writer.PutTlv(0x1403, "abc");
+         return HexText(std::move(writer).Finish());
+       },
+       "00 00 00 1D 00 00 00 04 00 00 00 00 00 00 00 05 02 04 00 02 01 2C 14 03 00 03 61 62 63"},
+  });
+  auto query = PduWriter::Computed(18, kQuerySm, 4);
+  query.PutOctet(1);
+  ExpectOutcomes({
+      {[&] { return query.PutShort(1), ""; }, "error 9"},
+      {[&] { return std::to_string(query.Position()); }, "17"},
+      {[&] { return HexText(std::move(query).Finish()); }, "error 5"},
+      {[] { return PduWriter::Computed(15, kUnbind, 4), ""; }, "error 5"},
+  });
 }
 
-TEST(PduWriterTest, ComputedPduMustHoldTheHeaderAndBeFilledExactly) {
-  auto writer = PduWriter::Computed(18, kQuerySm, 4);
-  writer.PutOctet(1);
-  EXPECT_EQ(ErrorNumberOf([&] { writer.PutShort(1); }), 9);
-  EXPECT_EQ(writer.Position(), 17u);
-  EXPECT_EQ(ErrorNumberOf([&] { std::move(writer).Finish(); }), 5);
-  EXPECT_EQ(ErrorNumberOf([] { PduWriter::Computed(15, kUnbind, 4); }), 5);
-}
-
-TEST(PduReaderTest, DecodesTheHeaderAndBodyFieldsInOrder) {
+TEST(VocabularyTest, PduReader) {
   auto pdu = Hex("00 00 00 19 80 00 00 05 00 00 01 00 7F FF FF FF 2A 81 02 31 41 00 00 58 59");
   EXPECT_EQ(ReadHeader(pdu), (PduHeader{25, kDeliverSmResp, 0x100, 0x7FFFFFFF}));
   EXPECT_EQ(SequenceNumberOf(ReadHeader(pdu)), 0x7FFFFFFF);
@@ -126,81 +177,69 @@ TEST(PduReaderTest, DecodesTheHeaderAndBodyFieldsInOrder) {
   EXPECT_EQ(reader.ReadText(2), "XY");
   EXPECT_TRUE(reader.AtEnd());
   pdu.resize(15);
-  EXPECT_EQ(ErrorNumberOf([&] { ReadHeader(pdu); }), 9);
-  EXPECT_EQ(ErrorNumberOf([] { SequenceNumberOf(PduHeader{16, kUnbind, 0, 0x80000000}); }), 6);
-}
-
-TEST(PduReaderTest, ReadPastTheEndThrowsAndLeavesThePosition) {
-  const auto pdu = Hex("00 01 02 41 42");
-  const struct {
-    const char* name;
-    std::size_t start;
-    void (*read)(PduReader&);
-  } cases[] = {
-      {"octet at end", 5, [](PduReader& r) { r.ReadOctet(); }},
-      {"short over end", 4, [](PduReader& r) { r.ReadShort(); }},
-      {"long over end", 2, [](PduReader& r) { r.ReadLong(); }},
-      {"text over end", 3, [](PduReader& r) { r.ReadText(3); }},
-      {"huge count", 1, [](PduReader& r) { r.ReadOctets(SIZE_MAX); }},
-      {"C-string without NUL", 3, [](PduReader& r) { r.ReadCString(); }},
-      {"C-string skipped without NUL", 3, [](PduReader& r) { r.SkipCString(); }},
-      {"skip over end", 2, [](PduReader& r) { r.Skip(4); }},
-      {"seek past end", 2, [](PduReader& r) { r.Seek(6); }},
+  // A read past the end throws 9 and leaves the position.
+  const auto short_pdu = Hex("00 01 02 41 42");
+  const auto at = [&](std::size_t start, const std::function<void(PduReader&)>& read) {
+    return [=, &short_pdu] {
+      PduReader r(short_pdu);
+      r.Seek(start);
+      try {
+        read(r);
+      } catch (const ComponentError& error) {
+        return std::to_string(error.Number()) + " at " + std::to_string(r.Position());
+      }
+      return std::string("read");
+    };
   };
-  for (const auto& c : cases) {
-    PduReader reader(pdu);
-    reader.Seek(c.start);
-    EXPECT_EQ(ErrorNumberOf([&] { c.read(reader); }), 9) << c.name;
-    EXPECT_EQ(reader.Position(), c.start) << c.name;
-  }
+  ExpectOutcomes({
+      {[&] { return ReadHeader(pdu), ""; }, "error 9"},
+      {[] {
+         return std::to_string(SequenceNumberOf(PduHeader{16, kUnbind, 0, 0x80000000}));
+       },
+       "error 6"},
+      {at(5, [](PduReader& r) { r.ReadOctet(); }), "9 at 5"},
+      {at(4, [](PduReader& r) { r.ReadShort(); }), "9 at 4"},
+      {at(2, [](PduReader& r) { r.ReadLong(); }), "9 at 2"},
+      {at(3, [](PduReader& r) { r.ReadText(3); }), "9 at 3"},
+      {at(1, [](PduReader& r) { r.ReadOctets(SIZE_MAX); }), "9 at 1"},
+      {at(3, [](PduReader& r) { r.ReadCString(); }), "9 at 3"},  // no NUL
+      {at(3, [](PduReader& r) { r.SkipCString(); }), "9 at 3"},
+      {at(2, [](PduReader& r) { r.Skip(4); }), "9 at 2"},
+      {at(2, [](PduReader& r) { r.Seek(6); }), "9 at 2"},
+  });
 }
 
-TEST(VariantTest, KindsAccessorsTextFormAndEquality) {
+TEST(VocabularyTest, VariantDateTimeAndNumericText) {
   const Variant bytes(std::vector<uint8_t>{0x41, 0x00, 0xFF});
   EXPECT_TRUE(Variant().IsEmpty() && Variant("").IsText() && bytes.IsBytes());
-  EXPECT_EQ(ErrorNumberOf([&] { bytes.Integer(); }), 13);
-  EXPECT_EQ(ErrorNumberOf([] { Variant(5).Text(); }), 13);
-  EXPECT_EQ(Variant().ToText(), "");
-  EXPECT_EQ(bytes.ToText(), std::string("A\0\xFF", 3));
-  EXPECT_EQ(Variant(-7).ToText(), "-7");
-  EXPECT_EQ(Variant(true).Integer(), 1);
   EXPECT_NE(Variant("5"), Variant(5));
-}
-
-TEST(DateTimeTest, ZeroDateAndAddSecondsRollingOverDaysMonthsYearsAndLeapDays) {
   EXPECT_TRUE(DateTime{}.IsZero());
   EXPECT_FALSE(DateTime(1899, 12, 30, 0, 0, 1).IsZero());
-  const struct {
-    DateTime start;
-    int64_t seconds;
-    DateTime expected;
-  } cases[] = {
-      {{1999, 12, 31, 23, 59, 59}, 1, {2000, 1, 1}}, {{2024, 2, 28, 12}, 86400, {2024, 2, 29, 12}},
-      {{2023, 2, 28, 12}, 86400, {2023, 3, 1, 12}},  {{1900, 2, 28}, 86400, {1900, 3, 1}},
-      {{2000, 3, 1}, -1, {2000, 2, 29, 23, 59, 59}}, {{}, -1, {1899, 12, 29, 23, 59, 59}},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(c.start.AddSeconds(c.seconds), c.expected)
-        << c.start.ToString() << " + " << c.seconds;
-  }
-  // Past an int year, and past the range of int64 seconds.
-  EXPECT_EQ(ErrorNumberOf([] { DateTime{}.AddSeconds(std::numeric_limits<int64_t>::max()); }), 6);
-  EXPECT_EQ(ErrorNumberOf([] { DateTime{}.AddSeconds(std::numeric_limits<int64_t>::min()); }), 6);
-}
-
-TEST(NumericTextTest, OptionalBlanksAndSignThenDigitsWithOptionalDecimals) {
-  const struct {
-    const char* text;
-    bool numeric;
-    double value;
-  } cases[] = {
-      {"12.0", true, 12}, {"\t7 ", true, 7}, {"-1", true, -1},  {"+.5", true, 0.5},
-      {"5.", true, 5},    {"abc", false, 0}, {"", false, 0},    {"1e3", false, 0},
-      {".", false, 0},    {"1 2", false, 0}, {"- 1", false, 0}, {"12a", false, 0},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(IsNumericText(c.text), c.numeric) << '"' << c.text << '"';
-    EXPECT_EQ(NumericValue(c.text).value_or(0), c.value) << '"' << c.text << '"';
+  const int64_t kMax = std::numeric_limits<int64_t>::max();
+  ExpectOutcomes({
+      {[&] { return std::to_string(bytes.Integer()); }, "error 13"},
+      {[] { return Variant(5).Text(); }, "error 13"},
+      {[] { return Variant().ToText(); }, ""},
+      {[&] { return bytes.ToText(); }, std::string("A\0\xFF", 3)},
+      {[] { return Variant(-7).ToText(); }, "-7"},
+      {[] { return std::to_string(Variant(true).Integer()); }, "1"},
+      // AddSeconds rolls over days, months, years and leap days.
+      {[] { return Text(DateTime(1999, 12, 31, 23, 59, 59).AddSeconds(1)); }, Text({2000, 1, 1})},
+      {[] { return Text(DateTime(2024, 2, 28, 12).AddSeconds(86400)); }, Text({2024, 2, 29, 12})},
+      {[] { return Text(DateTime(2023, 2, 28, 12).AddSeconds(86400)); }, Text({2023, 3, 1, 12})},
+      {[] { return Text(DateTime(1900, 2, 28).AddSeconds(86400)); }, Text({1900, 3, 1})},
+      {[] { return Text(DateTime(2000, 3, 1).AddSeconds(-1)); }, Text({2000, 2, 29, 23, 59, 59})},
+      {[] { return Text(DateTime().AddSeconds(-1)); }, Text({1899, 12, 29, 23, 59, 59})},
+      {[=] { return Text(DateTime().AddSeconds(kMax)); }, "error 6"},  // past an int year
+      {[=] { return Text(DateTime().AddSeconds(-kMax - 1)); }, "error 6"},
+  });
+  // Optional blanks and sign, then digits with optional decimals.
+  const std::pair<const char*, double> numbers[] = {
+      {"12.0", 12}, {"\t7 ", 7},  {"-1", -1}, {"+.5", 0.5}, {"5.", 5},    {"abc", -99},
+      {"", -99},    {"1e3", -99}, {".", -99}, {"1 2", -99}, {"- 1", -99}, {"12a", -99}};
+  for (const auto& [text, value] : numbers) {
+    EXPECT_EQ(IsNumericText(text), value != -99) << '"' << text << '"';
+    EXPECT_EQ(NumericValue(text).value_or(-99), value) << '"' << text << '"';
   }
 }
 
