@@ -7,12 +7,12 @@
 #include <asio/use_awaitable.hpp>
 
 #include "korvane/async_submit.hpp"
-#include "support/loopback_fixture.hpp"
+#include "faults/faults_fixture.hpp"
 
 namespace korvane {
 namespace {
 
-using AwaitSubmitTest = testing::LoopbackFixture;
+using AwaitSubmitTest = testing::FaultsFixture;
 
 TEST_F(AwaitSubmitTest, ACoroutineAwaitsEachSubmissionsResult) {
   BindAs(BindTypes::SmppBindAsTransmitter);
