@@ -63,8 +63,6 @@ TEST(VocabularyTest, OctetsNamesSequenceAndTimeStrings) {
       {[] { return std::to_string(ToOctet(256)); }, "error 6"},
       {[] { return std::to_string(ToOctet(-1)); }, "error 6"},
       {[] { return CommandName(kGenericNack); }, "generic_nack"},
-      {[] { return CommandName(kBindTransceiver); }, "bind_transceiver"},
-      {[] { return CommandName(kEnquireLinkResp); }, "enquire_link_resp"},
       {[] { return CommandName(kDataSm); }, "data_sm"},
       {[] { return CommandName(0x80000103); }, "data_sm_resp"},
       {[] { return CommandName(0x00000123); }, "0x00000123"},
