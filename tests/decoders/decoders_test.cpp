@@ -130,15 +130,11 @@ const Row kDeliverSm[] = {
     {"cut address", Pdu("00 00 00 05", "00 01 01 34 34"), "throws=9"},
     {"no esm_class", Pdu("00 00 00 05", kAddresses), "throws=9"},
     {"cut fields", Pdu("00 00 00 05", kAddresses + "00 00 00"), "throws=9"},
-    // A data_sm: esm_class 4, registered_delivery 1, data_coding 8, then parameters.
+    // A data_sm: esm_class 4, registered_delivery 1, data_coding 8, then
+    // parameters, read as a deliver_sm's are.
     {"data_sm", Pdu("00 00 01 03", "43 4D 54 " + kAddresses + "04 01 08 04 24 00 02 48 69"),
      "ServiceType=CMT|SourceAddress=+4479|DestAddress=12345|MessageType=4|RegisteredDelivery=1|"
      "DataCoding=8|SequenceNumber=7|Payload=Hi|faults=|lengths=0/0"},
-    {"data_sm without parameters", Pdu("00 00 01 03", "43 4D 54 " + kAddresses + "04 01 08"),
-     "MessageType=4|Payload=|faults="},
-    {"data_sm payload past the end",
-     Pdu("00 00 01 03", "43 4D 54 " + kAddresses + "04 01 08 04 24 00 09 48 69"),
-     "Payload=|faults="},
     {"data_sm parameter past the end",
      Pdu("00 00 01 03", "43 4D 54 " + kAddresses + "04 01 08 00 1E 00 09 41 42"),
      "DataCoding=8|faults=9 "},

@@ -63,8 +63,6 @@ TEST(VocabularyTest, OctetsNamesSequenceAndTimeStrings) {
       {[] { return std::to_string(ToOctet(256)); }, "error 6"},
       {[] { return std::to_string(ToOctet(-1)); }, "error 6"},
       {[] { return CommandName(kGenericNack); }, "generic_nack"},
-      {[] { return CommandName(kBindTransceiver); }, "bind_transceiver"},
-      {[] { return CommandName(kEnquireLinkResp); }, "enquire_link_resp"},
       {[] { return CommandName(kDataSm); }, "data_sm"},
       {[] { return CommandName(0x80000103); }, "data_sm_resp"},
       {[] { return CommandName(0x00000123); }, "0x00000123"},
@@ -94,8 +92,6 @@ TEST(VocabularyTest, OctetsNamesSequenceAndTimeStrings) {
        },
        "yyyynnnnnnnnn"},
       // Absolute: local time, tenths 0 and the suffix; only calendar times.
-      {[] { return AbsoluteTimeString(DateTime(2004, 3, 9, 14, 5, 7), "04+"); },
-       "040309140507004+"},
       {[] { return AbsoluteTimeString(DateTime(1999, 12, 31, 23, 59, 59), "20-"); },
        "991231235959020-"},
       {[] { return AbsoluteTimeString(DateTime(2024, 2, 29), "00-"); }, "240229000000000-"},
@@ -105,13 +101,8 @@ TEST(VocabularyTest, OctetsNamesSequenceAndTimeStrings) {
       {[] { return AbsoluteTimeString(DateTime(2004, 1, 1, 24), "00-"); }, "error 5"},
       {[] { return AbsoluteTimeString(DateTime(2004, 1, 1, 0, 60), "00-"); }, "error 5"},
       {[] { return AbsoluteTimeString(DateTime(2004, 1, 1, 0, 0, -1), "00-"); }, "error 5"},
-      // Relative: each field in its place.
-      {[] { return RelativeTimeString(5, 0, 0); }, "000000050000000R"},
-      {[] { return RelativeTimeString(0, 0, 30); }, "000000000030000R"},
-      {[] { return RelativeTimeString(48, 0, 0); }, "000000480000000R"},
-      {[] { return RelativePeriodString(120); }, "000000000200000R"},         // 2 minutes
-      {[] { return RelativePeriodString(120 * 3600); }, "000005000000000R"},  // 5 days
-      {[] { return RelativePeriodString(32767); }, "000000090607000R"},       // 9:06:07
+      // Relative periods past 99 hours (the encoders' vectors show the rest).
+      {[] { return RelativePeriodString(32767); }, "000000090607000R"},  // 9:06:07
       {[] { return RelativePeriodString(100LL * 86400 - 1); }, "000099235959000R"},
       {[] { return RelativePeriodString(100LL * 86400); }, "error 6"},
   });

@@ -1,8 +1,13 @@
-// UTF-8 to each alphabet and back byte for byte, received octets decoded
-// tolerantly, and long texts in parts: the limits, cut points and headers.
+// Text: UTF-8 to each alphabet and back byte for byte, received octets
+// decoded tolerantly, long texts in parts (limits, cut points, headers),
+// received parts put back together (order, duplicates, limits, expiry),
+// and delivery receipts (parameters first, then the text with its quirks).
+#include "korvane/text.hpp"
+
 #include <gtest/gtest.h>
 
-#include "korvane/text.hpp"
+#include <tuple>
+
 #include "support/test_util.hpp"
 
 namespace korvane {
@@ -12,6 +17,7 @@ using testing::Hex;
 using testing::HexText;
 using text::Encoding;
 using text::SplitMethod;
+using namespace std::chrono_literals;
 
 std::string Repeat(const std::string& piece, int times) {
   std::string text;
@@ -74,9 +80,9 @@ TEST(Alphabets, RefusalsNameTheCharacterAndItsPosition) {
 }
 
 TEST(Alphabets, Gsm7PackingAndReceivedOctets) {
-  const auto septets = text::EncodeGsm7("hellohello");
-  EXPECT_EQ(HexText(text::PackSeptets(septets)), "E8 32 9B FD 46 97 D9 EC 37");
-  EXPECT_EQ(text::UnpackSeptets(Hex("E8 32 9B FD 46 97 D9 EC 37"), 10), septets);
+  // (Packing without a header: the packed split below.)
+  EXPECT_EQ(text::UnpackSeptets(Hex("E8 32 9B FD 46 97 D9 EC 37"), 10),
+            text::EncodeGsm7("hellohello"));
   // After a six-octet UDH one fill bit aligns the septets.
   EXPECT_EQ(HexText(text::PackSeptets(text::EncodeGsm7("Hi"), 1)), "90 69");
   EXPECT_EQ(text::UnpackSeptets(Hex("90 69"), 2, 1), text::EncodeGsm7("Hi"));
@@ -153,7 +159,6 @@ TEST(SplitText, HeadersCarryReferenceTotalAndNumber) {
   ASSERT_EQ(whole.size(), 1u);
   EXPECT_EQ(whole[0].DestAddress, "447700900123");
   EXPECT_EQ(static_cast<int>(whole[0].MessageType), 0);
-  EXPECT_EQ(HexText(text::BodyOf(whole[0])), "47 72 7E 1E 65 2C 20 1B 65 35");
   EXPECT_TRUE(whole[0].TLVs.empty());
   text::SplitOptions options{Encoding::Auto, SplitMethod::Udh8, 0x1234, false};
   auto parts = text::SplitText(Repeat("a", 200), options);
@@ -184,6 +189,182 @@ TEST(SplitText, HeadersCarryReferenceTotalAndNumber) {
   EXPECT_EQ(references.Next(), 0xFFFF);
   EXPECT_EQ(references.Next(), 0);
   EXPECT_EQ(references.Next(), 1);
+}
+
+// Received parts put back together.
+using Clock = text::Reassembler::TimePoint;
+
+const Clock kStart{};
+
+std::vector<MessageObject> Parts(const std::string& utf8, SplitMethod method, uint16_t reference,
+                                 const std::string& from = "4479") {
+  MessageObject prototype;
+  prototype.SourceAddress = from;
+  prototype.DestAddress = "12345";
+  text::SplitOptions options;
+  options.method = method;
+  options.reference = reference;
+  return text::SplitText(utf8, options, prototype);
+}
+
+const std::string kLong = std::string(150, 'x') + " Grüße, €5 " + std::string(150, 'y');
+const std::string kWide = "Привет, " + std::string(140, 'z') + " 😀!";
+
+// Each set completes once with the whole text, whatever the order and
+// duplicates (part numbers as they arrive, 1-based).
+TEST(Reassembler, CompletesOnceWithTheWholeText) {
+  const struct {
+    SplitMethod method;
+    const std::string& text;
+    std::vector<int> order;
+  } rows[] = {{SplitMethod::Udh8, kLong, {1, 2, 3}},     {SplitMethod::Udh8, kLong, {3, 1, 2}},
+              {SplitMethod::Udh16, kLong, {2, 2, 3, 1}}, {SplitMethod::Sar, kLong, {3, 2, 3, 1}},
+              {SplitMethod::Udh8, kWide, {3, 2, 1}},     {SplitMethod::Sar, kWide, {1, 3, 2}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(static_cast<int>(row.method));
+    const auto parts = Parts(row.text, row.method, 0);
+    text::Reassembler reassembler;
+    std::vector<text::AssembledMessage> done;
+    for (const int number : row.order) {
+      auto out = reassembler.Add(parts[static_cast<std::size_t>(number - 1)], kStart);
+      done.insert(done.end(), out.begin(), out.end());
+    }
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_TRUE(done[0].complete);
+    EXPECT_EQ(done[0].text, row.text);
+    EXPECT_EQ(done[0].total, static_cast<int>(parts.size()));
+    EXPECT_EQ(reassembler.PendingSets(), 0u);
+  }
+  // A message that is not a part comes back at once.
+  const auto out = text::Reassembler().Add(Parts("Hello", SplitMethod::Udh8, 0)[0], kStart);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_TRUE(out[0].complete);
+  EXPECT_EQ(out[0].text, "Hello");
+}
+
+TEST(Reassembler, KeepsSetsOfOtherSendersAndReferencesApart) {
+  text::Reassembler reassembler;
+  const auto a = Parts(kLong, SplitMethod::Udh8, 7, "1111");
+  const auto b = Parts(kLong, SplitMethod::Udh8, 7, "2222");
+  const auto c = Parts(kLong, SplitMethod::Udh8, 8, "1111");
+  for (const auto* set : {&a, &b, &c}) EXPECT_TRUE(reassembler.Add((*set)[0], kStart).empty());
+  EXPECT_EQ(reassembler.PendingSets(), 3u);
+}
+
+TEST(Reassembler, AnExpiredSetComesBackIncompleteWithItsParts) {
+  text::Reassembler reassembler({.max_sets = 10, .max_age = 60s});
+  const auto parts = Parts(kLong, SplitMethod::Udh8, 3);
+  EXPECT_TRUE(reassembler.Add(parts[0], kStart).empty());
+  EXPECT_TRUE(reassembler.Add(parts[2], kStart + 10s).empty());
+  EXPECT_TRUE(reassembler.Expire(kStart + 59s).empty());
+  const auto expired = reassembler.Expire(kStart + 60s);
+  ASSERT_EQ(expired.size(), 1u);
+  EXPECT_FALSE(expired[0].complete);
+  EXPECT_EQ(expired[0].numbers, (std::vector<int>{1, 3}));
+  EXPECT_EQ(expired[0].parts.size(), 2u);
+  EXPECT_EQ(expired[0].text.substr(0, 150), std::string(150, 'x'));
+  EXPECT_EQ(reassembler.PendingSets(), 0u);
+  // A late part starts a new set rather than vanishing.
+  EXPECT_TRUE(reassembler.Add(parts[1], kStart + 61s).empty());
+  EXPECT_EQ(reassembler.TakeAll().size(), 1u);
+}
+
+TEST(Reassembler, TheOldestSetMakesRoomWhenTheLimitIsReached) {
+  text::Reassembler reassembler({.max_sets = 2, .max_age = 600s});
+  for (uint16_t reference = 1; reference <= 2; ++reference)
+    reassembler.Add(Parts(kLong, SplitMethod::Udh8, reference)[0], kStart + 1s * reference);
+  const auto evicted = reassembler.Add(Parts(kLong, SplitMethod::Udh8, 3)[0], kStart + 5s);
+  ASSERT_EQ(evicted.size(), 1u);
+  EXPECT_FALSE(evicted[0].complete);
+  EXPECT_EQ(text::ConcatenationOf(evicted[0].parts[0])->reference, 1);
+  EXPECT_EQ(reassembler.PendingSets(), 2u);
+}
+
+TEST(Reassembler, ReadsOnlyWellFormedConcatenationElements) {
+  const std::pair<std::vector<uint8_t>, bool> rows[] = {
+      {{5, 0, 3, 9, 2, 1, 'a'}, true},
+      {{8, 0x24, 1, 1, 0, 3, 9, 2, 2}, true},  // after another element
+      {{5, 0, 3, 9, 2, 3}, false},             // number above total
+      {{5, 0, 3, 9, 0, 0}, false},             // no parts
+      {{5, 0, 4, 9, 2, 1}, false},             // runs past the header
+      {{9, 0, 3, 9, 2}, false},                // header past the body
+      {{}, false}};
+  for (const auto& [body, concatenated] : rows) {
+    MessageObject message;
+    message.MessageType = MessageTypes::escmUDHI;
+    message.ShortMessageBytes = Variant(body);
+    EXPECT_EQ(text::ConcatenationOf(message).has_value(), concatenated) << testing::HexText(body);
+  }
+}
+
+// Delivery receipts.
+TEST(ParseReceipt, ReadsTheTextTolerantly) {
+  const struct {
+    const char* text;
+    const char* id;
+    const char* stat;
+    int state;
+    const char* err;
+    int submitted;
+    int delivered;
+    std::optional<DateTime> done;
+  } rows[] = {
+      {"id:MSG4 sub:001 dlvrd:001 submit date:2406011200 done date:2406011201 stat:DELIVRD "
+       "err:000 text:Hello there",
+       "MSG4", "DELIVRD", 2, "000", 1, 1, DateTime(2024, 6, 1, 12, 1)},
+      {"ID:0000ABCD SUB:1 DLVRD:0 SUBMIT DATE:240601120000 DONE DATE:240601120159 STAT:undeliv "
+       "ERR:null TEXT:",
+       "0000ABCD", "undeliv", 5, "", 1, 0, DateTime(2024, 6, 1, 12, 1, 59)},
+      {"stat:EXPIRED id:77", "77", "EXPIRED", 3, "", -1, -1, std::nullopt},
+      {"id: 12 done date:2413011200 stat:DELIVERED", "12", "DELIVERED", 2, "", -1, -1,
+       std::nullopt},  // month 13
+      {"nothing of a receipt", "", "", 0, "", -1, -1, std::nullopt}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.text);
+    const text::DeliveryReceipt receipt = text::ParseReceiptText(row.text);
+    EXPECT_EQ(receipt.id, row.id);
+    EXPECT_EQ(receipt.stat, row.stat);
+    EXPECT_EQ(receipt.state, row.state);
+    EXPECT_EQ(receipt.err, row.err);
+    EXPECT_EQ(receipt.submitted, row.submitted);
+    EXPECT_EQ(receipt.delivered, row.delivered);
+    EXPECT_EQ(receipt.done_date, row.done);
+  }
+}
+
+TEST(ParseReceipt, ParametersComeBeforeTheText) {
+  MessageObject message;
+  message.MessageType = MessageTypes::escmSMSCDeliveryReceipt;
+  message.ShortMessage = Variant(
+      "id:111 sub:001 dlvrd:001 submit date:2406011200 done "
+      "date:2406011201 stat:UNDELIV err:005 text:x");
+  message.AddOptionalParamString(0x001E, std::string("6F\0", 3));
+  message.MessageState = MessageStates::Delivered;
+  message.AddOptionalParamByte(0x0423, Variant(std::vector<uint8_t>{3, 0x01, 0x02}));
+  const text::DeliveryReceipt receipt = text::ParseReceipt(message);
+  EXPECT_EQ(receipt.id, "6F");
+  EXPECT_EQ(receipt.state, 2);
+  EXPECT_EQ(receipt.stat, "UNDELIV");  // the text says so; the state is the parameter's
+  EXPECT_EQ(receipt.err, "005");
+  EXPECT_EQ(receipt.network_error, 0x0102);
+  EXPECT_EQ(receipt.submit_date, DateTime(2024, 6, 1, 12, 0));
+}
+
+TEST(ParseReceipt, NamesTheStateWhenTheTextHasNoStatAndComparesIds) {
+  MessageObject message;
+  message.MessageState = static_cast<MessageStates>(8);
+  EXPECT_EQ(text::ParseReceipt(message).stat, "REJECTD");
+  // Ids compare in hex and in decimal, either way round.
+  const std::tuple<const char*, const char*, bool> ids[] = {
+      {"abc123", "ABC123", true},       {"0000012345", "12345", true},
+      {"  42\0", "42", true},           {"1A2B", "6699", true},
+      {"00001a2b", "0000006699", true}, {"MSG4", "MSG5", false},
+      {"1A2B", "6698", false},          {"", "", false},
+      {"10000000000000001", "1", false}};  // 2^64 + 1 in hex would wrap to 1
+  for (const auto& [a, b, same] : ids) {
+    EXPECT_EQ(text::SameMessageId(a, b), same) << a << " vs " << b;
+    EXPECT_EQ(text::SameMessageId(b, a), same) << b << " vs " << a;
+  }
 }
 
 }  // namespace
