@@ -188,8 +188,9 @@ TEST_F(SubmitTest, SendMessageAspTakesAMessageObjectOrAScriptObject) {
   refused[1].members = {{"DestAddress", ""}, {"Recipients.Count", 2}, {"MessageID", "x"}};
   refused[2].members = {{"DestAddress", "1"}, {"Priority", "high"}, {"MessageID", "x"}};
   const char* expected[] = {
-      " | Error#28733{The recipients collection is empty and no DestAddress property specified.} | "
-      " | 1000ms",
+      (" | Error#28733{The recipients collection is empty and no DestAddress property specified.} "
+       "| "
+       " | 1000ms"),
       " | Error#13{@SendMessageAsp} |  | 1000ms", " | Error#13{@SendMessageAsp} |  | 1000ms",
       "- | Error#438{@SendMessageAsp}, Error#438{@SendMessageAsp} |  | 1000ms"};
   for (int i = 0; i < 4; ++i) {

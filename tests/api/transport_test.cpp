@@ -74,7 +74,7 @@ TEST_F(TransportTest, PendingOctetsDoNotOutliveTheirConnection) {
 // An aborted connection warns, any other failure is an error; either ends
 // the binding and closes the socket. A host may bind again from the handler.
 TEST_F(TransportTest, AFailedConnectionIsReportedAndEndsTheBinding) {
-  for (const auto& [number, text, expected] :
+  for (const auto& row :
        {std::tuple{10053, "Connection aborted",
                    "0 0 | ConnectionClosed, Warning#10053[Winsock]{Connection aborted} |  | 0ms"},
         std::tuple{
@@ -82,10 +82,10 @@ TEST_F(TransportTest, AFailedConnectionIsReportedAndEndsTheBinding) {
             "0 0 | Error#10054[Winsock]{Connection reset by peer}, ConnectionClosed |  | 0ms"}}) {
     BindAs(BindTypes::SmppBindAsTransceiver);
     EXPECT_EQ(Run([&] {
-                socket.Fail(number, text);
+                socket.Fail(std::get<0>(row), std::get<1>(row));
                 return Join(smpp.ConnectedAndBound, socket.State());
               }),
-              expected);
+              std::get<2>(row));
   }
   for (const char* trigger : {"Error", "ConnectionClosed"}) {
     BindAs(BindTypes::SmppBindAsTransceiver);
