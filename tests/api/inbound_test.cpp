@@ -1,44 +1,88 @@
 // Every PDU the session can receive, one row each: the octets in, the events
-// raised (traces and debug lines on), the PDUs sent back, and the binding
-// flag and LastMessageID afterwards.
+// raised (traces and debug lines on), the PDUs sent back, the binding flag
+// and LastMessageID afterwards, and the fields of the messages raised.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "support/session_fixture.hpp"
-#include "support/test_util.hpp"
+#include "api/api_fixture.hpp"
+#include "decoders/final_date.hpp"
+#include "session/session.hpp"
 
 namespace korvane {
 namespace {
 
+using testing::Hex;
+using testing::MakePdu;
+
 struct Row {
   const char* pdu;
   const char* events;  // EventRecorder::Summary
-  const char* sent;    // hex, " | " between PDUs
+  const char* sent;    // hex, ", " between PDUs
   const char* state = "bound=1 id=before";
+  const char* fields = "";  // of each message raised, and the last query when it changed
 };
 
-class InboundPduTest : public testing::SessionFixture, public ::testing::WithParamInterface<Row> {
+const DateTime kDate(2004, 3, 12, 15, 30, 0);
+
+// The fields a message event may carry, those set only.
+std::string Fields(const MessageObject& m) {
+  const auto text_of = [](const Variant& value) {
+    try {
+      return value.ToText();
+    } catch (const ComponentError&) {
+      return std::string();  // empty
+    }
+  };
+  std::string line = "id=" + m.MessageID + " seq=" + std::to_string(m.SequenceNumber);
+  if (!m.SourceAddress.empty()) line += " " + m.SourceAddress + ">" + m.DestAddress;
+  if (const std::string text = text_of(m.ShortMessage); !text.empty()) line += " sm=" + text;
+  if (m.ShortMessageBytes.IsBytes())
+    line += " bytes=" + testing::HexText(m.ShortMessageBytes.Bytes());
+  if (const std::string text = text_of(m.Payload); !text.empty()) line += " payload=" + text;
+  line += " " + testing::Join(m.CancelResultCode, m.UnsuccessfulDeliveries,
+                              static_cast<int>(m.DeliveryStatus), m.DeliveryErrorCode);
+  for (const Recipient& r : m.Recipients)
+    line += " " + testing::Join(static_cast<int>(r.AddressTON), static_cast<int>(r.AddressNPI),
+                                r.Address, r.StatusCode, static_cast<int>(r.DestAddressType));
+  if (!m.FinalDeliveryDate.IsZero()) line += " " + m.FinalDeliveryDate.ToString();
+  return line;
+}
+
+class InboundPduTest : public testing::ApiTest, public ::testing::WithParamInterface<Row> {
  protected:
   void SetUp() override {
     BindAs(BindTypes::SmppBindAsTransceiver);
     smpp.EnableTraceMessages(true);
     smpp.EnableDebugMessages(true);
     smpp.LastMessageID = "before";
+    Query().QueryAnswered({.state = 7, .final_date = kDate, .error_code = 0x42});
   }
+  session::Session& Query() { return session::Session::Of(smpp); }
 };
 
 TEST_P(InboundPduTest, RaisesAndAnswersAsListed) {
-  const std::size_t sent_before = socket.Sent().size();
-  smpp.DebugPDU(GetParam().pdu);
-  EXPECT_EQ(events.Summary(), GetParam().events);
-  std::string sent;
-  for (std::size_t i = sent_before; i < socket.Sent().size(); ++i)
-    sent += (sent.empty() ? "" : " | ") + testing::HexText(socket.Sent()[i]);
-  EXPECT_EQ(sent, GetParam().sent);
+  const Row& row = GetParam();
+  EXPECT_EQ(Run(
+                [&] {
+                  smpp.DebugPDU(row.pdu);
+                  return std::string();
+                },
+                true),
+            std::string(" | ") + row.events + " | " + row.sent + " | 0ms");
   EXPECT_EQ("bound=" + std::to_string(smpp.ConnectedAndBound) + " id=" + smpp.LastMessageID,
-            GetParam().state);
+            row.state);
+  std::string fields;
+  for (const auto& event : events.events) {
+    if (event.name.starts_with("Message"))
+      fields += (fields.empty() ? "" : "; ") + Fields(event.message);
+  }
+  const auto& query = Query().LastQuery();
+  if (query.state != 7 || query.final_date != kDate || query.error_code != 0x42)
+    fields += " q=" + testing::Join(query.state, query.error_code, query.final_date.ToString());
+  EXPECT_EQ(fields, row.fields);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -102,16 +146,55 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"00 00 00 21 00 00 01 03 00 00 00 00 00 00 00 2A 00 01 01 31 00 01 01 32 00 00 00 00 "
             "04 24 00 02 48 69",
             "TraceLog{Sent DATA_SM_RESP}, MessageReceived, TraceLog{Received DATA_SM}",
-            "00 00 00 11 80 00 01 03 00 00 00 00 00 00 00 2A 00"},
+            "00 00 00 11 80 00 01 03 00 00 00 00 00 00 00 2A 00", "bound=1 id=before",
+            "id= seq=42 1>2 payload=Hi 0 0 0 0"},
         Row{"00 00 00 10 80 00 00 15 00 00 00 00", "Error#9{@RPDUNotification}", ""},
         Row{"", "Error#9{@RPDUNotification}", ""}));
 
 INSTANTIATE_TEST_SUITE_P(
     Responses, InboundPduTest,
     ::testing::Values(
+        // A status beyond 16 bits is stored as -1; a list cut short keeps the entries read before
+        // the end.
+        Row{"00 00 00 2D 80 00 00 21 00 00 00 00 00 00 00 03 37 37 00 02 01 01 34 34 37 37 30 30 "
+            "31 00 00 00 00 45 02 08 30 36 31 32 00 00 00 80 00",
+            "MessageDelivered, TraceLog{Received SUBMIT_MULTI_RESP}", "", "bound=1 id=77",
+            "id=77 seq=0 0 2 0 0 1 1 4477001 69 1 2 8 0612 -1 1"},
+        Row{"00 00 00 14 80 00 00 21 00 00 00 00 00 00 00 03 37 37 00 00",
+            "MessageDelivered, TraceLog{Received SUBMIT_MULTI_RESP}", "", "bound=1 id=77",
+            "id=77 seq=0 0 0 0 0"},
+        Row{"00 00 00 13 80 00 00 21 00 00 00 00 00 00 00 03 37 37 00",
+            "MessageDelivered, TraceLog{Received SUBMIT_MULTI_RESP}", "", "bound=1 id=77",
+            "id=77 seq=0 0 0 0 0"},
+        Row{"00 00 00 26 80 00 00 21 00 00 00 00 00 00 00 03 37 37 00 03 01 01 34 34 37 37 30 30 "
+            "31 00 00 00 7F FF 02 08 30 36",
+            "MessageDelivered, TraceLog{Received SUBMIT_MULTI_RESP}", "", "bound=1 id=77",
+            "id=77 seq=0 0 3 0 0 1 1 4477001 32767 1"},
+        Row{"00 00 00 21 80 00 00 21 00 00 00 00 00 00 00 03 37 37 00 01 01 01 34 34 37 37 30 30 "
+            "31 00 00 00 00",
+            "MessageDelivered, TraceLog{Received SUBMIT_MULTI_RESP}", "", "bound=1 id=77",
+            "id=77 seq=0 0 1 0 0"},
+        Row{"00 00 00 10 80 00 00 08 00 00 00 00 00 00 00 0C",
+            "MessageCancelResult, TraceLog{Received CANCEL_SM_RESP}", "", "bound=1 id=before",
+            "id= seq=12 0 0 0 0"},
+        Row{"00 00 00 10 80 00 00 08 00 00 00 00 00 00 01 00",
+            "MessageCancelResult, TraceLog{Received CANCEL_SM_RESP}", "", "bound=1 id=before",
+            "id= seq=256 0 0 0 0"},
+        // Query answers: a final_date, none, letters in the year.
+        Row{"00 00 00 26 80 00 00 03 00 00 00 00 00 00 00 09 39 39 00 30 34 30 33 31 32 31 35 33 "
+            "30 30 30 30 30 34 2B 00 02 00",
+            "MessageStatusReceived, TraceLog{Received QUERY_SM_RESP}", "", "bound=1 id=99",
+            "id=99 seq=0 0 0 2 0 2004-03-12 15:30:00 q=2 0 2004-03-12 15:30:00"},
+        Row{"00 00 00 16 80 00 00 03 00 00 00 00 00 00 00 09 39 39 00 00 05 42",
+            "MessageStatusReceived, TraceLog{Received QUERY_SM_RESP}", "", "bound=1 id=99",
+            "id=99 seq=0 0 0 5 66 q=5 66 1899-12-30 00:00:00"},
+        Row{"00 00 00 1C 80 00 00 03 00 00 00 00 00 00 00 09 39 39 00 41 34 30 33 31 32 00 02 00",
+            "Error#13{@Handle}, MessageStatusReceived, TraceLog{Received QUERY_SM_RESP}", "",
+            "bound=1 id=99", "id=99 seq=0 0 0 2 0 q=2 0 1899-12-30 00:00:00"},
         // Accepted, refused (the whole command_status decides), cut short.
         Row{"00 00 00 17 80 00 00 04 00 00 00 00 00 00 00 05 31 41 32 42 33 43 00",
-            "MessageDelivered, TraceLog{Received SUBMIT_SM_RESP}", "", "bound=1 id=1A2B3C"},
+            "MessageDelivered, TraceLog{Received SUBMIT_SM_RESP}", "", "bound=1 id=1A2B3C",
+            "id=1A2B3C seq=0 0 0 0 0"},
         Row{"00 00 00 13 80 00 00 04 00 00 00 58 00 00 00 05 31 41 00",
             "Error#27088{Protocol Error : Submit SM Throttling error (ESME has exceeded allowed "
             "message limits)}, DebugLog{=}, Error#29004{Invalid Data in Submit SM Segment}, "
@@ -167,18 +250,22 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"00 00 00 30 00 00 00 05 00 00 00 00 00 00 00 2A 00 01 01 2B 34 34 37 39 00 01 01 31 "
             "32 33 34 35 00 00 00 00 00 00 00 00 00 00 05 48 65 6C 6C 6F",
             "TraceLog{Sent DELIVER_SM_RESP}, MessageReceived, TraceLog{Received DELIVER_SM}",
-            "00 00 00 11 80 00 00 05 00 00 00 00 00 00 00 2A 00"},
+            "00 00 00 11 80 00 00 05 00 00 00 00 00 00 00 2A 00", "bound=1 id=before",
+            "id= seq=42 +4479>12345 sm=Hello bytes=48 65 6C 6C 6F 0 0 0 0"},
         Row{"00 00 00 3B 00 00 00 05 00 00 00 00 00 00 00 2B 00 01 01 2B 34 34 37 39 00 01 01 31 "
             "32 33 34 35 00 00 00 00 00 00 00 00 00 00 14 30 31 32 33 34 35 36 37 38 39",
             "TraceLog{Sent DELIVER_SM_RESP}, MessageReceived, Warning#29005{Error in Message "
             "Length of Deliver SM Packet- Declared:20, Received:0}, DebugLog{=}, TraceLog{Received "
             "DELIVER_SM}",
-            "00 00 00 11 80 00 00 05 00 00 00 00 00 00 00 2B 00"},
+            "00 00 00 11 80 00 00 05 00 00 00 00 00 00 00 2B 00", "bound=1 id=before",
+            "id= seq=43 +4479>12345 bytes=00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+            "00 0 0 0 0"},
         Row{"00 00 00 35 00 00 00 05 00 00 00 00 00 00 00 2C 00 01 01 2B 34 34 37 39 00 01 01 31 "
             "32 33 34 35 00 00 00 00 00 00 00 00 00 00 00 04 27 00 09 02",
             "Error#9{@Handle}, TraceLog{Sent DELIVER_SM_RESP}, MessageReceived, TraceLog{Received "
             "DELIVER_SM}",
-            "00 00 00 11 80 00 00 05 00 00 00 00 00 00 00 2C 00"},
+            "00 00 00 11 80 00 00 05 00 00 00 00 00 00 00 2C 00", "bound=1 id=before",
+            "id= seq=44 +4479>12345 bytes= 0 0 0 0"},
         Row{"00 00 00 15 00 00 00 05 00 00 00 00 00 00 00 2D 00 01 01 2B 34",
             "Error#9{@Handle}, TraceLog{Received DELIVER_SM}", ""},
         Row{"00 00 00 30 00 00 00 05 00 00 00 03 00 00 00 2A 00 01 01 2B 34 34 37 39 00 01 01 31 "
@@ -188,6 +275,86 @@ INSTANTIATE_TEST_SUITE_P(
             "Command ID }, DebugLog{=}, Error#29005{Invalid Data in Deliver SM RESP Segment}, "
             "TraceLog{Received DELIVER_SM_RESP}",
             ""}));
+
+class InboundTest : public testing::ApiTest {
+ protected:
+  void Dispatch(const std::vector<uint8_t>& pdu) { smpp.DebugPDU(testing::HexText(pdu)); }
+};
+
+TEST_F(InboundTest, TransceiverRaisesBoundBeforeItSetsTheFlag) {
+  for (const auto& [command_id, seen_bound] :
+       {std::pair{0x80000001u, true}, {0x80000002u, true}, {0x80000009u, false}}) {
+    smpp.ConnectedAndBound = false;
+    bool seen = !seen_bound;
+    events.on_event = [&](const testing::RecordedEvent& e) {
+      if (e.name == "Bound") seen = smpp.ConnectedAndBound;
+    };
+    Dispatch(MakePdu(command_id, 0, 1));
+    EXPECT_TRUE(smpp.ConnectedAndBound);
+    EXPECT_EQ(seen, seen_bound) << std::hex << command_id;
+  }
+  events.on_event = nullptr;
+  // A text that is not hexadecimal octets is the caller's error.
+  events.events.clear();
+  EXPECT_EQ(testing::ErrorNumberOf([&] { smpp.DebugPDU("00 XY"); }), 13);
+  EXPECT_EQ(testing::ErrorNumberOf([&] { smpp.DebugPDU("100"); }), 6);
+  EXPECT_TRUE(events.events.empty());
+}
+
+TEST_F(InboundTest, NestedDrainsHandleEveryPduOnceInArrivalOrder) {
+  BindAs(BindTypes::SmppBindAsTransceiver);
+  const auto link_ok = MakePdu(0x80000015, 0, 1);
+  // The host pumps events from inside its first LinkOk handler, and more
+  // PDUs arrive meanwhile.
+  bool pumped = false;
+  events.on_event = [&](const testing::RecordedEvent& e) {
+    if (e.name != "LinkOk" || pumped) return;
+    pumped = true;
+    socket.Receive(MakePdu(0x80000000, 0, 9));
+    environment.Yield();
+  };
+  std::vector<uint8_t> two = link_ok;
+  two.insert(two.end(), link_ok.begin(), link_ok.end());
+  socket.Receive(two);
+  events.on_event = nullptr;
+  // The nested drain takes the second enquire_link_resp, which arrived
+  // before the generic_nack; none is handled twice.
+  EXPECT_EQ(events.Summary(),
+            "LinkOk, LinkOk, Warning#29000{Generic NACK received from SMSC}, GenericNACK{9}");
+}
+
+TEST_F(InboundTest, The255thDestinationDoesNotFitAndIsLeftOutQuietly) {
+  std::vector<uint8_t> body{'7', '7', 0, 255};
+  for (int entry = 0; entry < 255; ++entry) body.insert(body.end(), {1, 1, '1', 0, 0, 0, 0, 0});
+  Dispatch(MakePdu(0x80000021, 0, 3, body));
+  ASSERT_EQ(events.Summary(), "MessageDelivered");
+  EXPECT_EQ(events.events[0].message.Recipients.size(), 254u);
+}
+
+TEST(FinalDateTest, ConvertsTwoDigitYearsAndRollsOverLikeADateSerial) {
+  const std::pair<const char*, DateTime> cases[] = {
+      {"040312153000004+", {2004, 3, 12, 15, 30, 0}},
+      {"991231235959000+", {1999, 12, 31, 23, 59, 59}},
+      {"291231000000000+", {2029, 12, 31}},
+      {"300101000000", {1930, 1, 1}},
+      {"041301101010", {2005, 1, 1, 10, 10, 10}},
+      {"040001000000", {2003, 12, 1}},
+      {"040300000000", {2004, 2, 29}},
+      {"040132000000", {2004, 2, 1}},
+      {"049999000000", {2012, 6, 7}},
+      // No valid time of day: the zero date.
+      {"", {}},
+      {"04031215300", {}},
+      {"040312240000", {}},
+      {"040312236000", {}},
+      {"040312235960", {}},
+      {"0403121530x0", {}},
+  };
+  for (const auto& [text, expected] : cases)
+    EXPECT_EQ(decoders::FinalDateOf(text), expected) << text;
+  for (const char* text : {"0", "04031", "A40312000000", "04 312000000", "04-112000000"})
+    EXPECT_EQ(testing::ErrorNumberOf([&] { decoders::FinalDateOf(text); }), 13) << text;
+}
 
 }  // namespace
 }  // namespace korvane

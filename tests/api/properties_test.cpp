@@ -1,0 +1,128 @@
+// The properties of the public class, its error reports and its waits.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "api/api_fixture.hpp"
+#include "diagnostics/error_record.hpp"
+#include "session/session.hpp"
+
+namespace korvane {
+namespace {
+
+using testing::Join;
+using TimePoint = std::chrono::steady_clock::time_point;
+
+class PropertiesTest : public testing::ApiTest {};
+
+// Values are stored unchecked (an out-of-range TON fails only when a PDU is
+// built); the few properties with rules of their own apply them.
+TEST_F(PropertiesTest, PropertiesStoreWhatIsWrittenUnderTheirOwnRules) {
+  SMPP other(environment);
+  EXPECT_EQ(Run([&] {
+              smpp.AddressTON(static_cast<AddressTypeOfNumbers>(300));
+              smpp.OperationsTimeout(-3);
+              smpp.UserName("alpha");
+              smpp.Password(Variant(1234));
+              const std::string alpha = smpp.SystemID();  // one field, two names
+              smpp.SystemID("beta");
+              smpp.ReceiverAddressRange(std::string(41, '7'));
+              smpp.ReceiverAddressRange(std::string(42, '7'));
+              return Join(static_cast<int32_t>(smpp.AddressTON()), smpp.OperationsTimeout(), alpha,
+                          smpp.UserName(), smpp.Password().IsText(), smpp.Password().ToText(),
+                          smpp.ReceiverAddressRange().size(), smpp.InstanceID != other.InstanceID,
+                          smpp.InstanceID >= 0);
+            }),
+            "300 -3 alpha beta 1 1234 41 1 1 | Error#22342{@ReceiverAddressRange[Property Let]} |  "
+            "| 0ms");
+  // The report, with the time of the session's environment.
+  EXPECT_EQ(
+      testing::ReportLines(events.events.at(0).text),
+      (std::vector<std::string>{
+          "Error Number  :22342", "Description   :Invalid Address range length", "Build Number  :1",
+          "Module Name   :SMPP", "Procedure Name:ReceiverAddressRange[Property Let]",
+          "Line Number   :0", "Date and time :" + environment.LocalNow().ToString()}));
+  std::string title, version;
+  SetAboutHandler([&](const std::string& t, const std::string& v) { title = t, version = v; });
+  smpp.AboutKVSMPP();
+  SetAboutHandler(nullptr);
+  EXPECT_EQ(title + " " + version, std::string("KorvaneSMPP ") + KORVANE_SMPP_VERSION_STRING);
+}
+
+// Reports made outside the session's own reporter take their time from the
+// session's environment too, not from the system clock.
+TEST_F(PropertiesTest, MessageObjectReportCarriesTheEnvironmentsTime) {
+  std::string report;
+  try {
+    for (int i = 0; i < 255; ++i) message.AddRecipient({}, {}, std::to_string(i));
+  } catch (const ComponentError& error) {
+    report = error.Description();
+  }
+  EXPECT_EQ(testing::ReportLines(report).back(),
+            "Date and time :" + environment.LocalNow().ToString());
+}
+
+TEST_F(PropertiesTest, AFailureInATrappedStepIsReportedAndTheProcedureGoesOn) {
+  bool next_step_ran = false;
+  auto procedure = session::Session::Of(smpp).Procedure("Bind");
+  procedure.Step([] { throw ComponentError(6, "Overflow"); });
+  procedure.Step([&] { next_step_ran = true; });
+  EXPECT_EQ(Join(events.Summary(), next_step_ran, diagnostics::CurrentError().number),
+            "Error#6{@Bind} 1 0");
+}
+
+// A host handler that changes the current error (for instance through a
+// failing call of its own) must not change the error being reported.
+TEST_F(PropertiesTest, ReportKeepsTheCurrentErrorAcrossTheHostHandler) {
+  struct Meddler : SMPPEvents {
+    void Error(int32_t, const std::string&, const std::string&) override {
+      diagnostics::CurrentError() = {91, "Object variable not set", "Host", "", 0};
+    }
+  } meddler;
+  smpp.Subscribe(meddler);
+  const diagnostics::ErrorRecord failure{13, "Type mismatch", "KorvaneSMPP", "", 0};
+  diagnostics::CurrentError() = failure;
+  EXPECT_EQ(session::Session::Of(smpp).ReportError("SMPP", "SendMessage"), ErrorDecision::Ignore);
+  EXPECT_EQ(diagnostics::CurrentError(), failure);
+  diagnostics::CurrentError() = {};
+}
+
+// The fake environment, with the deadlines that waits hand over recorded;
+// a pass with a deadline jumps straight to it, as an idle real loop sleeps.
+class DeadlineEnvironment final : public platform::Environment {
+ public:
+  TimePoint MonotonicNow() override { return fake.MonotonicNow(); }
+  DateTime LocalNow() override { return fake.LocalNow(); }
+  double SecondsSinceMidnight() override { return fake.SecondsSinceMidnight(); }
+  int32_t LocalTimeZoneBiasMinutes() override { return 0; }
+  void Yield() override { calls += "yield;"; }
+  void YieldUntil(TimePoint deadline) override {
+    calls += std::to_string((deadline - fake.MonotonicNow()) / std::chrono::milliseconds(1)) + ";";
+    fake.Advance(std::chrono::ceil<std::chrono::milliseconds>(deadline - fake.MonotonicNow()));
+  }
+  std::unique_ptr<platform::Timer> CreateTimer(std::function<void()> on_tick) override {
+    return fake.CreateTimer(std::move(on_tick));
+  }
+  std::unique_ptr<platform::TcpSocket> CreateSocket(platform::SocketListener& listener) override {
+    return fake.CreateSocket(listener);
+  }
+
+  testing::FakeEnvironment fake;
+  std::string calls;
+};
+
+// An idle wait gives the environment its deadline once and is over when that
+// passes; a wait whose condition holds does not yield.
+TEST(SessionWaitTest, AnIdleWaitHandsItsDeadlineToTheEnvironmentOnce) {
+  DeadlineEnvironment environment;
+  SMPP smpp(environment);
+  session::Session::Of(smpp).WaitUntil(3, [] { return false; });
+  session::Session::Of(smpp).WaitUntil(3, [] { return true; });
+  EXPECT_EQ(environment.calls, "3000;");
+  EXPECT_EQ(environment.fake.Elapsed(), std::chrono::seconds(3));
+}
+
+}  // namespace
+}  // namespace korvane
