@@ -126,11 +126,6 @@ void LoopbackSmsc::SetResponder(Responder responder) {
   responder_ = std::move(responder);
 }
 
-void LoopbackSmsc::SetBindStatus(uint32_t status) {
-  std::lock_guard lock(mutex_);
-  bind_status_ = status;
-}
-
 void LoopbackSmsc::SetReceiveBufferSize(int octets) {
   std::lock_guard lock(mutex_);
   receive_buffer_size_ = octets;
@@ -163,11 +158,6 @@ std::vector<LoopbackSmsc::Octets> LoopbackSmsc::Received() const {
 std::size_t LoopbackSmsc::ReceivedCount() const {
   std::lock_guard lock(mutex_);
   return received_.size();
-}
-
-bool LoopbackSmsc::WaitForReceived(std::size_t count, std::chrono::milliseconds cap) const {
-  std::unique_lock lock(mutex_);
-  return received_changed_.wait_for(lock, cap, [&] { return received_.size() >= count; });
 }
 
 void LoopbackSmsc::Send(Octets octets) {
@@ -267,16 +257,13 @@ void LoopbackSmsc::Frame(const ConnectionPtr& connection) {
 
 void LoopbackSmsc::Answer(const ConnectionPtr& connection, const Octets& pdu) {
   Responder responder;
-  uint32_t bind_status = 0;
   {
     std::lock_guard lock(mutex_);
     if (recording_) received_.push_back(pdu);
     responder = responder_;
-    bind_status = bind_status_;
   }
-  received_changed_.notify_all();
   // Called outside the lock, so a responder may use the public interface.
-  std::vector<Octets> answers = responder ? responder(pdu) : DefaultAnswer(pdu, bind_status);
+  std::vector<Octets> answers = responder ? responder(pdu) : DefaultAnswer(pdu, 0);
   for (Octets& answer : answers) Enqueue(connection, StepKind::kWrite, std::move(answer));
 }
 
