@@ -80,20 +80,17 @@ class LoopbackSmsc {
  private:
   struct Connection;
   using ConnectionPtr = std::shared_ptr<Connection>;
-  enum class StepKind { kWrite, kClose, kReset };
+  enum class EndKind { kNone, kClose, kReset };
 
   void Accept();
   void OnAccepted(asio::ip::tcp::socket socket);
   void Read(const ConnectionPtr& connection);
-  void OnRead(const ConnectionPtr& connection, const std::error_code& error, std::size_t size);
   void Frame(const ConnectionPtr& connection);
   void Answer(const ConnectionPtr& connection, const Octets& pdu);
-  void Enqueue(const ConnectionPtr& connection, StepKind kind, Octets octets = {});
+  void Enqueue(const ConnectionPtr& connection, Octets octets);
+  void End(ConnectionPtr connection, EndKind kind);  // by value: it may reset current_
   void WriteNext(const ConnectionPtr& connection);
-  void ShutDown(const ConnectionPtr& connection);
-  void Dispose(const ConnectionPtr& connection);
-  void Forget(const ConnectionPtr& connection);
-  void PostEnding(StepKind kind);
+  void Dispose(ConnectionPtr connection);
 
   asio::io_context io_;
   asio::ip::tcp::acceptor acceptor_;
