@@ -45,25 +45,21 @@ void AppendUint32(std::vector<uint8_t>& octets, uint32_t value) {
 
 }  // namespace
 
-// One accepted client. kShutDown: our FIN is sent and we drain (and discard)
-// what the client still sends, so that closing never turns into an RST.
+// One accepted client. `end`: a close (FIN) or reset (RST) is due once the
+// queued writes are done; from then on nothing is recorded or answered, and
+// after a FIN what the client still sends is drained so that closing never
+// turns into an RST.
 struct LoopbackSmsc::Connection {
-  enum class State { kOpen, kShutDown, kClosed };
-  struct Step {
-    StepKind kind;
-    Octets octets;
-  };
-
   explicit Connection(tcp::socket accepted) : socket(std::move(accepted)) {}
 
   tcp::socket socket;
   std::array<uint8_t, 4096> chunk{};
-  Octets pending;             // received octets not yet framed into a whole PDU
-  std::deque<Step> outgoing;  // the front write is the one in flight
+  Octets pending;               // received octets not yet framed into a whole PDU
+  std::deque<Octets> outgoing;  // the front write is the one in flight
   bool writing = false;
   bool read_parked = false;  // reading is paused and no read is outstanding
-  bool ending = false;       // closing or reset: record and answer nothing more
-  State state = State::kOpen;
+  bool closed = false;
+  EndKind end = EndKind::kNone;
 };
 
 LoopbackSmsc::LoopbackSmsc()
@@ -126,11 +122,6 @@ void LoopbackSmsc::SetResponder(Responder responder) {
   responder_ = std::move(responder);
 }
 
-void LoopbackSmsc::SetBindStatus(uint32_t status) {
-  std::lock_guard lock(mutex_);
-  bind_status_ = status;
-}
-
 void LoopbackSmsc::SetReceiveBufferSize(int octets) {
   std::lock_guard lock(mutex_);
   receive_buffer_size_ = octets;
@@ -165,26 +156,21 @@ std::size_t LoopbackSmsc::ReceivedCount() const {
   return received_.size();
 }
 
-bool LoopbackSmsc::WaitForReceived(std::size_t count, std::chrono::milliseconds cap) const {
-  std::unique_lock lock(mutex_);
-  return received_changed_.wait_for(lock, cap, [&] { return received_.size() >= count; });
-}
-
 void LoopbackSmsc::Send(Octets octets) {
   asio::post(io_, [this, octets = std::move(octets)]() mutable {
-    if (current_) Enqueue(current_, StepKind::kWrite, std::move(octets));
+    if (current_) Enqueue(current_, std::move(octets));
   });
 }
 
-void LoopbackSmsc::Close() { PostEnding(StepKind::kClose); }
+void LoopbackSmsc::Close() {
+  asio::post(io_, [this] {
+    if (current_) End(current_, EndKind::kClose);
+  });
+}
 
-void LoopbackSmsc::Reset() { PostEnding(StepKind::kReset); }
-
-void LoopbackSmsc::PostEnding(StepKind kind) {
-  asio::post(io_, [this, kind] {
-    if (!current_) return;
-    current_->ending = true;
-    Enqueue(current_, kind);
+void LoopbackSmsc::Reset() {
+  asio::post(io_, [this] {
+    if (current_) End(current_, EndKind::kReset);
   });
 }
 
@@ -200,21 +186,18 @@ void LoopbackSmsc::Accept() {
 void LoopbackSmsc::OnAccepted(tcp::socket socket) {
   std::error_code ignored;
   socket.set_option(tcp::no_delay(true), ignored);  // small PDUs leave at once
-  const ConnectionPtr previous =
-      std::exchange(current_, std::make_shared<Connection>(std::move(socket)));
   {
     std::lock_guard lock(mutex_);
-    if (receive_buffer_size_ > 0) {
-      current_->socket.set_option(asio::socket_base::receive_buffer_size(receive_buffer_size_),
-                                  ignored);
-    }
+    if (receive_buffer_size_ > 0)
+      socket.set_option(asio::socket_base::receive_buffer_size(receive_buffer_size_), ignored);
   }
-  if (previous) Dispose(previous);
+  if (current_) Dispose(current_);
+  current_ = std::make_shared<Connection>(std::move(socket));
   Read(current_);
 }
 
 void LoopbackSmsc::Read(const ConnectionPtr& connection) {
-  if (connection->state == Connection::State::kClosed) return;
+  if (connection->closed) return;
   if (reading_paused_) {
     connection->read_parked = true;
     return;
@@ -222,23 +205,14 @@ void LoopbackSmsc::Read(const ConnectionPtr& connection) {
   connection->socket.async_read_some(
       asio::buffer(connection->chunk),
       [this, connection](const std::error_code& error, std::size_t size) {
-        OnRead(connection, error, size);
+        if (error) return Dispose(connection);  // the client closed, or the link failed
+        if (connection->end == EndKind::kNone) {
+          connection->pending.insert(connection->pending.end(), connection->chunk.begin(),
+                                     connection->chunk.begin() + size);
+          Frame(connection);
+        }
+        Read(connection);
       });
-}
-
-void LoopbackSmsc::OnRead(const ConnectionPtr& connection, const std::error_code& error,
-                          std::size_t size) {
-  if (error) {  // the client closed, or the link failed: close our side too
-    Dispose(connection);
-    return;
-  }
-  if (!connection->ending) {
-    const std::size_t taken = std::min(size, connection->chunk.size());
-    connection->pending.insert(connection->pending.end(), connection->chunk.begin(),
-                               connection->chunk.begin() + taken);
-    Frame(connection);
-  }
-  Read(connection);
 }
 
 // Cuts whole PDUs off the front of `pending`. A command_length out of range
@@ -246,11 +220,10 @@ void LoopbackSmsc::OnRead(const ConnectionPtr& connection, const std::error_code
 void LoopbackSmsc::Frame(const ConnectionPtr& connection) {
   Octets& pending = connection->pending;
   std::size_t offset = 0;
-  while (!connection->ending && pending.size() - offset >= 4) {
+  while (connection->end == EndKind::kNone && pending.size() - offset >= 4) {
     const uint32_t length = ReadUint32(pending, offset);
     if (length < kHeaderLength || length > kMaxPduLength) {
-      connection->ending = true;
-      Enqueue(connection, StepKind::kClose);
+      End(connection, EndKind::kClose);
       break;
     }
     if (pending.size() - offset < length) break;
@@ -258,89 +231,64 @@ void LoopbackSmsc::Frame(const ConnectionPtr& connection) {
     offset += length;
     Answer(connection, pdu);
   }
-  if (connection->ending) {
-    pending.clear();
-  } else {
-    pending.erase(pending.begin(), pending.begin() + offset);
-  }
+  pending.erase(pending.begin(),
+                connection->end == EndKind::kNone ? pending.begin() + offset : pending.end());
 }
 
 void LoopbackSmsc::Answer(const ConnectionPtr& connection, const Octets& pdu) {
   Responder responder;
-  uint32_t bind_status = 0;
   {
     std::lock_guard lock(mutex_);
     if (recording_) received_.push_back(pdu);
     responder = responder_;
-    bind_status = bind_status_;
   }
-  received_changed_.notify_all();
   // Called outside the lock, so a responder may use the public interface.
-  std::vector<Octets> answers = responder ? responder(pdu) : DefaultAnswer(pdu, bind_status);
-  for (Octets& answer : answers) Enqueue(connection, StepKind::kWrite, std::move(answer));
+  for (Octets& answer : responder ? responder(pdu) : DefaultAnswer(pdu, 0))
+    Enqueue(connection, std::move(answer));
 }
 
-void LoopbackSmsc::Enqueue(const ConnectionPtr& connection, StepKind kind, Octets octets) {
-  if (connection->state != Connection::State::kOpen) return;
-  connection->outgoing.push_back({kind, std::move(octets)});
+void LoopbackSmsc::Enqueue(const ConnectionPtr& connection, Octets octets) {
+  if (connection->end != EndKind::kNone || connection->closed) return;
+  connection->outgoing.push_back(std::move(octets));
   WriteNext(connection);
 }
 
-// Runs the queued steps in order, with at most one write in flight. A close
-// or reset ends the connection, and with it every step queued after it.
+void LoopbackSmsc::End(ConnectionPtr connection, EndKind kind) {
+  if (connection->end != EndKind::kNone) return;
+  connection->end = kind;
+  if (connection == current_) current_.reset();  // no longer the one tests act on
+  WriteNext(connection);
+}
+
+// Writes the queue in order, one write in flight; then the due close or reset.
 void LoopbackSmsc::WriteNext(const ConnectionPtr& connection) {
-  if (connection->writing || connection->state != Connection::State::kOpen ||
-      connection->outgoing.empty()) {
-    return;
-  }
-  Connection::Step& step = connection->outgoing.front();
-  switch (step.kind) {
-    case StepKind::kWrite:
-      connection->writing = true;
-      // The deque keeps the front element in place while more are pushed.
-      asio::async_write(connection->socket, asio::buffer(step.octets),
-                        [this, connection](const std::error_code& error, std::size_t) {
-                          connection->writing = false;
-                          if (error) {
-                            Dispose(connection);
-                            return;
-                          }
-                          if (!connection->outgoing.empty()) connection->outgoing.pop_front();
-                          WriteNext(connection);
-                        });
-      return;
-    case StepKind::kClose:
-      ShutDown(connection);
-      return;
-    case StepKind::kReset: {
-      std::error_code ignored;
-      connection->socket.set_option(asio::socket_base::linger(true, 0), ignored);
-      Dispose(connection);
-      return;
-    }
-  }
-}
-
-void LoopbackSmsc::ShutDown(const ConnectionPtr& connection) {
+  if (connection->writing || connection->closed) return;
   std::error_code ignored;
-  connection->socket.shutdown(tcp::socket::shutdown_send, ignored);
-  connection->state = Connection::State::kShutDown;
-  Forget(connection);
+  if (!connection->outgoing.empty()) {
+    connection->writing = true;
+    // The deque keeps the front element in place while more are pushed.
+    asio::async_write(connection->socket, asio::buffer(connection->outgoing.front()),
+                      [this, connection](const std::error_code& error, std::size_t) {
+                        connection->writing = false;
+                        if (error) return Dispose(connection);
+                        connection->outgoing.pop_front();
+                        WriteNext(connection);
+                      });
+  } else if (connection->end == EndKind::kClose) {
+    connection->socket.shutdown(tcp::socket::shutdown_send, ignored);
+  } else if (connection->end == EndKind::kReset) {
+    connection->socket.set_option(asio::socket_base::linger(true, 0), ignored);
+    Dispose(connection);
+  }
 }
 
-void LoopbackSmsc::Dispose(const ConnectionPtr& connection) {
-  if (connection->state == Connection::State::kClosed) return;
+void LoopbackSmsc::Dispose(ConnectionPtr connection) {
+  if (connection->closed) return;
   std::error_code ignored;
   connection->socket.close(ignored);
   // The queue stays: a write in flight still refers to its front element.
-  connection->state = Connection::State::kClosed;
-  Forget(connection);
-}
-
-// The connection is no longer the one tests act on.
-void LoopbackSmsc::Forget(const ConnectionPtr& connection) {
-  if (connection != current_) return;
-  current_.reset();
+  connection->closed = true;
+  if (connection == current_) current_.reset();
 }
 
 std::vector<uint8_t> MakePdu(uint32_t command_id, uint32_t command_status, uint32_t sequence_number,

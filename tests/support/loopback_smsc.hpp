@@ -8,8 +8,6 @@
 
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
-#include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -53,7 +51,6 @@ class LoopbackSmsc {
 
   // Runs on the SMSC thread; an empty responder restores DefaultAnswer.
   void SetResponder(Responder responder);
-  void SetBindStatus(uint32_t status);  // default 0
   // The receive buffer of connections accepted from now on, in octets (the
   // kernel may round it); 0 keeps the system's default, which grows on demand.
   // A small one makes a peer that stops reading push back sooner.
@@ -72,10 +69,6 @@ class LoopbackSmsc {
   // connections.
   std::vector<Octets> Received() const;
   std::size_t ReceivedCount() const;  // Received().size(), without the copy
-  // Blocks until at least `count` PDUs were received or `cap` of real time
-  // passed; whether the count was reached.
-  bool WaitForReceived(std::size_t count,
-                       std::chrono::milliseconds cap = std::chrono::seconds(2)) const;
 
   // Actions on the current connection, run on the SMSC thread in call order
   // and in order with the answers; without a connection they do nothing.
@@ -87,20 +80,17 @@ class LoopbackSmsc {
  private:
   struct Connection;
   using ConnectionPtr = std::shared_ptr<Connection>;
-  enum class StepKind { kWrite, kClose, kReset };
+  enum class EndKind { kNone, kClose, kReset };
 
   void Accept();
   void OnAccepted(asio::ip::tcp::socket socket);
   void Read(const ConnectionPtr& connection);
-  void OnRead(const ConnectionPtr& connection, const std::error_code& error, std::size_t size);
   void Frame(const ConnectionPtr& connection);
   void Answer(const ConnectionPtr& connection, const Octets& pdu);
-  void Enqueue(const ConnectionPtr& connection, StepKind kind, Octets octets = {});
+  void Enqueue(const ConnectionPtr& connection, Octets octets);
+  void End(ConnectionPtr connection, EndKind kind);  // by value: it may reset current_
   void WriteNext(const ConnectionPtr& connection);
-  void ShutDown(const ConnectionPtr& connection);
-  void Dispose(const ConnectionPtr& connection);
-  void Forget(const ConnectionPtr& connection);
-  void PostEnding(StepKind kind);
+  void Dispose(ConnectionPtr connection);
 
   asio::io_context io_;
   asio::ip::tcp::acceptor acceptor_;
@@ -109,9 +99,7 @@ class LoopbackSmsc {
   bool reading_paused_ = false;  // SMSC thread only
 
   mutable std::mutex mutex_;  // guards everything below
-  mutable std::condition_variable received_changed_;
   Responder responder_;
-  uint32_t bind_status_ = 0;
   int receive_buffer_size_ = 0;
   bool recording_ = true;
   std::vector<Octets> received_;

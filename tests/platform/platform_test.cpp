@@ -1,21 +1,31 @@
-// The real socket against a peer on the loopback interface, both on one loop.
-#include "platform/asio_tcp_socket.hpp"
+// The platform layer: the real socket against a peer on the loopback
+// interface, the timer, the event loop passes and the socket error numbers.
+#include "korvane/platform.hpp"
 
 #include <gmock/gmock.h>
 
+#include <asio/error.hpp>
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
+#include <asio/post.hpp>
 #include <asio/read.hpp>
 #include <asio/write.hpp>
 
 #include "korvane/errors.hpp"
+#include "korvane/event_loop.hpp"
+#include "platform/asio_tcp_socket.hpp"
+#include "platform/asio_timer.hpp"
+#include "platform/event_loop.hpp"
+#include "platform/socket_errors.hpp"
 #include "support/pump_until.hpp"
 
 namespace korvane::platform {
 namespace {
 
-using asio::ip::tcp;
+using namespace std::chrono_literals;
 using korvane::testing::PumpUntil;
+
+using asio::ip::tcp;
 
 struct RecordingListener : SocketListener {
   void OnSocketClose() override { ++closes; }
@@ -141,6 +151,59 @@ TEST_F(AsioTcpSocketTest, QueuedOutputCountsWhatTheSystemHasNotTakenYet) {
   socket.SendData(std::vector<uint8_t>(10, 4));
   socket.Close();
   EXPECT_EQ(socket.QueuedOutput(), 0u);
+}
+
+// Disabling inside a tick must also cancel the re-arm that precedes it.
+TEST(AsioTimerTest, TicksEveryIntervalUntilDisabled) {
+  asio::io_context loop;
+  int ticks = 0;
+  AsioTimer timer(loop, [&] {
+    if (++ticks == 3) timer.Enabled(false);
+  });
+  timer.Interval(1);
+  timer.Enabled(true);
+  EXPECT_TRUE(PumpUntil(loop, [&] { return ticks == 3; }));
+  EXPECT_FALSE(PumpUntil(
+      loop, [&] { return ticks > 3; }, std::chrono::milliseconds(10)));
+}
+
+// The yield used inside a handler runs further events of the same loop.
+TEST(EventLoopTest, DoEventsInsideAHandlerRunsFurtherEvents) {
+  asio::io_context& loop = ThreadEventLoop();
+  bool inner_ran = false, outer_done = false;
+  asio::post(loop, [&] {
+    asio::post(loop, [&] { inner_ran = true; });
+    for (int i = 0; i < 100 && !inner_ran; ++i) DoEvents();
+    outer_done = inner_ran;
+  });
+  for (int i = 0; i < 100 && !outer_done; ++i) DoEvents();
+  EXPECT_TRUE(outer_done);
+}
+
+// Neither a pass on a loop without work (so a caller looping on it never
+// spins) nor RunEvents returns early; RunEvents runs events meanwhile.
+TEST(EventLoopTest, PassesWaitInsteadOfReturningAtOnce) {
+  asio::io_context idle;
+  bool ran = false;
+  asio::post(ThreadEventLoop(), [&] { ran = true; });
+  const auto start = std::chrono::steady_clock::now();
+  PumpOnce(idle, 10ms);
+  RunEvents(15ms);
+  EXPECT_TRUE(ran);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 25ms);
+}
+
+TEST(SocketErrorsTest, ErrorsTakeWinsockNumbersOrAFallbackNamingTheirOrigin) {
+  const std::error_code unmapped = std::make_error_code(std::errc::no_such_file_or_directory);
+  const std::pair<std::error_code, int32_t> cases[] = {{asio::error::connection_aborted, 10053},
+                                                       {asio::error::connection_reset, 10054},
+                                                       {asio::error::eof, 10054},
+                                                       {asio::error::timed_out, 10060},
+                                                       {asio::error::connection_refused, 10061},
+                                                       {asio::error::host_not_found, 11001},
+                                                       {unmapped, kUnmappedSocketError}};
+  for (const auto& [error, number] : cases) EXPECT_EQ(TranslateSocketError(error).number, number);
+  EXPECT_EQ(TranslateSocketError(unmapped).description, unmapped.message() + " (generic 2)");
 }
 
 }  // namespace
