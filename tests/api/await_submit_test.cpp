@@ -7,12 +7,12 @@
 #include <asio/use_awaitable.hpp>
 
 #include "korvane/async_submit.hpp"
-#include "faults/faults_fixture.hpp"
+#include "support/loopback_fixture.hpp"
 
 namespace korvane {
 namespace {
 
-using AwaitSubmitTest = testing::FaultsFixture;
+using AwaitSubmitTest = testing::LoopbackFixture;
 
 TEST_F(AwaitSubmitTest, ACoroutineAwaitsEachSubmissionsResult) {
   BindAs(BindTypes::SmppBindAsTransmitter);

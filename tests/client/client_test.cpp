@@ -13,39 +13,24 @@
 #include "client/exit_codes.hpp"
 #include "client/output.hpp"
 #include "client/run_client.hpp"
+#include "client_runner.hpp"
 #include "support/loopback_smsc.hpp"
 #include "support/test_util.hpp"
 
 namespace korvane {
 namespace {
 
+using testing::ClientRun;
 using testing::CommandIdOf;
 using testing::Hex;
 using testing::HexText;
 using testing::LoopbackSmsc;
 using testing::MakePdu;
+using testing::RunKorvaneSmpp;
 
 constexpr uint32_t kBindReceiver = 0x00000001;
 constexpr uint32_t kBindTransceiver = 0x00000009;
 constexpr uint32_t kSubmitSm = 0x00000004;
-
-struct ClientRun {
-  int exit_status = -1;
-  std::string out;
-  std::string err;
-};
-
-ClientRun RunKorvaneSmpp(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), "korvane-smpp");
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  std::ostringstream out, err;
-  ClientRun run;
-  run.exit_status = client::RunClient(static_cast<int>(argv.size()), argv.data(), out, err);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
 
 // A deliver_sm from 4479 to 12345: esm_class, data_coding, short_message and
 // optional parameters (hex).

@@ -20,6 +20,7 @@
 #include "korvane/smpp.hpp"
 #include "platform/event_loop.hpp"
 #include "support/event_recorder.hpp"
+#include "support/loopback_fixture.hpp"
 #include "support/loopback_smsc.hpp"
 #include "support/pump_until.hpp"
 #include "support/test_util.hpp"
@@ -68,38 +69,7 @@ struct CountingSink : SMPPEvents {
   }
 };
 
-// A session on its own Asio loop, bound against the loopback SMSC over real
-// TCP: the library's loop runs on the test thread, the SMSC on its own.
-class FaultsTest : public ::testing::Test {
- protected:
-  FaultsTest() : smpp(loop) {
-    smpp.Subscribe(events);
-    smpp.SMPPServerAddress("127.0.0.1");
-    smpp.SMPPServerPort(smsc.Port());
-    smpp.SystemID("abc");
-    smpp.ProtocolID(static_cast<ProtocolIDs>(52));
-    smpp.OperationsTimeout(1);
-    smpp.ConnectionTimeout(1);
-  }
-  ~FaultsTest() override { events.on_event = nullptr; }
-
-  // Binds against the willing SMSC and forgets the events that took.
-  void BindAs(BindTypes type) {
-    ASSERT_EQ(smpp.Bind(type), static_cast<int16_t>(type));
-    events.events.clear();
-  }
-
-  // Pumps the session's loop until an event of this name was raised.
-  bool PumpUntilEvent(const std::string& name) {
-    return PumpUntil(loop, [&] { return !events.Named(name).empty(); });
-  }
-
-  // The SMSC outlives the session, whose destruction unbinds against it.
-  LoopbackSmsc smsc;
-  EventRecorder events;
-  asio::io_context loop;
-  SMPP smpp;
-};
+using FaultsTest = LoopbackFixture;
 
 std::string Numbered(const std::string& prefix, std::size_t number, std::size_t width) {
   std::string text = prefix + std::to_string(number);

@@ -5,14 +5,14 @@
 
 #include <algorithm>
 
-#include "faults/faults_fixture.hpp"
 #include "platform/event_loop.hpp"
 #include "session/session.hpp"
+#include "support/loopback_fixture.hpp"
 
 namespace korvane {
 namespace {
 
-using OutputCapTest = testing::FaultsFixture;
+using OutputCapTest = testing::LoopbackFixture;
 
 TEST_F(OutputCapTest, AStalledPeerMeetsTheCapInsteadOfAGrowingQueue) {
   constexpr int32_t kCap = 256 * 1024;
