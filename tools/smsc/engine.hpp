@@ -90,6 +90,8 @@ class SmscEngine {
   // Submissions accepted and duplicated, and the faults injected so far;
   // readable from any thread.
   const FaultCounters& Counters() const { return counters_; }
+  // Accepted submissions whose text was accepted before.
+  uint64_t Duplicates() const { return counters_.Get(FaultCounters::kDuplicates); }
 
   // The sessions' side, on the loop's thread.
   const SmscOptions& Options() const { return options_; }

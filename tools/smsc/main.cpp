@@ -9,11 +9,13 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <asio/io_context.hpp>
 #include <asio/posix/stream_descriptor.hpp>
 #include <asio/read_until.hpp>
 #include <asio/signal_set.hpp>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -168,8 +170,11 @@ int main(int argc, char** argv) {
 
   options.receipt_delay = std::chrono::milliseconds(receipt_delay_ms);
   if (!latency_text.empty()) options.latency = *korvane::smsc::ParseLatency(latency_text);
-  faults.disconnect_after_bind =
-      std::chrono::milliseconds(static_cast<int64_t>(disconnect_seconds * 1000));
+  // Whole milliseconds; a positive time never rounds down to "never".
+  if (disconnect_seconds > 0) {
+    faults.disconnect_after_bind =
+        std::chrono::milliseconds(std::max<int64_t>(1, std::llround(disconnect_seconds * 1000)));
+  }
   faults.rebind_guard = std::chrono::milliseconds(rebind_guard_ms);
   options.enquire_interval =
       std::chrono::milliseconds(static_cast<int64_t>(enquire_seconds * 1000));

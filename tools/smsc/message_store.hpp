@@ -47,8 +47,7 @@ class MessageStore {
   StoredMessage& Add(StoredMessage message);
   // The message with this id, or nullptr.
   StoredMessage* Find(std::string_view id);
-  // Messages kept so far, and those among them whose body came before.
-  uint64_t Count() const { return last_id_; }
+  // Messages kept so far whose body came before.
   uint64_t Duplicates() const { return duplicates_; }
 
  private:
