@@ -8,10 +8,13 @@
 #include "smsc/session.hpp"
 
 namespace korvane::smsc {
-namespace {}  // namespace
 
 SmscEngine::SmscEngine(asio::io_context& loop, SmscOptions options)
-    : loop_(loop), options_(std::move(options)), acceptor_(loop), delivery_timer_(loop) {
+    : loop_(loop),
+      options_(std::move(options)),
+      acceptor_(loop),
+      delivery_timer_(loop),
+      rebind_guard_(options_.faults.rebind_guard) {
   const asio::ip::tcp::endpoint endpoint(asio::ip::make_address(options_.host), options_.port);
   acceptor_.open(endpoint.protocol());
   acceptor_.set_option(asio::ip::tcp::acceptor::reuse_address(true));
@@ -79,9 +82,17 @@ uint32_t SmscEngine::Authenticate(const std::string& system_id, const std::strin
   return kStatusOk;
 }
 
+bool SmscEngine::RebindRefused(const std::string& system_id) {
+  if (!rebind_guard_.Refuses(system_id, std::chrono::steady_clock::now())) return false;
+  counters_.Add(FaultCounters::kRebindsRefused);
+  return true;
+}
+
 std::string SmscEngine::Submit(const std::shared_ptr<Session>& origin, StoredMessage message) {
   message.submit_time = NowTimeString();
   const std::string id = store_.Add(std::move(message)).id;
+  counters_.Add(FaultCounters::kAccepted);
+  counters_.Set(FaultCounters::kDuplicates, store_.Duplicates());
   deliveries_.push_back({id, std::chrono::steady_clock::now() + options_.receipt_delay, origin});
   if (deliveries_.size() == 1) ArmDeliveries();
   return id;
@@ -187,6 +198,10 @@ std::vector<std::shared_ptr<Session>> SmscEngine::Receivers(const std::string* s
 
 void SmscEngine::SessionClosed(const Session& session, bool unbound) {
   if (stopped_) return;
+  // Still bound: the binding ended without an unbind.
+  if (session.Bound() != BindKind::kNone) {
+    rebind_guard_.BindingDropped(session.SystemId(), std::chrono::steady_clock::now());
+  }
   std::erase_if(sessions_, [&](const auto& kept) { return kept.get() == &session; });
   if (unbound && ++unbinds_ == options_.exit_after_unbinds) {
     Log("exiting after " + std::to_string(unbinds_) + " unbind(s)");

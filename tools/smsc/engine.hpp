@@ -3,6 +3,7 @@
 // optional credential check; submit_sm and submit_multi with fresh message
 // ids; delivery receipts after a fixed delay; query_sm and cancel_sm;
 // enquire_link and unbind; and mobile-originated messages sent as deliver_sm.
+// On request it injects faults (fault_plan.hpp) and counts them.
 //
 // Threading: the engine lives on the thread that runs its loop. Port(),
 // Stop() and SendMo() may be called from any thread; everything else runs
@@ -21,8 +22,10 @@
 #include <string>
 #include <vector>
 
+#include "smsc/fault_plan.hpp"
 #include "smsc/message_store.hpp"
 #include "smsc/pdus.hpp"
+#include "smsc/rebind_guard.hpp"
 #include "smsc/response_delay.hpp"
 #include "smsc/texts.hpp"
 
@@ -53,6 +56,8 @@ struct SmscOptions {
   std::vector<MoMessage> mo_on_bind{};
   // Added latency of the responses to the ESME's requests; none by default.
   Latency latency{};
+  // Faults injected for testing clients; none by default.
+  FaultOptions faults{};
   // Stop once this many sessions have unbound (and been closed); 0: never.
   int exit_after_unbinds = 0;
   // Adds a hex dump of each PDU to the log.
@@ -82,6 +87,11 @@ class SmscEngine {
   // Sends `mo` to every receiver or transceiver bound now; when none is,
   // to the next one that binds.
   void SendMo(MoMessage mo);
+  // Submissions accepted and duplicated, and the faults injected so far;
+  // readable from any thread.
+  const FaultCounters& Counters() const { return counters_; }
+  // Accepted submissions whose text was accepted before.
+  uint64_t Duplicates() const { return counters_.Get(FaultCounters::kDuplicates); }
 
   // The sessions' side, on the loop's thread.
   const SmscOptions& Options() const { return options_; }
@@ -90,6 +100,10 @@ class SmscEngine {
   void Report(const std::string& line) const;
   // The bind_resp status for these credentials.
   uint32_t Authenticate(const std::string& system_id, const std::string& password) const;
+  // Whether a bind of `system_id` now meets the rebind guard (counted).
+  bool RebindRefused(const std::string& system_id);
+  // Counts a fault a session injected.
+  void Count(FaultCounters::Kind kind) { counters_.Add(kind); }
   // Stores a submitted message, schedules its delivery and returns its id.
   std::string Submit(const std::shared_ptr<Session>& origin, StoredMessage message);
   // A session bound as receiver or transceiver: the messages waiting for it.
@@ -129,6 +143,8 @@ class SmscEngine {
   std::deque<MoMessage> pending_mo_;
   TextLog text_log_;
   text::ConcatenationReferences references_;
+  FaultCounters counters_;
+  RebindGuard rebind_guard_;
   int next_session_number_ = 1;
   int unbinds_ = 0;
   bool stopped_ = false;

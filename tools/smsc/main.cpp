@@ -1,18 +1,21 @@
 // korvane-smsc: the SMSC simulator as a command-line program. Parses the
 // options, starts the engine on this thread's loop, prints the listening
 // line, and runs until Ctrl-C, SIGTERM, a `quit` command or the requested
-// number of unbinds. With --commands it reads lines from standard input:
+// number of unbinds; with fault options it then prints a summary line. With
+// --commands it reads lines from standard input:
 //   mo FROM TO TEXT   send a mobile-originated message to every receiver
 //                     (to the next one that binds when none is bound)
 //   quit              stop
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <asio/io_context.hpp>
 #include <asio/posix/stream_descriptor.hpp>
 #include <asio/read_until.hpp>
 #include <asio/signal_set.hpp>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -111,6 +114,9 @@ int main(int argc, char** argv) {
   bool quiet = false;
   bool commands = false;
   std::string latency_text;
+  korvane::smsc::FaultOptions& faults = options.faults;
+  double disconnect_seconds = 0;
+  int rebind_guard_ms = 0;
   app.add_option("--host", options.host, "IP address to listen on")->capture_default_str();
   app.add_option("--port", options.port, "TCP port to listen on; 0 picks a free one")
       ->capture_default_str();
@@ -139,12 +145,37 @@ int main(int argc, char** argv) {
                  text + "'";
         return std::string();
       });
+  app.add_option("--throttle-tps", faults.throttle_tps,
+                 "Answer 0x58 to submissions beyond N in any second of a connection (0: no limit)")
+      ->check(CLI::NonNegativeNumber);
+  app.add_option("--queue-full-rate", faults.queue_full_rate,
+                 "Answer 0x14 to this share of submissions (0 to 1)")
+      ->check(CLI::Range(0.0, 1.0));
+  app.add_option("--drop-rate", faults.drop_rate,
+                 "Serve this share of requests without answering them (0 to 1)")
+      ->check(CLI::Range(0.0, 1.0));
+  app.add_option("--disconnect-every-pdus", faults.disconnect_every_pdus,
+                 "Close each connection, without unbind, at its Nth PDU (served, not answered)")
+      ->check(CLI::NonNegativeNumber);
+  app.add_option("--disconnect-every-seconds", disconnect_seconds,
+                 "Close each connection, without unbind, S seconds after its bind (0: never)")
+      ->check(CLI::Range(0.0, 86400.0));
+  app.add_option("--rebind-guard-ms", rebind_guard_ms,
+                 "Answer 0x05 to a bind within M ms after a binding of that system_id dropped")
+      ->check(CLI::Range(0, 3600000));
+  app.add_option("--seed", faults.seed, "Seed of the random fault choices")->capture_default_str();
   app.add_flag("--quiet", quiet, "Print no line per PDU");
   app.add_flag("--trace", options.trace, "Add a hex dump of each PDU");
   CLI11_PARSE(app, argc, argv);
 
   options.receipt_delay = std::chrono::milliseconds(receipt_delay_ms);
   if (!latency_text.empty()) options.latency = *korvane::smsc::ParseLatency(latency_text);
+  // Whole milliseconds; a positive time never rounds down to "never".
+  if (disconnect_seconds > 0) {
+    faults.disconnect_after_bind =
+        std::chrono::milliseconds(std::max<int64_t>(1, std::llround(disconnect_seconds * 1000)));
+  }
+  faults.rebind_guard = std::chrono::milliseconds(rebind_guard_ms);
   options.enquire_interval =
       std::chrono::milliseconds(static_cast<int64_t>(enquire_seconds * 1000));
   for (const std::string& text : mo_texts) options.mo_on_bind.push_back({mo_from, mo_to, text});
@@ -187,5 +218,7 @@ int main(int argc, char** argv) {
     }
   }
   loop.run();
+  // With faults, what they did and whether any message was accepted twice.
+  if (options.faults.Any()) Print(std::cout, engine->Counters().SummaryLine());
   return 0;
 }

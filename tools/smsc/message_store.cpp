@@ -24,7 +24,9 @@ StoredMessage& MessageStore::Add(StoredMessage message) {
   char id[16];
   std::snprintf(id, sizeof id, "%010llu", static_cast<unsigned long long>(++last_id_));
   message.id = id;
-  return messages_.insert_or_assign(message.id, std::move(message)).first->second;
+  StoredMessage& kept = messages_.insert_or_assign(message.id, std::move(message)).first->second;
+  if (!kept.body.empty() && !bodies_.insert(kept.body).second) ++duplicates_;
+  return kept;
 }
 
 StoredMessage* MessageStore::Find(std::string_view id) {

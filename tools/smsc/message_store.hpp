@@ -1,13 +1,16 @@
 // The simulator's memory of submitted messages: fresh message ids, each
 // message's state (en route until its delivery time, then delivered, or
 // deleted by a cancel), and the delivery receipt it leads to. Plain values;
-// used on the engine's thread only.
+// used on the engine's thread only. It also counts duplicates: messages
+// whose body (short_message, or message_payload) is not empty and equals
+// that of a message kept before: the trace of a client that sent one twice.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "smsc/pdus.hpp"
 
@@ -44,10 +47,16 @@ class MessageStore {
   StoredMessage& Add(StoredMessage message);
   // The message with this id, or nullptr.
   StoredMessage* Find(std::string_view id);
+  // Messages kept so far whose body came before.
+  uint64_t Duplicates() const { return duplicates_; }
 
  private:
   uint64_t last_id_ = 0;
+  uint64_t duplicates_ = 0;
   std::unordered_map<std::string, StoredMessage> messages_;
+  // The bodies kept, viewed in place: messages are never erased, and a
+  // node of the map never moves.
+  std::unordered_set<std::string_view> bodies_;
 };
 
 // The local time now as an absolute SMPP time string.

@@ -25,7 +25,9 @@ Session::Session(SmscEngine& engine, asio::ip::tcp::socket socket, int number)
       enquire_timer_(socket_.get_executor()),
       number_(number),
       delayed_(engine.Options().latency, static_cast<uint32_t>(number)),
-      response_timer_(socket_.get_executor()) {}
+      response_timer_(socket_.get_executor()),
+      faults_(engine.Options().faults, static_cast<uint32_t>(number)),
+      disconnect_timer_(socket_.get_executor()) {}
 
 void Session::Start() {
   std::error_code error;
@@ -44,7 +46,7 @@ void Session::ReadHeader() {
 }
 
 void Session::OnHeader(const std::error_code& error) {
-  if (closed_) return;
+  if (closed_ || closing_) return;
   if (error) return Close(error == asio::error::eof ? "closed by the client" : error.message());
   const v::PduHeader header = v::ReadHeader(header_);
   const uint32_t length = header.command_length;
@@ -65,7 +67,7 @@ void Session::OnHeader(const std::error_code& error) {
 }
 
 void Session::OnBody(const std::error_code& error) {
-  if (closed_) return;
+  if (closed_ || closing_) return;
   if (error) return Close(error == asio::error::eof ? "closed by the client" : error.message());
   Handle();
 }
@@ -73,6 +75,10 @@ void Session::OnBody(const std::error_code& error) {
 void Session::Handle() {
   const v::PduHeader header = v::ReadHeader(pdu_);
   LogPdu("< ", pdu_);
+  const bool last_pdu = faults_.CountPdu();
+  const bool dropped = (header.command_id & v::kResponseBit) == 0 && faults_.DropAnswer();
+  if (dropped) engine_.Count(FaultCounters::kDropped);
+  withhold_answer_ = dropped || last_pdu;
   try {
     Dispatch(header);
   } catch (const std::exception& error) {
@@ -80,6 +86,11 @@ void Session::Handle() {
            " seq=" + std::to_string(header.sequence_number) + ": " + error.what());
     Send(HeaderOnly(v::kGenericNack, kStatusInvalidLength, header.sequence_number));
     CloseAfterWrites("malformed PDU");
+  }
+  withhold_answer_ = false;
+  if (last_pdu) {
+    Disconnect("disconnect after " +
+               std::to_string(engine_.Options().faults.disconnect_every_pdus) + " PDUs");
   }
   if (!closing_ && !closed_) ReadHeader();
 }
@@ -127,17 +138,26 @@ void Session::OnBind(const v::PduHeader& header, BindKind kind) {
   if (bound_ != BindKind::kNone) {
     return Respond(BindResp(resp, kStatusAlreadyBound, header.sequence_number, kSmscSystemId));
   }
-  const uint32_t status = engine_.Authenticate(bind.system_id, bind.password);
+  uint32_t status = engine_.Authenticate(bind.system_id, bind.password);
+  if (status == kStatusOk && engine_.RebindRefused(bind.system_id)) status = kStatusAlreadyBound;
   Respond(BindResp(resp, status, header.sequence_number, kSmscSystemId));
   if (status != kStatusOk) return;
   bound_ = kind;
   system_id_ = bind.system_id;
   ArmEnquireLink();
+  if (const auto due = faults_.DisconnectDue(DelayedResponses::Clock::now())) ArmDisconnect(*due);
   if (CanReceive()) engine_.ReceiverBound(*this);
 }
 
 void Session::OnSubmit(const v::PduHeader& header, bool multi) {
   const Submission message = multi ? ParseSubmitMulti(pdu_) : ParseSubmitSm(pdu_);
+  const uint32_t status = faults_.SubmitStatus(DelayedResponses::Clock::now());
+  if (status != kStatusOk) {
+    engine_.Count(status == kStatusThrottled ? FaultCounters::kThrottled
+                                             : FaultCounters::kQueueFull);
+    return Respond(
+        HeaderOnly(multi ? v::kSubmitMultiResp : v::kSubmitSmResp, status, header.sequence_number));
+  }
   engine_.LogText(message);
   StoredMessage stored;
   stored.system_id = system_id_;
@@ -208,6 +228,10 @@ void Session::Write(Octets pdu) {
 }
 
 void Session::Respond(Octets pdu, bool last) {
+  if (withhold_answer_) {
+    if (engine_.Options().log) Log("answer withheld: " + Describe(pdu));
+    return;
+  }
   if (!engine_.Options().latency.Any()) return Write(std::move(pdu));
   if (closed_) return;
   const auto now = DelayedResponses::Clock::now();
@@ -259,6 +283,21 @@ void Session::CloseAfterWrites(const std::string& reason) {
   if (writes_.empty() && delayed_.Empty()) Close(reason);
 }
 
+void Session::Disconnect(const std::string& reason) {
+  if (closing_ || closed_) return;
+  engine_.Count(FaultCounters::kDisconnects);
+  CloseAfterWrites(reason);
+}
+
+void Session::ArmDisconnect(DelayedResponses::Clock::time_point due) {
+  disconnect_timer_.expires_at(due);
+  disconnect_timer_.async_wait([self = shared_from_this()](const std::error_code& error) {
+    if (error || self->closed_) return;
+    const auto after = self->engine_.Options().faults.disconnect_after_bind;
+    self->Disconnect("disconnect " + std::to_string(after.count()) + " ms after the bind");
+  });
+}
+
 void Session::Close(const std::string& reason) {
   if (closed_) return;
   const auto self = shared_from_this();  // the engine lets go of it below
@@ -266,6 +305,7 @@ void Session::Close(const std::string& reason) {
   std::error_code ignored;
   enquire_timer_.cancel();
   response_timer_.cancel();
+  disconnect_timer_.cancel();
   socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
   socket_.close(ignored);
   Log("closed (" + reason + ")");

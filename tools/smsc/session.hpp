@@ -1,7 +1,8 @@
 // Session: one ESME connection of the simulator. It cuts the received stream
 // into PDUs by command_length (16 to 262144 octets, anything else closes the
 // connection after a generic_nack), answers each request, and writes what
-// it sends through a queue with one write in flight. A body that cannot be
+// it sends through a queue with one write in flight. The faults asked for
+// (fault_plan.hpp) change answers, withhold them, or close the connection. A body that cannot be
 // read is reported, answered with a generic_nack, and closes the connection.
 // Lives on the engine's loop, owned by the engine and by its pending
 // handlers.
@@ -17,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "smsc/fault_plan.hpp"
 #include "smsc/pdus.hpp"
 #include "smsc/response_delay.hpp"
 #include "vocabulary/pdu_reader.hpp"
@@ -68,6 +70,10 @@ class Session : public std::enable_shared_from_this<Session> {
   void ArmResponses();
   void SendDueResponses();
   void CloseAfterWrites(const std::string& reason);
+  // A fault closes the connection without an unbind: nothing more is read,
+  // the answers made so far go out first.
+  void Disconnect(const std::string& reason);
+  void ArmDisconnect(DelayedResponses::Clock::time_point due);
   void ArmEnquireLink();
   // The PDU's line, and its hex dump when tracing.
   void LogPdu(std::string_view direction, const Octets& pdu) const;
@@ -86,6 +92,9 @@ class Session : public std::enable_shared_from_this<Session> {
   DelayedResponses delayed_;
   asio::steady_timer response_timer_;
   std::optional<DelayedResponses::Clock::time_point> response_timer_due_;
+  SessionFaults faults_;
+  asio::steady_timer disconnect_timer_;
+  bool withhold_answer_ = false;  // the request being served goes unanswered
   BindKind bound_ = BindKind::kNone;
   std::string system_id_;
   uint32_t last_sequence_ = 0;
