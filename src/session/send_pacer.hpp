@@ -33,8 +33,10 @@
 //     what the SMSC accepted. A low rate after a throttle answer on a
 //     nearly idle session thus does not last.
 // Against an SMSC that takes L per second the rate saws between about
-// 0.875 L and L (a cycle of about 2.5 s: 12.5 % back at 5 % per second), an
-// average near 0.94 L, with a few throttled PDUs per cycle.
+// 0.9 L and L (a cycle of about a second: 10 % back at 10 % per second), an
+// average near 0.95 L, with a few throttled PDUs per cycle. Simulated
+// against 500 per second with a window of 64 (send_pacer_test): 0.94 to
+// 1.0 of the limit after the first 5 s, under 0.3 % of the PDUs throttled.
 #pragma once
 
 #include <array>
@@ -49,8 +51,8 @@ class SendPacer {
   using TimePoint = Clock::time_point;
   using Duration = Clock::duration;
 
-  static constexpr double kCutFactor = 0.875;
-  static constexpr double kRaisePerSecond = 0.05;
+  static constexpr double kCutFactor = 0.9;
+  static constexpr double kRaisePerSecond = 0.1;
   static constexpr std::chrono::milliseconds kCutSpacing{100};
   static constexpr double kMinimumRate = 1.0;    // PDUs per second
   static constexpr double kMinimumRaise = 10.0;  // PDUs per second, per second

@@ -69,7 +69,7 @@ TEST_F(ThrottleTest, TheDefaultsAreNoCapAndFiveRetries) {
 // 1001 is throttled once while 1002 is in flight beside it; it goes again
 // ahead of 1003 and 1004, the same PDU with a new sequence number, once its
 // back-off and the pace allow: cut to what the SMSC took (two sends in the
-// last second: 1.75 per second), then rising by 10 per second for each
+// last second: 1.8 per second), then rising by 10 per second for each
 // second of use.
 TEST_F(ThrottleTest, ARetriedSubmissionKeepsItsPlaceAheadOfLaterOnes) {
   smpp.MaxOutstanding(2);
@@ -81,7 +81,7 @@ TEST_F(ThrottleTest, ARetriedSubmissionKeepsItsPlaceAheadOfLaterOnes) {
   });
   Submit({"1001", "1002", "1003", "1004"});
   environment.Advance(seconds(5));
-  EXPECT_EQ(sends, "1001@0 1002@0 1001@572 1003@1143 1004@1277");
+  EXPECT_EQ(sends, "1001@0 1002@0 1001@556 1003@1112 1004@1248");
   EXPECT_EQ(results, "1002:0 0 0 5 1001:0 0 1 6 1003:0 0 0 7 1004:0 0 0 8");
   // After the bind: 1001 sent, then sent again with the next free number.
   const auto& sent = socket.Sent();

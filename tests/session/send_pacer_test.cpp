@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <deque>
 #include <vector>
 
 namespace korvane::session {
@@ -71,14 +73,14 @@ TEST(SendPacerTest, ACapSpreadsASecondEvenlyAndNoCapDoesNotPace) {
 }
 
 // The first cut starts from what the SMSC accepted over the last second (what
-// was sent when it accepted nothing), cut by 0.875, and never above the cap.
+// was sent when it accepted nothing), cut by 0.9, and never above the cap.
 TEST(SendPacerTest, TheFirstCutStartsFromWhatTheSmscTook) {
   struct Case {
     int32_t cap, accepted, sent;
     double rate;
   };
   const Case cases[] = {
-      {0, 400, 0, 350}, {300, 400, 0, 300}, {0, 0, 40, 35}, {0, 0, 0, 1}, {0, 8, 400, 7}};
+      {0, 400, 0, 360}, {300, 400, 0, 300}, {0, 0, 40, 36}, {0, 0, 0, 1}, {0, 8, 400, 7.2}};
   for (const Case& c : cases) {
     SendPacer pacer;
     pacer.SetCap(c.cap);
@@ -98,7 +100,7 @@ TEST(SendPacerTest, OneBurstOfThrottleAnswersCutsOnce) {
   };
   // 400 accepted at 100 ms count until 1100 ms; then nothing was accepted and
   // a cut falls to the least rate.
-  const Step steps[] = {{1050, 1000, 350}, {1120, 1110, 350}, {1160, 1040, 350}, {1160, 1100, 1}};
+  const Step steps[] = {{1050, 1000, 360}, {1120, 1110, 360}, {1160, 1040, 360}, {1160, 1100, 1}};
   SendPacer pacer;
   for (int i = 0; i < 400; ++i) pacer.Accepted(At(100));
   for (const Step& step : steps) {
@@ -107,7 +109,7 @@ TEST(SendPacerTest, OneBurstOfThrottleAnswersCutsOnce) {
   }
 }
 
-// After a cut to 350 the rate rises by 5 % of it (17.5) per second of full
+// After a cut to 360 the rate rises by 10 % of it (36) per second of full
 // use, less when sends are sparse, never above the cap; 20 s without a
 // throttle answer end the pacing.
 TEST(SendPacerTest, TheRateRisesSlowlyUpToTheCap) {
@@ -116,7 +118,7 @@ TEST(SendPacerTest, TheRateRisesSlowlyUpToTheCap) {
     int64_t every_ms;  // 0: flat out
     double rate;       // after one second
   };
-  const Case cases[] = {{0, 0, 367.5}, {0, 100, 350.5}, {360, 0, 360}};
+  const Case cases[] = {{0, 0, 396}, {0, 100, 361}, {380, 0, 380}};
   for (const Case& c : cases) {
     SendPacer pacer;
     pacer.SetCap(c.cap);
@@ -130,6 +132,83 @@ TEST(SendPacerTest, TheRateRisesSlowlyUpToTheCap) {
     EXPECT_NEAR(pacer.Rate(), c.rate, 0.1) << c.cap << " " << c.every_ms;
     pacer.Delay(At(21000));
     EXPECT_EQ(pacer.Rate(), c.cap);
+  }
+}
+
+// An SMSC that takes `limit` submissions per second and answers the rest
+// "throttled": a token bucket of `limit` tokens refilled evenly, or a count
+// of what it accepted over the last second.
+class LimitingSmsc {
+ public:
+  LimitingSmsc(double limit, bool bucket) : limit_(limit), bucket_(bucket), tokens_(limit) {}
+  bool Takes(TimePoint now) {
+    if (bucket_) {
+      const double refill = std::chrono::duration<double>(now - last_).count() * limit_;
+      tokens_ = std::min(limit_, tokens_ + refill);
+      last_ = now;
+      if (tokens_ < 1) return false;
+      tokens_ -= 1;
+      return true;
+    }
+    while (!accepted_.empty() && now - accepted_.front() >= std::chrono::seconds(1))
+      accepted_.pop_front();
+    if (static_cast<double>(accepted_.size()) >= limit_) return false;
+    accepted_.push_back(now);
+    return true;
+  }
+
+ private:
+  double limit_;
+  bool bucket_;
+  double tokens_;
+  TimePoint last_ = At(0);
+  std::deque<TimePoint> accepted_;
+};
+
+// A sender with always more to send, a window of 64 and a millisecond wake-up
+// against an SMSC limiting at 500 per second, in virtual time: after the
+// first 5 s it gets at least 90 % of the limit, and fewer than 5 % of its
+// PDUs are throttled.
+TEST(SendPacerTest, ConvergesNearTheLimitOfTheSmsc) {
+  struct Case {
+    bool bucket;
+    int64_t round_trip_ms;
+  };
+  const Case cases[] = {{true, 1}, {false, 1}, {true, 40}, {false, 40}};
+  for (const Case& c : cases) {
+    SendPacer pacer;
+    LimitingSmsc smsc(500, c.bucket);
+    struct Flight {
+      TimePoint sent_at;
+      bool taken;
+    };
+    std::deque<Flight> in_flight;  // answered in order after one round trip
+    int64_t sent = 0, throttled = 0, accepted = 0;
+    for (int64_t ms = 0; ms < 30000; ++ms) {
+      const TimePoint now = At(ms);
+      const bool counted = ms >= 5000;
+      while (!in_flight.empty() &&
+             in_flight.front().sent_at + milliseconds(c.round_trip_ms) <= now) {
+        const Flight answer = in_flight.front();
+        in_flight.pop_front();
+        if (answer.taken) {
+          pacer.Accepted(now);
+          accepted += counted;
+        } else {
+          pacer.Throttled(now, answer.sent_at);
+          throttled += counted;
+        }
+      }
+      while (in_flight.size() < 64 && pacer.Delay(now) == SendPacer::Duration::zero()) {
+        pacer.Sent(now);
+        in_flight.push_back({now, smsc.Takes(now)});
+        sent += counted;
+      }
+    }
+    const double rate = static_cast<double>(accepted) / 25;
+    const double share = static_cast<double>(throttled) / static_cast<double>(sent);
+    EXPECT_GE(rate, 450) << c.bucket << " " << c.round_trip_ms;
+    EXPECT_LT(share, 0.05) << c.bucket << " " << c.round_trip_ms;
   }
 }
 
