@@ -43,8 +43,6 @@ class SubmitPacing {
   // Nothing waits any more: no wake-up is pending.
   void Stop();
 
-  const SendPacer& pacer() const { return pacer_; }
-
  private:
   void WakeAfter(SendPacer::Duration wait);
 

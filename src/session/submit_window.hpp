@@ -62,7 +62,6 @@ class SubmitWindow {
 
   std::size_t InFlight() const { return in_flight_.size(); }
   std::size_t Queued() const { return queue_.size(); }
-  const SendPacer& pacer() const { return pacing_.pacer(); }
 
  private:
   struct Waiting {
