@@ -146,6 +146,21 @@ class KORVANE_SMPP_API SMPP {
   void MaxOutstanding(int32_t value);
   int32_t MaxQueuedSubmissions() const;
   void MaxQueuedSubmissions(int32_t value);
+  // Throttling of asynchronous submissions. MaxSubmitsPerSecond (default 0:
+  // no cap) caps the submit PDUs SubmitAsync sends per second, retries
+  // included, spread evenly (one every 1/R s). A submission answered
+  // 0x00000058 (throttled) or 0x00000014 (queue full) is sent again after a
+  // back-off, at its own place in the order (ahead of every submission not
+  // yet sent), at most ThrottleRetryLimit times (default 5; 0: never); then
+  // it completes Refused with the last status. SubmitResult::Retries counts
+  // them. Each throttle answer also slows the pace (cut at once, raised
+  // slowly while none arrives, never above MaxSubmitsPerSecond); with no
+  // cap and no throttle answer nothing is paced. Synchronous calls are
+  // neither paced nor retried.
+  int32_t MaxSubmitsPerSecond() const;
+  void MaxSubmitsPerSecond(int32_t value);
+  int32_t ThrottleRetryLimit() const;
+  void ThrottleRetryLimit(int32_t value);
   // Octets given to the connection and not yet taken by the system, at most
   // (default 8 MiB; 0 or below: no cap). A request that would go beyond it
   // is refused with Error 29985 "The output queue is full ..." and nothing

@@ -11,7 +11,8 @@ namespace korvane {
 
 enum class SubmitOutcome {
   Accepted,        // status 0; MessageID holds the SMSC's id
-  Refused,         // a non-zero command_status or a generic_nack
+  Refused,         // a non-zero command_status or a generic_nack (a throttle
+                   // answer once ThrottleRetryLimit retries are spent)
   TimedOut,        // no answer within OperationsTimeout
   ConnectionLost,  // sent, and the connection ended before the answer
   NotSent,         // never sent: queue full, not bound, refused by the
@@ -26,6 +27,7 @@ struct SubmitResult {
   int32_t ErrorNumber = 0;                        // 0 when accepted
   std::string ErrorText;                          // e.g. "connection lost, outcome unknown"
   std::chrono::steady_clock::duration Elapsed{};  // from sending to the answer
+  int32_t Retries = 0;  // times sent again after a throttle answer (0x58, 0x14)
 };
 
 using SubmitCompletion = std::function<void(const SubmitResult&)>;

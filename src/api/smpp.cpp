@@ -169,6 +169,12 @@ int32_t SMPP::MaxOutstanding() const { return session_->settings().max_outstandi
 void SMPP::MaxOutstanding(int32_t value) { session_->settings().max_outstanding = value; }
 int32_t SMPP::MaxQueuedSubmissions() const { return session_->settings().max_queued; }
 void SMPP::MaxQueuedSubmissions(int32_t value) { session_->settings().max_queued = value; }
+int32_t SMPP::MaxSubmitsPerSecond() const { return session_->settings().max_submits_per_second; }
+void SMPP::MaxSubmitsPerSecond(int32_t value) {
+  session_->settings().max_submits_per_second = value;
+}
+int32_t SMPP::ThrottleRetryLimit() const { return session_->settings().throttle_retry_limit; }
+void SMPP::ThrottleRetryLimit(int32_t value) { session_->settings().throttle_retry_limit = value; }
 int32_t SMPP::MaxOutputBytes() const { return session_->settings().max_output_bytes; }
 void SMPP::MaxOutputBytes(int32_t value) { session_->settings().max_output_bytes = value; }
 bool SMPP::AckAfterHandler() const { return session_->settings().ack_after_handler; }

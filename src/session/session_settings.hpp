@@ -24,6 +24,10 @@ struct SessionSettings {
   // Asynchronous submissions: in flight at most, and queued behind them.
   int32_t max_outstanding = 10;
   int32_t max_queued = 10000;
+  // Submit PDUs per second at most, retries included (0: no cap), and how
+  // often one submission is sent again after a throttle answer.
+  int32_t max_submits_per_second = 0;
+  int32_t throttle_retry_limit = 5;
   // Octets handed to the socket and not yet taken by the system, at most;
   // 0 or below: no cap. Far above what a healthy link ever holds.
   int32_t max_output_bytes = 8 * 1024 * 1024;

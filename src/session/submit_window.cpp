@@ -23,7 +23,8 @@ SubmitResult Failure(SubmitOutcome outcome, int32_t sequence_number, std::string
 
 }  // namespace
 
-SubmitWindow::SubmitWindow(Session& session) : session_(session) {}
+SubmitWindow::SubmitWindow(Session& session)
+    : session_(session), pacing_(session.environment(), [this] { Pump(); }) {}
 SubmitWindow::~SubmitWindow() = default;
 
 bool SubmitWindow::Submit(MessageObject message, SubmitCompletion completion) {
@@ -40,7 +41,7 @@ bool SubmitWindow::Submit(MessageObject message, SubmitCompletion completion) {
     if (completion) completion(Failure(SubmitOutcome::NotSent, 0, refusal));
     return false;
   }
-  queue_.push_back({std::move(message), std::move(completion)});
+  queue_.push_back({std::move(message), std::move(completion), next_order_++});
   Pump();
   return true;
 }
@@ -49,9 +50,11 @@ void SubmitWindow::Pump() {
   if (pumping_ || !sender_ || closed_) return;
   pumping_ = true;
   held_ = false;
-  const auto limit = static_cast<std::size_t>(std::max(1, session_.settings().max_outstanding));
+  const SessionSettings& settings = session_.settings();
+  const auto limit = static_cast<std::size_t>(std::max(1, settings.max_outstanding));
   while (!queue_.empty() && in_flight_.size() < limit &&
          session_.bind_state().ConnectedAndBound()) {
+    if (!pacing_.Ready(settings.max_submits_per_second, queue_.front().not_before)) break;
     Waiting next = std::move(queue_.front());
     queue_.pop_front();
     const Attempt attempt = sender_(next.message);
@@ -64,14 +67,15 @@ void SubmitWindow::Pump() {
     }
     const int32_t sequence_number = attempt.sequence_number;
     if (sequence_number == 0) {
-      if (next.completion)
-        next.completion(Failure(SubmitOutcome::NotSent, 0, "not sent: refused before sending"));
+      SubmitResult result = Failure(SubmitOutcome::NotSent, 0, "not sent: refused before sending");
+      result.Retries = next.retries;
+      if (next.completion) next.completion(result);
       continue;
     }
+    pacing_.Sent();
     const auto now = session_.environment().MonotonicNow();
-    in_flight_[sequence_number] = {
-        now, now + std::chrono::seconds(session_.settings().operations_timeout),
-        std::move(next.completion)};
+    in_flight_[sequence_number] = {now, now + std::chrono::seconds(settings.operations_timeout),
+                                   std::move(next)};
   }
   pumping_ = false;
   ArmTimer();
@@ -83,10 +87,12 @@ void SubmitWindow::Answered(int32_t sequence_number, uint32_t status,
   if (flight == in_flight_.end()) return;
   Flight done = std::move(flight->second);
   in_flight_.erase(flight);
+  if (Retry(done, status)) return;
   SubmitResult result;
   result.SequenceNumber = sequence_number;
   result.CommandStatus = status;
   result.Elapsed = session_.environment().MonotonicNow() - done.sent_at;
+  result.Retries = done.submission.retries;
   if (status == 0) {
     result.Outcome = SubmitOutcome::Accepted;
     result.MessageID = message_id;
@@ -97,7 +103,7 @@ void SubmitWindow::Answered(int32_t sequence_number, uint32_t status,
     std::snprintf(text, sizeof text, "refused with status 0x%08X", static_cast<unsigned>(status));
     result.ErrorText = text;
   }
-  if (done.completion) done.completion(result);
+  if (done.submission.completion) done.submission.completion(result);
   Pump();
 }
 
@@ -115,7 +121,8 @@ void SubmitWindow::ExpireOverdue() {
   for (auto& [sequence_number, flight] : overdue) {
     SubmitResult result = Failure(SubmitOutcome::TimedOut, sequence_number, "timed out");
     result.Elapsed = now - flight.sent_at;
-    if (flight.completion) flight.completion(result);
+    result.Retries = flight.submission.retries;
+    if (flight.submission.completion) flight.submission.completion(result);
   }
   Pump();
 }
@@ -127,13 +134,17 @@ void SubmitWindow::ConnectionEnded() {
   queue_.clear();
   held_ = false;
   ArmTimer();
+  pacing_.Stop();
   for (auto& [sequence_number, flight] : lost) {
-    if (flight.completion)
-      flight.completion(Failure(SubmitOutcome::ConnectionLost, sequence_number,
-                                "connection lost, outcome unknown"));
+    SubmitResult result =
+        Failure(SubmitOutcome::ConnectionLost, sequence_number, "connection lost, outcome unknown");
+    result.Retries = flight.submission.retries;
+    if (flight.submission.completion) flight.submission.completion(result);
   }
   for (Waiting& waiting : unsent) {
-    if (waiting.completion) waiting.completion(Failure(SubmitOutcome::NotSent, 0, "not sent"));
+    SubmitResult result = Failure(SubmitOutcome::NotSent, 0, "not sent");
+    result.Retries = waiting.retries;
+    if (waiting.completion) waiting.completion(result);
   }
 }
 

@@ -1,6 +1,14 @@
 // SubmitWindow: asynchronous submissions in flight, matched to their
 // responses by sequence number, with the queue of those waiting for a free
 // place in the window. Each submission completes exactly once.
+//
+// Throttle answers (0x58, 0x14) send the same submission again, up to
+// ThrottleRetryLimit times, after a back-off and at the pace SubmitPacing
+// sets. Order: submissions leave in the order they were made; one sent
+// again goes back into the queue at its own place, ahead of every
+// submission not yet sent (the queue stays in submission order). Those
+// already in flight behind it, up to MaxOutstanding - 1, may still be
+// accepted before it.
 #pragma once
 
 #include <chrono>
@@ -14,6 +22,7 @@
 #include "korvane/message_object.hpp"
 #include "korvane/platform.hpp"
 #include "korvane/submission.hpp"
+#include "session/submit_pacing.hpp"
 
 namespace korvane::session {
 
@@ -41,7 +50,8 @@ class SubmitWindow {
   bool Submit(MessageObject message, SubmitCompletion completion);
 
   // A response with this sequence number arrived: accepted (status 0) with
-  // its id, or refused with its whole status.
+  // its id, or refused with its whole status; a throttle answer queues the
+  // submission again while it has retries left.
   void Answered(int32_t sequence_number, uint32_t status, const std::string& message_id);
 
   // The connection ended: in flight -> ConnectionLost, queued -> NotSent.
@@ -54,25 +64,33 @@ class SubmitWindow {
   std::size_t Queued() const { return queue_.size(); }
 
  private:
-  struct Flight {
-    std::chrono::steady_clock::time_point sent_at;
-    std::chrono::steady_clock::time_point deadline;
-    SubmitCompletion completion;
-  };
   struct Waiting {
     MessageObject message;
     SubmitCompletion completion;
+    int64_t order = 0;    // the submission's place: earlier ones lower
+    int32_t retries = 0;  // sent again after a throttle answer so often
+    std::chrono::steady_clock::time_point not_before{};  // its back-off
+  };
+  struct Flight {
+    std::chrono::steady_clock::time_point sent_at;
+    std::chrono::steady_clock::time_point deadline;
+    Waiting submission;  // kept to be sent again after a throttle answer
   };
 
   void Pump();
   void ExpireOverdue();
   void ArmTimer();
+  // Tells the pacer of the answer; true when it was a throttle answer and
+  // the submission went back into the queue (submit_window_retry.cpp).
+  bool Retry(Flight& flight, uint32_t status);
 
   Session& session_;
   Sender sender_;
   std::unordered_map<int32_t, Flight> in_flight_;
   std::deque<Waiting> queue_;
   std::unique_ptr<platform::Timer> timer_;
+  SubmitPacing pacing_;
+  int64_t next_order_ = 0;
   bool pumping_ = false;
   bool held_ = false;    // the first queued waits for room in the output queue
   bool closed_ = false;  // the session is being destroyed

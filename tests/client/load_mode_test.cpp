@@ -38,7 +38,7 @@ TEST(LoadSummaryTest, CountsEachOutcomeAndTimesOnlyAnswers) {
 TEST(LoadModeTest, EveryMessageGoesOnceNumberedAndOnlyAllAcceptedExitsZero) {
   struct Case {
     int count, window;
-    bool refuse_odd;  // submit_sm with an odd sequence number refused
+    bool refuse_odd;  // submit_sm with an odd sequence number refused (0x45: never retried)
     int exit_status;
     const char* counts;
   };
@@ -51,7 +51,7 @@ TEST(LoadModeTest, EveryMessageGoesOnceNumberedAndOnlyAllAcceptedExitsZero) {
     smsc.SetResponder([&c](const LoopbackSmsc::Octets& request) {
       const uint32_t sequence = testing::SequenceNumberOf(request);
       if (c.refuse_odd && testing::CommandIdOf(request) == 4 && sequence % 2 == 1)
-        return std::vector<LoopbackSmsc::Octets>{testing::MakePdu(0x80000004, 0x58, sequence, {})};
+        return std::vector<LoopbackSmsc::Octets>{testing::MakePdu(0x80000004, 0x45, sequence, {})};
       return LoopbackSmsc::DefaultAnswer(request, 0);
     });
     const testing::ClientRun run = testing::RunKorvaneSmpp(
