@@ -55,8 +55,11 @@ int RunLoad(const SendOptions& options, ClientSession& session) {
   SMPP& smpp = session.smpp();
   session.events().keep_delivered = false;
   smpp.MaxOutstanding(options.window);
-  // At most one window waits queued behind the one in flight.
-  smpp.MaxQueuedSubmissions(options.window);
+  // At most two windows are handed over and not completed; all of them may
+  // wait in the queue while the pace holds them back (a throttle answer,
+  // --tps), retried ones included, so the queue takes both.
+  smpp.MaxQueuedSubmissions(2 * options.window);
+  smpp.MaxSubmitsPerSecond(options.tps);
   const int64_t count = options.count;
   LoadTally tally;
   int64_t next = 1;  // the next message to hand over

@@ -183,6 +183,11 @@ void AddSendOptions(CLI::App& send, SendOptions& options, NamedArguments& raw) {
       ->check(CLI::Range(1, 100000))
       ->needs(count)
       ->capture_default_str();
+  send.add_option("--tps", options.tps,
+                  "load mode: submit PDUs per second at most, retries included, spread evenly "
+                  "(default: no cap; throttle answers still slow the pace)")
+      ->check(CLI::Range(1, 1000000))
+      ->needs(count);
 }
 
 // Checks across options, and conversions of texts, for the chosen command.
