@@ -22,6 +22,8 @@ RELEASE_DIR ?= build-release
 CLANG_DIR ?= build-clang
 PACKAGE_DIR ?= build-package
 SOAK_SECONDS ?= 180
+# The throttle benchmark's run (make bench).
+THROTTLE_SECONDS ?= 15
 # What building the library and the tools needs.
 BUILD_PACKAGES := cmake g++ make libasio-dev libcli11-dev
 # What the test suite needs besides. tshark: the wire check in tests/interop
@@ -173,6 +175,7 @@ bench: bench-deps $(BENCH_DIR)/CMakeCache.txt
 	$(BENCH_DIR)/bench/korvane_e2e_bench --node-script=bench/node/smpp_submit.js \
 	    --node-modules=$(BENCH_DIR)/npm/node_modules
 	$(BENCH_DIR)/bench/korvane_window_bench
+	$(BENCH_DIR)/bench/korvane_throttle_bench --seconds=$(THROTTLE_SECONDS)
 
 $(SOAK_DIR)/CMakeCache.txt: | deps
 	cmake -S . -B $(SOAK_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_BUILD_SOAK=ON \
