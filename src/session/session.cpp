@@ -55,6 +55,8 @@ void Session::WaitUntil(int32_t timeout_seconds, const std::function<bool()>& do
 
 void Session::Shutdown() {
   Procedure("Class_Terminate").Step([&] {
+    // No rebind may outlive the object, nor start from its own unbind.
+    reconnector_.Stop();
     if (settings_.auto_unbind_on_destroy && transport_->Connected()) Unbind(*this);
   });
 }

@@ -44,8 +44,14 @@ class SubmitWindow {
   // its id, or refused with its whole status.
   void Answered(int32_t sequence_number, uint32_t status, const std::string& message_id);
 
-  // The connection ended: in flight -> ConnectionLost, queued -> NotSent.
+  // The connection ended: in flight -> ConnectionLost, queued -> NotSent
+  // (unless held).
   void ConnectionEnded();
+  // While the session binds again after a lost connection, the queue is
+  // held: queued submissions stay (and new ones are taken) for the next
+  // connection, where Resume sends them.
+  void Hold(bool holding) { holding_ = holding; }
+  void Resume() { Pump(); }
   // The session goes away: as ConnectionEnded, and from now on every
   // submission completes at once with NotSent.
   void Close();
@@ -74,8 +80,9 @@ class SubmitWindow {
   std::deque<Waiting> queue_;
   std::unique_ptr<platform::Timer> timer_;
   bool pumping_ = false;
-  bool held_ = false;    // the first queued waits for room in the output queue
-  bool closed_ = false;  // the session is being destroyed
+  bool held_ = false;     // the first queued waits for room in the output queue
+  bool closed_ = false;   // the session is being destroyed
+  bool holding_ = false;  // rebinding: the queue waits for the next connection
 };
 
 }  // namespace korvane::session
