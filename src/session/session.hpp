@@ -100,10 +100,10 @@ class Session final : public diagnostics::ErrorReporter {
   // Yields until `done` holds or `timeout_seconds` have passed on the
   // monotonic clock; with a timeout of 0 or below it does not yield at all.
   void WaitUntil(int32_t timeout_seconds, const std::function<bool()>& done);
-  // The wait every operation uses for its response: OperationsTimeout.
-  void WaitForResponse(const std::function<bool()>& done) {
-    WaitUntil(settings_.operations_timeout, done);
-  }
+  // The wait every operation uses for its response: OperationsTimeout. A
+  // wait that starts on an open connection also ends when that connection
+  // is lost, since no response can come any more.
+  void WaitForResponse(const std::function<bool()>& done);
 
   // Unbinds when AutoUnbindOnDestroy is set and a connection is open.
   void Shutdown();
