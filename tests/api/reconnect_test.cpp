@@ -33,6 +33,8 @@ class ReconnectTest : public testing::ApiTest {
                     std::to_string(event.number) + "@" + std::to_string(Now());
     };
   }
+  // The session's destruction still raises events, after this part is gone.
+  ~ReconnectTest() override { events.on_event = nullptr; }
   void Jitter(double value) {
     session::Session::Of(smpp).reconnector().UseJitter([value] { return value; });
   }
