@@ -80,9 +80,10 @@ class SubmitWindow {
   std::deque<Waiting> queue_;
   std::unique_ptr<platform::Timer> timer_;
   bool pumping_ = false;
-  bool held_ = false;     // the first queued waits for room in the output queue
-  bool closed_ = false;   // the session is being destroyed
-  bool holding_ = false;  // rebinding: the queue waits for the next connection
+  bool held_ = false;    // the first queued waits for room in the output queue
+  bool closed_ = false;  // the session is being destroyed
+  // Rebinding: the queue waits for the next connection.
+  bool holding_ = false;
 };
 
 }  // namespace korvane::session
