@@ -10,7 +10,8 @@
 // it waits every event of this session can arrive, and so can the events and
 // handlers of everything else on the same loop (other sessions, the host's
 // own Asio handlers, the AutoEnquireLinkInterval tick). A wait ends as soon
-// as its condition holds or its timeout passes. The calls that wait, and for
+// as its condition holds or its timeout passes; a wait for a response also
+// ends when the connection it began on is lost. The calls that wait, and for
 // how long at most:
 //   Bind         ConnectionTimeout for the connection, plus OperationsTimeout
 //                for the bind response; when a connection is already open it
