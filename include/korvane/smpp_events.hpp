@@ -42,6 +42,16 @@ class KORVANE_SMPP_API SMPPEvents {
   virtual void MessageReceived(MessageObject& Message) { (void)Message; }
   virtual void DebugLog(const std::string& Message) { (void)Message; }
   virtual void TraceLog(const std::string& Message) { (void)Message; }
+  // AutoReconnect: attempt `Attempt` (1, 2, ...) to bind again is scheduled
+  // in DelayMilliseconds; it ends as Reconnected (raised after Bound) or as
+  // ReconnectFailed with the reason, and then the next one is scheduled.
+  virtual void Reconnecting(int32_t Attempt, int32_t DelayMilliseconds) {
+    (void)Attempt, (void)DelayMilliseconds;
+  }
+  virtual void Reconnected(int32_t Attempt) { (void)Attempt; }
+  virtual void ReconnectFailed(int32_t Attempt, const std::string& Reason) {
+    (void)Attempt, (void)Reason;
+  }
 };
 
 }  // namespace korvane

@@ -10,7 +10,8 @@
 // it waits every event of this session can arrive, and so can the events and
 // handlers of everything else on the same loop (other sessions, the host's
 // own Asio handlers, the AutoEnquireLinkInterval tick). A wait ends as soon
-// as its condition holds or its timeout passes. The calls that wait, and for
+// as its condition holds or its timeout passes; a wait for a response also
+// ends when the connection it began on is lost. The calls that wait, and for
 // how long at most:
 //   Bind         ConnectionTimeout for the connection, plus OperationsTimeout
 //                for the bind response; when a connection is already open it
@@ -181,6 +182,36 @@ class KORVANE_SMPP_API SMPP {
   // Seconds between automatic enquire_link PDUs; a negative value stores 0.
   int16_t AutoEnquireLinkInterval() const;
   void AutoEnquireLinkInterval(int16_t value);
+  // Dead-link detection (default 0 = off): while bound, an enquire_link
+  // (automatic or EnquireLink) followed by LinkTimeout seconds in which
+  // nothing at all arrives ends the connection as a peer's close would: an
+  // unbind is handed to the socket without waiting for its answer, the
+  // connection is closed and ConnectionClosed is raised.
+  int16_t LinkTimeout() const;
+  void LinkTimeout(int16_t value);
+  // Automatic rebind (default off). When a bound connection is lost (closed
+  // or reset by the peer, or dead as above; not after Unbind, Bind, the
+  // SMSC's own unbind or the destructor), the session connects and binds
+  // again with the same binding type, on the event loop, without blocking
+  // a call. Attempt N waits ReconnectInitialDelayMs x 2^(N-1), at most
+  // ReconnectMaxDelayMs, each with up to 20 % jitter (never above the most,
+  // at least 1 ms); it raises Reconnecting, then Reconnected or
+  // ReconnectFailed (connect failed or timed out after ConnectionTimeout,
+  // bind refused, no bind response within OperationsTimeout, connection
+  // lost while binding). After Reconnected the back-off starts again from
+  // the first delay. An accepted rebind raises Bound as any bind does,
+  // then Reconnected. Bind or Unbind stop the rebinding.
+  // SubmitAsync while rebinding: submissions still queued stay queued (new
+  // ones are queued too) and are sent after the rebind; those in flight
+  // when the connection was lost complete as ConnectionLost and are never
+  // sent again; when the rebinding is stopped the queued ones complete as
+  // NotSent.
+  bool AutoReconnect() const;
+  void AutoReconnect(bool value);
+  int32_t ReconnectInitialDelayMs() const;
+  void ReconnectInitialDelayMs(int32_t value);
+  int32_t ReconnectMaxDelayMs() const;
+  void ReconnectMaxDelayMs(int32_t value);
 
   // "Forces a bias in quarter hours negative or positive to use on the
   // scheduled delivery time. I.E.: 12+ is GMT +3". One value for every

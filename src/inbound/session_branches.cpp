@@ -62,6 +62,7 @@ void HandleBindResponse(session::Session& session, ReceivedPdu& pdu) {
   if (!accepted) {
     session.bind_state().Refused();
     session.RaiseError(kind.invalid_number, kComponentSource, kind.invalid_text);
+    session.reconnector().BindAnswered(false, pdu.Status());
     return;
   }
   const auto bind = [&] { session.bind_state().Accepted(kind.binding_type); };
@@ -73,6 +74,8 @@ void HandleBindResponse(session::Session& session, ReceivedPdu& pdu) {
     bind();
     session.Raise([](SMPPEvents& sink) { sink.Bound(); });
   }
+  // After Bound, as for any bind: an automatic rebind ends here.
+  session.reconnector().BindAnswered(true, 0);
 }
 
 void HandleUnbind(session::Session& session, ReceivedPdu& pdu) {

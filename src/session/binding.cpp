@@ -62,8 +62,28 @@ void SendBind(Session& session, const BindRequest& request) {
 
 }  // namespace
 
+bool SendBindRequest(Session& session, int32_t binding_type) {
+  switch (binding_type) {
+    case 1:
+      SendBind(session, kBindReceiver);
+      return true;
+    case 2:
+      SendBind(session, kBindTransmitter);
+      return true;
+    case 3:
+      SendBind(session, kBindTransceiver);
+      return true;
+    default:
+      session.RaiseError(ErrorCode::InvalidBindingType, vocabulary::kComponentSource,
+                         "Invalid Binding Type");
+      return false;
+  }
+}
+
 int16_t Bind(Session& session, int32_t binding_type) {
   auto procedure = session.Procedure("Bind");
+  // The host binds itself: an automatic rebind in progress gives way.
+  session.reconnector().Stop();
   bool connected = false;
   procedure.Step([&] {
     session.bind_state().BindStarted();
@@ -73,21 +93,7 @@ int16_t Bind(Session& session, int32_t binding_type) {
   if (connected) {
     procedure.Step([&] {
       session.bind_state().Requested(binding_type);
-      switch (binding_type) {
-        case 1:
-          SendBind(session, kBindReceiver);
-          break;
-        case 2:
-          SendBind(session, kBindTransmitter);
-          break;
-        case 3:
-          SendBind(session, kBindTransceiver);
-          break;
-        default:
-          session.RaiseError(ErrorCode::InvalidBindingType, vocabulary::kComponentSource,
-                             "Invalid Binding Type");
-          session.bind_state().RequestDropped();
-      }
+      if (!SendBindRequest(session, binding_type)) session.bind_state().RequestDropped();
     });
     procedure.Step(
         [&] { session.WaitForResponse([&] { return session.bind_state().BindResult() != 0; }); });
@@ -97,6 +103,8 @@ int16_t Bind(Session& session, int32_t binding_type) {
 
 void Unbind(Session& session) {
   auto procedure = session.Procedure("Unbind");
+  // The host ends the binding: no automatic rebind follows or goes on.
+  session.reconnector().Stop();
   procedure.Step([&] {
     SendHeaderOnlyPdu(session, vocabulary::kUnbind,
                       static_cast<uint32_t>(session.sequence().Next()), "Sent Unbind");

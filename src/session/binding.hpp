@@ -13,6 +13,11 @@ class Session;
 // accepted binding type, or 0.
 int16_t Bind(Session& session, int32_t binding_type);
 
+// Builds and sends the bind request of this type (1, 2 or 3) from the
+// settings, with its fixed sequence number; any other type raises Error
+// "Invalid Binding Type" and sends nothing (false then).
+bool SendBindRequest(Session& session, int32_t binding_type);
+
 // Sends unbind, yields until the SMSC's unbind_resp or OperationsTimeout, and
 // closes the connection either way.
 void Unbind(Session& session);

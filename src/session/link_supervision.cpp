@@ -15,6 +15,7 @@ bool EnquireTLink(Session& session) {
   session.Procedure("EnquireTLink").Step([&] {
     sent = SendHeaderOnlyPdu(session, vocabulary::kEnquireLink, vocabulary::kEnquireLinkSequence,
                              "Sent ENQUIRE_LINK");
+    if (sent) session.dead_link_watch().EnquireSent();
   });
   return sent;
 }

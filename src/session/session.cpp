@@ -53,8 +53,16 @@ void Session::WaitUntil(int32_t timeout_seconds, const std::function<bool()>& do
     environment_.YieldUntil(deadline);
 }
 
+void Session::WaitForResponse(const std::function<bool()>& done) {
+  const bool open = transport_->Connected();
+  WaitUntil(settings_.operations_timeout,
+            [&] { return done() || (open && !transport_->Connected()); });
+}
+
 void Session::Shutdown() {
   Procedure("Class_Terminate").Step([&] {
+    // No rebind may outlive the object, nor start from its own unbind.
+    reconnector_.Stop();
     if (settings_.auto_unbind_on_destroy && transport_->Connected()) Unbind(*this);
   });
 }

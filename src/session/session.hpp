@@ -24,8 +24,10 @@
 #include "korvane/platform.hpp"
 #include "korvane/smpp_session.hpp"
 #include "session/bind_state.hpp"
+#include "session/dead_link_watch.hpp"
 #include "session/event_sinks.hpp"
 #include "session/link_supervision.hpp"
+#include "session/reconnector.hpp"
 #include "session/response_waits.hpp"
 #include "session/session_settings.hpp"
 #include "session/submit_window.hpp"
@@ -58,6 +60,8 @@ class Session final : public diagnostics::ErrorReporter {
   Transport& transport() { return *transport_; }
   platform::TcpSocket& socket() { return transport_->socket(); }
   LinkSupervisor& link_supervisor() { return *link_supervisor_; }
+  DeadLinkWatch& dead_link_watch() { return dead_link_watch_; }
+  Reconnector& reconnector() { return reconnector_; }
 
   BindState& bind_state() { return bind_state_; }
   const BindState& bind_state() const { return bind_state_; }
@@ -96,10 +100,10 @@ class Session final : public diagnostics::ErrorReporter {
   // Yields until `done` holds or `timeout_seconds` have passed on the
   // monotonic clock; with a timeout of 0 or below it does not yield at all.
   void WaitUntil(int32_t timeout_seconds, const std::function<bool()>& done);
-  // The wait every operation uses for its response: OperationsTimeout.
-  void WaitForResponse(const std::function<bool()>& done) {
-    WaitUntil(settings_.operations_timeout, done);
-  }
+  // The wait every operation uses for its response: OperationsTimeout. A
+  // wait that starts on an open connection also ends when that connection
+  // is lost, since no response can come any more.
+  void WaitForResponse(const std::function<bool()>& done);
 
   // Unbinds when AutoUnbindOnDestroy is set and a connection is open.
   void Shutdown();
@@ -150,6 +154,8 @@ class Session final : public diagnostics::ErrorReporter {
   SubmitWindow submit_window_{*this};
   std::unique_ptr<Transport> transport_;
   std::unique_ptr<LinkSupervisor> link_supervisor_;
+  DeadLinkWatch dead_link_watch_{*this};
+  Reconnector reconnector_{*this};
 };
 
 }  // namespace korvane::session

@@ -35,6 +35,14 @@ struct SessionSettings {
   // status the handler chose.
   bool ack_after_handler = false;
   int16_t connection_timeout = 5;  // seconds
+  // Binding again on its own after a bound connection was lost, with a
+  // back-off doubling from the first delay to the most, jittered.
+  bool auto_reconnect = false;
+  int32_t reconnect_initial_delay_ms = 1000;
+  int32_t reconnect_max_delay_ms = 60000;
+  // Seconds an enquire_link may go unanswered, nothing at all received,
+  // before the link counts as dead; 0 = never.
+  int16_t link_timeout = 0;
 };
 
 }  // namespace korvane::session

@@ -32,7 +32,7 @@ bool SubmitWindow::Submit(MessageObject message, SubmitCompletion completion) {
   const char* refusal = nullptr;
   if (closed_) {
     refusal = "not sent: the session is closing";
-  } else if (!session_.bind_state().ConnectedAndBound()) {
+  } else if (!session_.bind_state().ConnectedAndBound() && !holding_) {
     refusal = "not sent: not bound";
   } else if (queue_.size() >= static_cast<std::size_t>(std::max(0, settings.max_queued))) {
     refusal = "not sent: the submission queue is full";
@@ -129,9 +129,9 @@ void SubmitWindow::ExpireOverdue() {
 
 void SubmitWindow::ConnectionEnded() {
   std::unordered_map<int32_t, Flight> lost = std::move(in_flight_);
-  std::deque<Waiting> unsent = std::move(queue_);
+  std::deque<Waiting> unsent;
+  if (!holding_) unsent = std::exchange(queue_, {});
   in_flight_.clear();
-  queue_.clear();
   held_ = false;
   ArmTimer();
   pacing_.Stop();
@@ -150,6 +150,7 @@ void SubmitWindow::ConnectionEnded() {
 
 void SubmitWindow::Close() {
   closed_ = true;
+  holding_ = false;
   ConnectionEnded();
 }
 

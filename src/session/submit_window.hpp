@@ -54,8 +54,14 @@ class SubmitWindow {
   // submission again while it has retries left.
   void Answered(int32_t sequence_number, uint32_t status, const std::string& message_id);
 
-  // The connection ended: in flight -> ConnectionLost, queued -> NotSent.
+  // The connection ended: in flight -> ConnectionLost, queued -> NotSent
+  // (unless held).
   void ConnectionEnded();
+  // While the session binds again after a lost connection, the queue is
+  // held: queued submissions stay (and new ones are taken) for the next
+  // connection, where Resume sends them.
+  void Hold(bool holding) { holding_ = holding; }
+  void Resume() { Pump(); }
   // The session goes away: as ConnectionEnded, and from now on every
   // submission completes at once with NotSent.
   void Close();
@@ -94,6 +100,8 @@ class SubmitWindow {
   bool pumping_ = false;
   bool held_ = false;    // the first queued waits for room in the output queue
   bool closed_ = false;  // the session is being destroyed
+  // Rebinding: the queue waits for the next connection.
+  bool holding_ = false;
 };
 
 }  // namespace korvane::session

@@ -7,6 +7,7 @@
 
 #include "diagnostics/error_record.hpp"
 #include "session/binding.hpp"
+#include "session/header_only_pdu.hpp"
 #include "session/session.hpp"
 #include "vocabulary/protocol.hpp"
 
@@ -96,12 +97,33 @@ void Transport::CloseSocket() {
   session_.received().clear();
   established_ = false;
   discarding_ = false;
+  session_.dead_link_watch().Stop();
   session_.submit_window().ConnectionEnded();
+}
+
+void Transport::Lose(bool reset_bind_result, bool close) {
+  const BindState& state = session_.bind_state();
+  session_.reconnector().ConnectionLosing(state.BindResult() != 0 ? state.BindingType() : 0);
+  if (close) CloseSocket();
+  ConnectionLost(reset_bind_result);
+  session_.reconnector().ConnectionLost();
+}
+
+void Transport::DropDeadLink() {
+  session_.Procedure("LinkTimeout").Step([&] {
+    session_.SendDebugMsg("No answer from the SMSC within LinkTimeout. Connection closed");
+    if (Connected()) {
+      SendHeaderOnlyPdu(session_, vocabulary::kUnbind,
+                        static_cast<uint32_t>(session_.sequence().Next()), "Sent Unbind");
+    }
+    Lose(/*reset_bind_result=*/true, /*close=*/true);
+  });
 }
 
 void Transport::ConnectionLost(bool reset_bind_result) {
   established_ = false;
   framer_.Clear();
+  session_.dead_link_watch().Stop();
   session_.bind_state().ConnectionLost(reset_bind_result);
   session_.Raise([](SMPPEvents& sink) { sink.ConnectionClosed(); });
   session_.submit_window().ConnectionEnded();
@@ -110,7 +132,7 @@ void Transport::ConnectionLost(bool reset_bind_result) {
 void Transport::OnSocketClose() {
   session_.Procedure("wSock_Close").Step([&] {
     // The peer's side is closed; ours stays until the next connect or unbind.
-    ConnectionLost(/*reset_bind_result=*/true);
+    Lose(/*reset_bind_result=*/true, /*close=*/false);
   });
 }
 
@@ -119,6 +141,7 @@ void Transport::OnSocketDataArrival(std::size_t) {
     if (socket_->State() != kSocketConnected) return;
     std::vector<uint8_t> arrived = socket_->GetData();
     if (discarding_) return;
+    if (!arrived.empty()) session_.dead_link_watch().Stop();
     PduFramer::Result framed = framer_.Feed(std::move(arrived));
     auto& queue = session_.received();
     for (auto& pdu : framed.pdus) queue.push_back(std::move(pdu));
@@ -138,15 +161,13 @@ void Transport::ReportFramingError(uint32_t command_length) {
   // A later connection may already have replaced the broken one while the
   // host's handlers ran; only the broken one is closed.
   if (!discarding_) return;
-  CloseSocket();
-  ConnectionLost(/*reset_bind_result=*/false);
+  Lose(/*reset_bind_result=*/false, /*close=*/true);
 }
 
 void Transport::OnSocketError(int32_t number, const std::string& description) {
   session_.Procedure("wSock_Error").Step([&] {
     if (IsError(number, ErrorCode::ConnectionAborted)) {
-      CloseSocket();
-      ConnectionLost(/*reset_bind_result=*/false);
+      Lose(/*reset_bind_result=*/false, /*close=*/true);
       session_.RaiseWarning(number, "Winsock", description);
       return;
     }
@@ -156,10 +177,7 @@ void Transport::OnSocketError(int32_t number, const std::string& description) {
     const uint64_t closes = closes_;
     session_.RaiseError(number, "Winsock", description);
     // Unless the host's handler has already closed it or connected anew.
-    if (lost && closes == closes_) {
-      CloseSocket();
-      ConnectionLost(/*reset_bind_result=*/true);
-    }
+    if (lost && closes == closes_) Lose(/*reset_bind_result=*/true, /*close=*/true);
   });
 }
 

@@ -52,6 +52,15 @@ class Transport final : public platform::SocketListener {
   // Error 29985: a request refused because the output queue is full.
   void ReportOutputFull();
 
+  // A connect started elsewhere (the automatic rebind) succeeded: errors
+  // now end the connection as lost.
+  void Established() { established_ = true; }
+
+  // The link is dead (no answer to enquire_link in time): hands an unbind
+  // to the socket when it can still take one, without waiting for the
+  // answer, then closes and reports the loss as a peer's close would be.
+  void DropDeadLink();
+
   // Ends the connection from this side, dropping unsent and pending octets
   // and the received PDUs not yet handled.
   void CloseSocket();
@@ -64,6 +73,10 @@ class Transport final : public platform::SocketListener {
   // The connection is gone: the session is no longer bound, and the host
   // hears ConnectionClosed.
   void ConnectionLost(bool reset_bind_result);
+  // The connection is lost: the reconnector hears of it first (while the
+  // bind state still shows whether it was bound), then it is closed when
+  // `close`, then ConnectionLost.
+  void Lose(bool reset_bind_result, bool close);
   void ReportFramingError(uint32_t command_length);
 
   Session& session_;

@@ -57,6 +57,14 @@ class EventRecorder : public SMPPEvents {
   void MessageReceived(MessageObject& message) override { Add("MessageReceived", message); }
   void DebugLog(const std::string& text) override { Add("DebugLog", 0, "", text); }
   void TraceLog(const std::string& text) override { Add("TraceLog", 0, "", text); }
+  // The number is the attempt, the text the delay or the reason.
+  void Reconnecting(int32_t attempt, int32_t delay_ms) override {
+    Add("Reconnecting", attempt, "", std::to_string(delay_ms));
+  }
+  void Reconnected(int32_t attempt) override { Add("Reconnected", attempt); }
+  void ReconnectFailed(int32_t attempt, const std::string& reason) override {
+    Add("ReconnectFailed", attempt, "", reason);
+  }
 
  private:
   void Add(std::string name, int32_t number = 0, std::string source = "", std::string text = "");
