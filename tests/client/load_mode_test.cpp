@@ -48,7 +48,8 @@ TEST(LoadModeTest, EveryMessageGoesOnceNumberedAndOnlyAllAcceptedExitsZero) {
     const char* extra;  // one more option and its value, or ""
     int exit_status;
     const char* counts;  // from "messages" on
-    int resent;          // submit_sm PDUs beyond one per message
+    int resent;          // submit_sm PDUs beyond (negative: short of) one per message
+    int close_at = 0;    // when not 0: the connection closes at this submit_sm, unanswered
   };
   const Case cases[] = {
       {40, 8, false, 0, "", client::kExitOk, "\"messages\":40,\"accepted\":40,\"refused\":0,", 0},
@@ -64,13 +65,29 @@ TEST(LoadModeTest, EveryMessageGoesOnceNumberedAndOnlyAllAcceptedExitsZero) {
        "\"not_sent\":0,\"retried\":1,",
        1},
       {5, 5, false, 0, "--tps=1000", client::kExitOk, "\"messages\":5,\"accepted\":5,", 0},
+      // Bound again after the close: the unanswered one is lost, never sent
+      // again; the queued one goes on the next connection.
+      {20, 1, false, 0, "--reconnect", client::kExitFailure,
+       "\"messages\":20,\"accepted\":19,\"refused\":0,\"timed_out\":0,\"lost\":1,"
+       "\"not_sent\":0,",
+       0, 10},
+      // Without --reconnect the run ends with the connection.
+      {20, 1, false, 0, "", client::kExitFailure,
+       "\"messages\":20,\"accepted\":9,\"refused\":0,\"timed_out\":0,\"lost\":1,"
+       "\"not_sent\":10,",
+       -10, 10},
   };
   for (const Case& c : cases) {
     LoopbackSmsc smsc;
     int submits = 0;
-    smsc.SetResponder([&c, &submits](const LoopbackSmsc::Octets& request) {
+    smsc.SetResponder([&c, &submits, &smsc](const LoopbackSmsc::Octets& request) {
       const uint32_t sequence = testing::SequenceNumberOf(request);
       const bool submit = testing::CommandIdOf(request) == 4;
+      if (submit && submits + 1 == c.close_at) {
+        ++submits;
+        smsc.Close();
+        return std::vector<LoopbackSmsc::Octets>{};
+      }
       if (submit && ++submits == 20 && c.throttle != 0)
         return std::vector<LoopbackSmsc::Octets>{
             testing::MakePdu(0x80000004, c.throttle, sequence, {})};
@@ -101,9 +118,13 @@ TEST(LoadModeTest, EveryMessageGoesOnceNumberedAndOnlyAllAcceptedExitsZero) {
     for (const auto& pdu : smsc.Received())
       if (testing::CommandIdOf(pdu) == 4) texts.emplace_back(pdu.end() - 2, pdu.end());
     EXPECT_EQ(texts.size(), static_cast<std::size_t>(c.count + c.resent));
+    std::size_t binds = 0;
+    for (const auto& pdu : smsc.Received()) binds += testing::CommandIdOf(pdu) == 2;
+    EXPECT_EQ(binds, c.close_at != 0 && *c.extra ? 2u : 1u);
     texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
     std::vector<std::string> expected;
-    for (int n = 1; n <= std::min(c.count, 9); ++n) expected.push_back("n" + std::to_string(n));
+    for (int n = 1; n <= std::min(c.count + std::min(c.resent, 0), 9); ++n)
+      expected.push_back("n" + std::to_string(n));
     texts.resize(expected.size());
     EXPECT_EQ(texts, expected);
   }

@@ -188,6 +188,15 @@ void AddSendOptions(CLI::App& send, SendOptions& options, NamedArguments& raw) {
                   "(default: no cap; throttle answers still slow the pace)")
       ->check(CLI::Range(1, 1000000))
       ->needs(count);
+  send.add_flag("--reconnect", options.reconnect,
+                "load mode: bind again after a lost connection (back-off from 1 s, doubling to "
+                "60 s) and go on until every message has completed")
+      ->needs(count);
+  send.add_option("--link-timeout", options.link_timeout,
+                  "load mode: SECONDS without anything received after an enquire_link count as a "
+                  "lost connection (with --reconnect: 30)")
+      ->check(CLI::Range(1, 3600))
+      ->needs(count);
 }
 
 // Checks across options, and conversions of texts, for the chosen command.
