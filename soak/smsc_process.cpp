@@ -61,6 +61,7 @@ SmscProcess::SmscProcess(const std::string& binary, const std::vector<std::strin
   posix_spawn_file_actions_destroy(&actions);
   if (failed != 0) {
     pid_ = -1;
+    Discard();
     throw std::runtime_error("cannot start " + binary);
   }
   // The port file is written once the socket listens.
@@ -74,20 +75,22 @@ SmscProcess::SmscProcess(const std::string& binary, const std::vector<std::strin
     int status = 0;
     if (::waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
+      Discard();
       throw std::runtime_error(binary + " exited before listening");
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  ::kill(pid_, SIGKILL);
-  ::waitpid(pid_, nullptr, 0);
-  pid_ = -1;
+  Discard();
   throw std::runtime_error(binary + " did not listen within 10 s");
 }
 
-SmscProcess::~SmscProcess() {
+SmscProcess::~SmscProcess() { Discard(); }
+
+void SmscProcess::Discard() {
   if (pid_ > 0) {
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
   }
   std::remove((directory_ + "/port").c_str());
   std::remove((directory_ + "/output").c_str());

@@ -30,6 +30,9 @@ class SmscProcess {
   std::map<std::string, uint64_t> Stop();
 
  private:
+  // Kills the child if it runs and removes the temporary files.
+  void Discard();
+
   std::string directory_;  // holds the port file and the captured output
   pid_t pid_ = -1;
   uint16_t port_ = 0;
