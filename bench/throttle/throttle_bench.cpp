@@ -90,7 +90,7 @@ struct Second {
 
 // Keeps two windows handed over until `settings.seconds` have passed; the
 // simulator's counts at the end of each second.
-std::vector<Second> Run(const Simulator& simulator, const Settings& settings, int64_t& failed,
+std::vector<Second> Run(const Simulator& simulator, const Settings& settings, int64_t& refused,
                         int64_t& retries) {
   asio::io_context loop;
   korvane::SMPP smpp(loop);
@@ -110,7 +110,7 @@ std::vector<Second> Run(const Simulator& simulator, const Settings& settings, in
   const auto completion = [&](const korvane::SubmitResult& result) {
     --open;
     retries += result.Retries;
-    if (result.Outcome != korvane::SubmitOutcome::Accepted) ++failed;
+    if (result.Outcome == korvane::SubmitOutcome::Refused) ++refused;
   };
   Second before{simulator.Count(FaultCounters::kAccepted),
                 simulator.Count(FaultCounters::kThrottled)};
@@ -149,8 +149,8 @@ int main(int argc, char** argv) {
   std::printf("Pace against korvane-smsc's engine throttling at %d/s, window %d, no cap\n",
               settings.limit, settings.window);
   Simulator simulator(settings.limit);
-  int64_t failed = 0, retries = 0;
-  const std::vector<Second> seconds = Run(simulator, settings, failed, retries);
+  int64_t refused = 0, retries = 0;
+  const std::vector<Second> seconds = Run(simulator, settings, refused, retries);
   if (seconds.empty()) {
     std::printf("bind failed\n");
     return 1;
@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
       "PDUs throttled (goal < 5 %%)\n",
       settings.settle, settings.seconds, static_cast<double>(accepted) / span, fraction,
       share * 100);
-  std::printf("retries %lld, submissions not accepted %lld (refused after the retry limit)\n",
-              static_cast<long long>(retries), static_cast<long long>(failed));
+  std::printf("retries %lld; submissions refused once their retries were spent %lld\n",
+              static_cast<long long>(retries), static_cast<long long>(refused));
   return 0;
 }
