@@ -13,9 +13,15 @@
 //   - the connection was dropped and bound again at least once.
 // Prints the outcomes, rebinds, the simulator's counts, the memory samples
 // and the time.
+// A standard header ahead of Asio's: Asio's configuration (aligned
+// allocation) must see the standard library's, as in the library's own files.
+// clang-format off
+#include <cstddef>
+// clang-format on
 #include <asio/executor_work_guard.hpp>
 #include <asio/io_context.hpp>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

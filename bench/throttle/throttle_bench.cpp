@@ -7,9 +7,15 @@
 // fraction of the limit, and the share of submit PDUs throttled over those
 // seconds. Goal: a fraction of at least 0.9 and a share under 5 %. Prints;
 // asserts nothing.
+// A standard header ahead of Asio's: Asio's configuration (aligned
+// allocation) must see the standard library's, as in the library's own files.
+// clang-format off
+#include <cstddef>
+// clang-format on
 #include <asio/executor_work_guard.hpp>
 #include <asio/io_context.hpp>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
