@@ -11,7 +11,8 @@
 # SMSC simulator. `make package` builds the Debian package. `make bench`
 # builds Release benchmarks in their own tree and prints their figures;
 # `make fuzz` fuzzes each target for longer; `make soak` runs compressed long
-# traffic (SOAK_SECONDS, default 180) and fails on lost PDUs or growing memory.
+# traffic (SOAK_SECONDS, default 180) and fails on lost PDUs or growing memory;
+# `make reliability` runs 100,000 submissions across dropped connections.
 
 JOBS ?= $(shell nproc)
 BUILD_DIR ?= build
@@ -22,6 +23,9 @@ RELEASE_DIR ?= build-release
 CLANG_DIR ?= build-clang
 PACKAGE_DIR ?= build-package
 SOAK_SECONDS ?= 180
+# The throttle benchmark's run (make bench).
+THROTTLE_SECONDS ?= 15
+RELIABILITY_COUNT ?= 100000
 # What building the library and the tools needs.
 BUILD_PACKAGES := cmake g++ make libasio-dev libcli11-dev
 # What the test suite needs besides. tshark: the wire check in tests/interop
@@ -49,7 +53,7 @@ PACKAGE_OPTIONS := -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON -DCMAKE_INS
 STRICT := -DKORVANE_WERROR=ON
 
 .PHONY: all deps build-deps package-deps bench-deps build build-asan build-fuzz demo test test-plain test-asan \
-        test-fuzz test-release test-clang test-package test-format package fuzz bench soak clean
+        test-fuzz test-release test-clang test-package test-format package fuzz bench soak reliability clean
 
 all: build
 
@@ -173,6 +177,7 @@ bench: bench-deps $(BENCH_DIR)/CMakeCache.txt
 	$(BENCH_DIR)/bench/korvane_e2e_bench --node-script=bench/node/smpp_submit.js \
 	    --node-modules=$(BENCH_DIR)/npm/node_modules
 	$(BENCH_DIR)/bench/korvane_window_bench
+	$(BENCH_DIR)/bench/korvane_throttle_bench --seconds=$(THROTTLE_SECONDS)
 
 $(SOAK_DIR)/CMakeCache.txt: | deps
 	cmake -S . -B $(SOAK_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_BUILD_SOAK=ON \
@@ -181,6 +186,15 @@ $(SOAK_DIR)/CMakeCache.txt: | deps
 soak: deps $(SOAK_DIR)/CMakeCache.txt
 	cmake --build $(SOAK_DIR) -j $(JOBS) --target korvane_soak
 	SOAK_SECONDS=$(SOAK_SECONDS) $(SOAK_DIR)/soak/korvane_soak
+
+# The reliability run: RELIABILITY_COUNT submissions with automatic rebind
+# against korvane-smsc dropping the connection every 1,000 PDUs and
+# throttling at 800/s; fails on a submission not completed exactly once, a
+# text accepted twice or growing memory.
+reliability: deps $(SOAK_DIR)/CMakeCache.txt
+	cmake -S . -B $(SOAK_DIR) -DKORVANE_BUILD_TOOLS=ON
+	cmake --build $(SOAK_DIR) -j $(JOBS) --target korvane_reliability korvane-smsc
+	$(SOAK_DIR)/soak/korvane_reliability --smsc=$(SOAK_DIR)/bin/korvane-smsc --count=$(RELIABILITY_COUNT)
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(SOAK_DIR) $(FUZZ_DIR) $(RELEASE_DIR) $(CLANG_DIR) \

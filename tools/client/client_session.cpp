@@ -113,6 +113,23 @@ void SessionEvents::Bound() {
                "bound as " + bind_name_ + " to " + server_);
 }
 
+void SessionEvents::Reconnecting(int32_t attempt, int32_t delay_milliseconds) {
+  output_.Note("reconnecting",
+               {{"attempt", int64_t{attempt}}, {"delay_ms", int64_t{delay_milliseconds}}},
+               "connection lost: binding again in " + std::to_string(delay_milliseconds) +
+                   " ms (attempt " + std::to_string(attempt) + ")");
+}
+
+void SessionEvents::Reconnected(int32_t attempt) {
+  output_.Note("reconnected", {{"attempt", int64_t{attempt}}},
+               "bound again (attempt " + std::to_string(attempt) + ")");
+}
+
+void SessionEvents::ReconnectFailed(int32_t attempt, const std::string& reason) {
+  output_.Note("reconnect_failed", {{"attempt", int64_t{attempt}}, {"reason", reason}},
+               "attempt " + std::to_string(attempt) + " to bind again failed: " + reason);
+}
+
 ClientSession::ClientSession(const CommonOptions& options, Output& output)
     : options_(options),
       output_(output),

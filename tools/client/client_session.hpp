@@ -60,6 +60,9 @@ class SessionEvents : public SMPPEvents {
   void Bound() override;
   void LinkOk() override { ++link_answers; }
   void ConnectionClosed() override { connection_closed = true; }
+  void Reconnecting(int32_t attempt, int32_t delay_milliseconds) override;
+  void Reconnected(int32_t attempt) override;
+  void ReconnectFailed(int32_t attempt, const std::string& reason) override;
 
  private:
   void Print(const std::vector<text::AssembledMessage>& messages);

@@ -1,6 +1,7 @@
 // send --count N --window W: N messages through the session's submission
 // window, then one summary of the rate, latencies and outcomes. Messages are
 // built as the window takes them, so memory stays bounded by the window.
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 #include <string>
@@ -14,6 +15,8 @@ namespace korvane::client {
 namespace {
 
 constexpr std::string_view kNumberMark = "{n}";
+// Dead-link detection with --reconnect when --link-timeout is not given.
+constexpr int kReconnectLinkTimeout = 30;
 
 std::string Numbered(const std::string& text, int64_t number) {
   std::string numbered;
@@ -55,8 +58,22 @@ int RunLoad(const SendOptions& options, ClientSession& session) {
   SMPP& smpp = session.smpp();
   session.events().keep_delivered = false;
   smpp.MaxOutstanding(options.window);
-  // At most one window waits queued behind the one in flight.
-  smpp.MaxQueuedSubmissions(options.window);
+  // At most two windows are handed over and not completed; all of them may
+  // wait in the queue while the pace holds them back (a throttle answer,
+  // --tps), retried ones included, so the queue takes both.
+  smpp.MaxQueuedSubmissions(2 * options.window);
+  smpp.MaxSubmitsPerSecond(options.tps);
+  // Submissions queued while the session binds again stay queued and go on
+  // the next connection; those in flight complete as lost.
+  smpp.AutoReconnect(options.reconnect);
+  const int link_timeout = options.link_timeout > 0
+                               ? options.link_timeout
+                               : (options.reconnect ? kReconnectLinkTimeout : 0);
+  if (link_timeout > 0) {
+    smpp.LinkTimeout(static_cast<int16_t>(link_timeout));
+    // The silence is timed from an enquire_link: one every third of it.
+    smpp.AutoEnquireLinkInterval(static_cast<int16_t>(std::max(1, link_timeout / 3)));
+  }
   const int64_t count = options.count;
   LoadTally tally;
   int64_t next = 1;  // the next message to hand over

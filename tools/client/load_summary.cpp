@@ -17,6 +17,7 @@ double Percentile(std::vector<double> values, double p) {
 }
 
 void LoadTally::Add(const SubmitResult& result) {
+  summary_.retried += result.Retries;
   switch (result.Outcome) {
     case SubmitOutcome::Accepted:
       ++summary_.accepted;

@@ -183,6 +183,20 @@ void AddSendOptions(CLI::App& send, SendOptions& options, NamedArguments& raw) {
       ->check(CLI::Range(1, 100000))
       ->needs(count)
       ->capture_default_str();
+  send.add_option("--tps", options.tps,
+                  "load mode: submit PDUs per second at most, retries included, spread evenly "
+                  "(default: no cap; throttle answers still slow the pace)")
+      ->check(CLI::Range(1, 1000000))
+      ->needs(count);
+  send.add_flag("--reconnect", options.reconnect,
+                "load mode: bind again after a lost connection (back-off from 1 s, doubling to "
+                "60 s) and go on until every message has completed")
+      ->needs(count);
+  send.add_option("--link-timeout", options.link_timeout,
+                  "load mode: SECONDS without anything received after an enquire_link count as a "
+                  "lost connection (with --reconnect: 30)")
+      ->check(CLI::Range(1, 3600))
+      ->needs(count);
 }
 
 // Checks across options, and conversions of texts, for the chosen command.

@@ -56,6 +56,14 @@ struct SendOptions {
   // number, 1 to count, so the text is kept to be encoded per message.
   int count = 0;
   int window = 10;
+  // Load mode: submit PDUs per second at most (0: no cap, the SMSC's
+  // throttle answers set the pace).
+  int tps = 0;
+  // Load mode: bind again after a lost connection and go on until every
+  // message has completed; `link_timeout` seconds of silence after an
+  // enquire_link count as a lost connection (0: not given).
+  bool reconnect = false;
+  int link_timeout = 0;
   std::string text;
   std::string encoding = "auto";
   int coding = -1;
