@@ -72,9 +72,14 @@ void SendPacer::Accepted(TimePoint now) { accepted_.Add(now); }
 void SendPacer::Throttled(TimePoint now, TimePoint sent_at) {
   Forget(now);
   if (adaptive_ && (sent_at < last_cut_ || now - last_cut_ < kCutSpacing)) return;
-  int64_t basis = accepted_.Count(now);
-  if (basis == 0) basis = sent_.Count(now);
-  double rate = kCutFactor * static_cast<double>(basis);
+  // The basis: what the SMSC accepted over the last second; with nothing
+  // accepted, the pace already set (a count of sends would be the few that
+  // left while retries waited out their back-off, and collapse the rate);
+  // with no pace either, the sends over the last second.
+  const int64_t accepted = accepted_.Count(now);
+  double basis = static_cast<double>(accepted);
+  if (accepted == 0) basis = Rate() > 0 ? Rate() : static_cast<double>(sent_.Count(now));
+  double rate = kCutFactor * basis;
   if (Rate() > 0) rate = std::min(rate, Rate());
   rate_ = std::max(rate, kMinimumRate);
   raise_ = std::max(kRaisePerSecond * rate_, kMinimumRaise);

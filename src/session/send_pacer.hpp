@@ -18,7 +18,8 @@
 // none arrives the rate rises again in a straight line (additive increase,
 // multiplicative decrease), never above the cap:
 //   - a cut sets the rate to kCutFactor x what the SMSC accepted over the
-//     last second (sends over the last second when it accepted nothing),
+//     last second (when it accepted nothing: x the pace already set, or x
+//     the sends over the last second when nothing was paced yet),
 //     unless the rate is lower already; the first cut thus starts from what
 //     the SMSC demonstrably takes, and a cut repeated while the SMSC still
 //     refuses the same overload does not push the rate down again;

@@ -6,7 +6,7 @@
 namespace korvane::session {
 
 std::chrono::milliseconds RetryBackOff(int32_t retries) {
-  constexpr std::chrono::milliseconds kFirst{10};
+  constexpr std::chrono::milliseconds kFirst{50};
   constexpr std::chrono::milliseconds kMost{1000};
   const int32_t doublings = std::clamp(retries - 1, 0, 7);
   return std::min(kFirst * (int64_t{1} << doublings), kMost);
