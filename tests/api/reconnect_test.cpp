@@ -202,8 +202,11 @@ TEST_F(ReconnectTest, HostUnbindOrBindStopsTheRebindingInEveryPhase) {
     socket.PeerClose();
     environment.Advance(milliseconds(row.stop_at_ms));
     AnswerLikeAnSmsc();
-    if (row.by_bind) EXPECT_EQ(smpp.Bind(BindTypes::SmppBindAsReceiver), 1);
-    if (!row.by_bind) smpp.Unbind();
+    if (row.by_bind) {
+      EXPECT_EQ(smpp.Bind(BindTypes::SmppBindAsReceiver), 1);
+    } else {
+      smpp.Unbind();
+    }
     EXPECT_EQ(outcomes, "1:3connection lost, outcome unknown 2:4not sent ") << row.stop_at_ms;
     events.events.clear();
     environment.Advance(milliseconds(600000));
