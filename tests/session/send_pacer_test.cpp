@@ -22,9 +22,9 @@ TEST(SendPacerTest, SendsSitOnAnEvenGrid) {
     int64_t at_ms;
     bool send;
     int64_t delay_us;  // before sending
-  } steps[] = {{0, true, 0},      {4, false, 6000}, {10, true, 0}, {24, true, 0},
-               {26, false, 4000}, {30, true, 0},    {46, true, 0}, {51, false, 5000},
-               {56, true, 0},     {57, false, 9000}};
+  } steps[] = {{0, true, 0},      {4, false, 6000}, {10, true, 0},    {24, true, 0},
+               {26, false, 4000}, {30, true, 0},    {45, true, 0},    {56, true, 0},
+               {61, false, 5000}, {66, true, 0},    {67, false, 9000}};
   SendPacer pacer;
   pacer.SetCap(100);
   for (const auto& step : steps) {
@@ -58,13 +58,14 @@ TEST(SendPacerTest, TheFirstCutStartsFromWhatTheSmscTook) {
 }
 
 // A burst of throttle answers cuts once: not again within 100 ms, nor for a
-// PDU sent before the cut. 400 accepted at 100 ms count until 1100 ms; then
-// nothing was accepted and a cut falls to the least rate.
+// PDU sent before the cut (one sent at it cuts again). 400 accepted at
+// 100 ms count until 1100 ms; then nothing was accepted and a cut falls to
+// the least rate.
 TEST(SendPacerTest, OneBurstOfThrottleAnswersCutsOnce) {
   const struct {
     int64_t at_ms, sent_at_ms;
     double rate;
-  } steps[] = {{1050, 1000, 360}, {1120, 1110, 360}, {1160, 1040, 360}, {1160, 1100, 1}};
+  } steps[] = {{1050, 1000, 360}, {1120, 1110, 360}, {1160, 1040, 360}, {1160, 1050, 1}};
   SendPacer pacer;
   for (int i = 0; i < 400; ++i) pacer.Accepted(At(100));
   for (const auto& step : steps) {
