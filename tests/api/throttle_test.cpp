@@ -14,10 +14,7 @@
 namespace korvane {
 namespace {
 
-using std::chrono::milliseconds;
-using std::chrono::seconds;
 using testing::Join;
-using testing::MakePdu;
 
 class ThrottleTest : public testing::ApiTest {
  protected:
@@ -25,46 +22,36 @@ class ThrottleTest : public testing::ApiTest {
     smpp.OperationsTimeout(30);
     BindAs(BindTypes::SmppBindAsTransmitter);
   }
-  // Each submit_sm is answered 10 ms later with the status `status_of` gives
-  // for its destination; each send is noted as "destination@ms".
-  void Answer(std::function<uint32_t(const std::string& dest)> status_of) {
-    socket.AnswerWith([this, status_of](const std::vector<uint8_t>& sent) {
-      if (testing::CommandIdOf(sent) != 0x00000004) return std::vector<uint8_t>{};
+  // Submits to each destination and runs `seconds`; each submit_sm is
+  // answered 10 ms later with `status_of(destination)`. Returns each send as
+  // "destination@ms", then each result as "destination:outcome status
+  // retries sequence".
+  std::string Submit(const std::vector<std::string>& destinations, int seconds,
+                     const std::function<uint32_t(const std::string&)>& status_of) {
+    const auto origin = environment.Elapsed();
+    std::string sends, results;
+    socket.AnswerWith([&](const std::vector<uint8_t>& sent) {
+      if (sent[7] != 0x04) return std::vector<uint8_t>{};
       const std::string dest(sent.begin() + 22, sent.begin() + 26);  // after two empty texts
-      sends += (sends.empty() ? "" : " ") + dest + "@" +
-               std::to_string((environment.Elapsed() - origin).count());
+      sends += dest + "@" + std::to_string((environment.Elapsed() - origin).count()) + " ";
       const uint32_t status = status_of(dest);
-      const int32_t sequence = testing::SequenceNumberOf(sent);
-      return MakePdu(0x80000004, status, sequence,
-                     status == 0 ? testing::Octets("ID" + std::to_string(sequence) + '\0')
-                                 : std::vector<uint8_t>{});
+      const uint32_t sequence = testing::SequenceNumberOf(sent);
+      return testing::MakePdu(
+          0x80000004, status, sequence,
+          testing::Octets(status ? "" : "ID" + std::to_string(sequence) + '\0'));
     });
-  }
-  // Submits to each destination, from now on the origin of the times
-  // noted; its result is noted as "destination:outcome status retries
-  // sequence".
-  void Submit(const std::vector<std::string>& destinations) {
-    origin = environment.Elapsed();
     for (const std::string& dest : destinations) {
       message.DestAddress = dest;
-      smpp.SubmitAsync(message, [this, dest](const SubmitResult& r) {
-        results += (results.empty() ? "" : " ") + dest + ":" +
+      smpp.SubmitAsync(message, [&results, dest](const SubmitResult& r) {
+        results += " " + dest + ":" +
                    Join(static_cast<int>(r.Outcome), r.CommandStatus, r.Retries, r.SequenceNumber);
       });
     }
+    environment.Advance(std::chrono::seconds(seconds));
+    NeverAnswer();
+    return sends + "|" + results;
   }
-
-  std::chrono::milliseconds origin{};
-  std::string sends;
-  std::string results;
 };
-
-TEST_F(ThrottleTest, TheDefaultsAreNoCapAndFiveRetries) {
-  EXPECT_EQ(Join(smpp.MaxSubmitsPerSecond(), smpp.ThrottleRetryLimit()), "0 5");
-  smpp.MaxSubmitsPerSecond(250);
-  smpp.ThrottleRetryLimit(0);
-  EXPECT_EQ(Join(smpp.MaxSubmitsPerSecond(), smpp.ThrottleRetryLimit()), "250 0");
-}
 
 // 1001 is throttled once while 1002 is in flight beside it; it goes again
 // ahead of 1003 and 1004, the same PDU with a new sequence number, once its
@@ -73,18 +60,13 @@ TEST_F(ThrottleTest, TheDefaultsAreNoCapAndFiveRetries) {
 // second of use.
 TEST_F(ThrottleTest, ARetriedSubmissionKeepsItsPlaceAheadOfLaterOnes) {
   smpp.MaxOutstanding(2);
-  bool throttled = false;
-  Answer([&](const std::string& dest) {
-    if (dest != "1001" || throttled) return 0u;
-    throttled = true;
-    return 0x58u;
-  });
-  Submit({"1001", "1002", "1003", "1004"});
-  environment.Advance(seconds(5));
-  EXPECT_EQ(sends, "1001@0 1002@0 1001@556 1003@1112 1004@1248");
-  EXPECT_EQ(results, "1002:0 0 0 5 1001:0 0 1 6 1003:0 0 0 7 1004:0 0 0 8");
-  // After the bind: 1001 sent, then sent again with the next free number.
-  const auto& sent = socket.Sent();
+  int throttled = 0;
+  EXPECT_EQ(
+      Submit({"1001", "1002", "1003", "1004"}, 5,
+             [&](const std::string& dest) { return dest == "1001" && !throttled++ ? 0x58u : 0u; }),
+      "1001@0 1002@0 1001@556 1003@1112 1004@1248 "
+      "| 1002:0 0 0 5 1001:0 0 1 6 1003:0 0 0 7 1004:0 0 0 8");
+  const auto& sent = socket.Sent();  // after the bind: 1001 sent, then again
   ASSERT_EQ(sent.size(), 6u);
   const std::string pdu =
       "00 00 00 25 00 00 00 04 00 00 00 00 00 00 00 0? 00 00 00 00 00 00 31 30 30 31 00 00 33 00 "
@@ -94,46 +76,34 @@ TEST_F(ThrottleTest, ARetriedSubmissionKeepsItsPlaceAheadOfLaterOnes) {
 }
 
 // Throttled every time: sent 1 + ThrottleRetryLimit times, then Refused with
-// the last status; other refusals are never sent again.
-TEST_F(ThrottleTest, AfterTheRetryLimitTheSubmissionIsRefusedWithTheLastStatus) {
-  struct Case {
-    int32_t limit;
+// the last status; other refusals are never sent again. MaxSubmitsPerSecond
+// R: one send every 1/R s; no cap, all at once as the window allows.
+TEST_F(ThrottleTest, RetriesUpToTheLimitAndSendsAtTheCap) {
+  const struct {
+    int32_t retry_limit, cap;
     uint32_t status;
-    const char* expected;  // the result, then how often it was sent
+    std::vector<std::string> destinations;
+    const char* expected;
+  } cases[] = {
+      {0, 0, 0x58, {"1001"}, "1001@0 | 1001:1 88 0 4"},
+      {2, 0, 0x14, {"1001"}, "1001@0 1001@1000 1001@2000 | 1001:1 20 2 7"},
+      {5, 0, 0x45, {"1001"}, "1001@0 | 1001:1 69 0 8"},
+      {5,
+       0,
+       0,
+       {"1001", "1002", "1003"},
+       "1001@0 1002@0 1003@0 | 1001:0 0 0 9 1002:0 0 0 10 1003:0 0 0 11"},
+      {5,
+       50,
+       0,
+       {"1001", "1002", "1003"},
+       "1001@0 1002@20 1003@40 | 1001:0 0 0 12 1002:0 0 0 13 1003:0 0 0 14"},
   };
-  const Case cases[] = {{0, 0x58, "1:1 88 0 4 1"},
-                        {2, 0x14, "1:1 20 2 7 3"},
-                        {5, 0x58, "1:1 88 5 13 6"},
-                        {5, 0x45, "1:1 69 0 14 1"}};
-  for (const Case& c : cases) {
-    smpp.ThrottleRetryLimit(c.limit);
-    Answer([&](const std::string&) { return c.status; });
-    sends.clear();
-    results.clear();
-    Submit({"1"});
-    environment.Advance(seconds(60));
-    const std::size_t count = sends.empty() ? 0 : 1 + std::count(sends.begin(), sends.end(), ' ');
-    EXPECT_EQ(results + " " + std::to_string(count), c.expected) << c.limit;
-  }
-}
-
-// MaxSubmitsPerSecond R: one send every 1/R s from the first, retries
-// included; no cap, all at once as the window allows.
-TEST_F(ThrottleTest, MaxSubmitsPerSecondSpreadsTheSends) {
-  struct Case {
-    int32_t cap;
-    const char* sends;
-  };
-  const Case cases[] = {{0, "1001@0 1002@0 1003@0 1004@0"},
-                        {50, "1001@0 1002@20 1003@40 1004@60"},
-                        {1000, "1001@0 1002@1 1003@2 1004@3"}};
-  Answer([](const std::string&) { return 0u; });
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
+    smpp.ThrottleRetryLimit(c.retry_limit);
     smpp.MaxSubmitsPerSecond(c.cap);
-    sends.clear();
-    Submit({"1001", "1002", "1003", "1004"});
-    environment.Advance(seconds(1));
-    EXPECT_EQ(sends, c.sends) << c.cap;
+    EXPECT_EQ(Submit(c.destinations, 60, [&](const std::string&) { return c.status; }), c.expected)
+        << c.retry_limit << " " << c.cap;
   }
 }
 
