@@ -59,13 +59,13 @@ TEST(SendPacerTest, TheFirstCutStartsFromWhatTheSmscTook) {
 
 // A burst of throttle answers cuts once: not again within 100 ms, nor for a
 // PDU sent before the cut (one sent at it cuts again). 400 accepted at
-// 100 ms count until 1100 ms; then nothing was accepted and a cut falls to
-// the least rate.
+// 100 ms count until 1100 ms; then nothing was accepted and a cut starts
+// from the pace set (360 x 0.9), not from the few sends.
 TEST(SendPacerTest, OneBurstOfThrottleAnswersCutsOnce) {
   const struct {
     int64_t at_ms, sent_at_ms;
     double rate;
-  } steps[] = {{1050, 1000, 360}, {1120, 1110, 360}, {1160, 1040, 360}, {1160, 1050, 1}};
+  } steps[] = {{1050, 1000, 360}, {1120, 1110, 360}, {1160, 1040, 360}, {1160, 1050, 324}};
   SendPacer pacer;
   for (int i = 0; i < 400; ++i) pacer.Accepted(At(100));
   for (const auto& step : steps) {
