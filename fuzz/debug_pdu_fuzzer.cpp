@@ -7,19 +7,21 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
 #include "diagnostics/hex_octets.hpp"
 #include "korvane/errors.hpp"
 #include "support/fuzz_session.hpp"
+#include "vocabulary/octets.hpp"
 
 namespace {
 
 using korvane::fuzzing::Broken;
 
 uint32_t CommandIdOf(const std::vector<uint8_t>& pdu) {
-  return uint32_t{pdu[4]} << 24 | uint32_t{pdu[5]} << 16 | uint32_t{pdu[6]} << 8 | pdu[7];
+  return korvane::vocabulary::BigEndian32(std::span<const uint8_t, 4>(pdu.data() + 4, 4));
 }
 
 // True when a PDU sent since `sent_before` answers `request` with its response.

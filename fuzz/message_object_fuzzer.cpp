@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "korvane/errors.hpp"
 #include "message/message_conversion.hpp"
 #include "support/fuzz_session.hpp"
+#include "vocabulary/octets.hpp"
 #include "vocabulary/time_strings.hpp"
 
 namespace {
@@ -104,17 +106,8 @@ uint64_t Apply(FuzzedDataProvider& in, MessageObject& m) {
       },
       // The conversion SendMessageAsp makes of a late-bound object.
       [&] { return korvane::fuzzing::InspectMessage(korvane::message::MessageFromMembers(m)); },
-      [&] {  // a value type: copies stay independent
-        const MessageObject copy = m;
-        m = copy;
-        return 0u;
-      }};
+      [&] { return m = MessageObject(m), 0u; }};  // a value type: a copy stands alone
   return operations[in.ConsumeIntegralInRange<std::size_t>(0, std::size(operations) - 1)]();
-}
-
-uint32_t BigEndian32(const std::vector<uint8_t>& pdu, std::size_t at) {
-  return uint32_t{pdu[at]} << 24 | uint32_t{pdu[at + 1]} << 16 | uint32_t{pdu[at + 2]} << 8 |
-         pdu[at + 3];
 }
 
 // Runs `encode`; a PDU it built has its own length, the command, the sequence number.
@@ -123,9 +116,12 @@ void CheckBuilt(const std::function<std::vector<uint8_t>()>& encode, uint32_t co
   try {
     const std::vector<uint8_t> pdu = encode();
     if (pdu.size() < 16) Broken("an encoded PDU shorter than its header");
-    if (BigEndian32(pdu, 0) != pdu.size()) Broken("command_length is not the PDU's length");
-    if (BigEndian32(pdu, 4) != command_id) Broken("an encoded PDU with the wrong command_id");
-    if (BigEndian32(pdu, 12) != static_cast<uint32_t>(sequence)) Broken("wrong sequence_number");
+    const auto field = [&](std::size_t at) {
+      return korvane::vocabulary::BigEndian32(std::span<const uint8_t, 4>(pdu.data() + at, 4));
+    };
+    if (field(0) != pdu.size()) Broken("command_length is not the PDU's length");
+    if (field(4) != command_id) Broken("an encoded PDU with the wrong command_id");
+    if (field(12) != static_cast<uint32_t>(sequence)) Broken("wrong sequence_number");
     if (command_id != 5) return;
     const korvane::decoders::DecodedDeliverSm decoded = korvane::decoders::DecodeDeliverSm(pdu);
     if (!decoded.faults.empty() || !decoded.ShortMessageComplete())

@@ -51,11 +51,7 @@ class ReadingSink final : public SMPPEvents {
   void MessageCancelResult(MessageObject& message) override { Read(message); }
   void MessageStatusReceived(MessageObject& message) override { Read(message); }
   void GenericNACK(int32_t status, int32_t sequence_number) override {
-    // Each number on its own: a sum of two received values may overflow.
-    std::string text = std::to_string(status);
-    text += ':';
-    text += std::to_string(sequence_number);
-    Note(text);
+    Note(std::to_string(status) + ':' + std::to_string(sequence_number));
     Act();
   }
   void Warning(int32_t number, const std::string& source, const std::string& description) override {
