@@ -306,7 +306,8 @@ TEST(ParseReceipt, ReadsTheTextAndTheParameters) {
        "ERR:null TEXT:",
        "0000ABCD|undeliv|5||1|0|" + DateTime(2024, 6, 1, 12).ToString() + "|" +
            DateTime(2024, 6, 1, 12, 1, 59).ToString() + "|-1"},
-      {"stat:EXPIRED id:77 sub:1234567890", "77|EXPIRED|3||-1|-1|-|-|-1"},
+      {"stat:EXPIRED id:77 sub:123456789 dlvrd:1234567890 done date:2401010000",
+       "77|EXPIRED|3||123456789|-1|-|" + DateTime(2024, 1, 1).ToString() + "|-1"},
       {"id: 12 done date:2413011200 stat:DELIVERED", "12|DELIVERED|2||-1|-1|-|-|-1"},  // month 13
       {"submit date:2401001200 done date:2401012400 stat:UNDELIVERABLE",
        "|UNDELIVERABLE|5||-1|-1|-|-|-1"},

@@ -92,6 +92,7 @@ TEST(VocabularyTest, OctetsNamesSequenceAndTimeStrings) {
        "991231235959020-"},
       {[] { return AbsoluteTimeString(DateTime(2024, 2, 29), "00-"); }, "240229000000000-"},
       {[] { return AbsoluteTimeString(DateTime(2023, 2, 29), "00-"); }, "error 5"},
+      {[] { return AbsoluteTimeString(DateTime(2000, 2, 29), "00-"); }, "000229000000000-"},
       {[] { return AbsoluteTimeString(DateTime(2004, 13, 1), "00-"); }, "error 5"},
       {[] { return AbsoluteTimeString(DateTime(2004, 1, 1, 24), "00-"); }, "error 5"},
       {[] { return AbsoluteTimeString(DateTime(2004, 1, 1, 0, 60), "00-"); }, "error 5"},
