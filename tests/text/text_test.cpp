@@ -98,9 +98,10 @@ TEST(Alphabets, Gsm7PackingAndReceivedOctets) {
       {"48 80", 0, false, "H\uFFFD"},  // not a septet
       {"48 E9", 1, false, "H\uFFFD"},  // not ASCII
       {"48 E9", 3, false, "Hé"},
-      {"48 E9", 4, false, "Hé"},             // binary: octets as they are
-      {"D8 3D 00 41", 8, false, "\uFFFDA"},  // lone surrogate
-      {"00 41 00", 8, false, "A\uFFFD"}};    // odd octet
+      {"48 E9", 4, false, "Hé"},                 // binary: octets as they are
+      {"D8 3D 00 41", 8, false, "\uFFFDA"},      // lone surrogate
+      {"00 41 00", 8, false, "A\uFFFD"},         // odd octet
+      {"D8 00 DC 00", 8, false, "\U00010000"}};  // the first pair
   for (const auto& [hex, data_coding, udh, utf8] : received)
     EXPECT_EQ(text::DecodeBodyToUtf8(Hex(hex), data_coding, udh), utf8) << hex;
   MessageObject message;
@@ -262,6 +263,7 @@ TEST(Reassembler, KeepsSetsApartExpiresAndEvicts) {
   EXPECT_EQ(Summary(evicted).substr(0, 15), "incomplete 3,2 ");
   EXPECT_EQ(text::ConcatenationOf(evicted.at(0).parts[0])->reference, 3);
   EXPECT_EQ(reassembler.PendingSets(), 2u);
+  EXPECT_EQ(text::ConcatenationOf(Parts(kLong, SplitMethod::Sar, 0x1234)[0])->reference, 0x1234);
 }
 
 TEST(Reassembler, ReadsOnlyWellFormedConcatenationElements) {
@@ -331,7 +333,7 @@ TEST(ParseReceipt, ReadsTheTextAndTheParameters) {
 // Ids compare in hex and in decimal, either way round.
 TEST(ParseReceipt, ComparesIds) {
   const std::tuple<const char*, const char*, bool> ids[] = {
-      {"abc123", "ABC123", true},       {"0000012345", "12345", true},    {"  42\0", "42", true},
+      {"abc123", "ABC123", true},       {"0000012345", "12345", true},    {"  42 ", "42", true},
       {"1A2B", "6699", true},           {"00001a2b", "0000006699", true}, {"0", "000", true},
       {"MSG4", "MSG5", false},          {"1A2B", "6698", false},          {"", "", false},
       {"10000000000000001", "1", false}};  // 2^64 + 1 in hex
