@@ -194,10 +194,7 @@ std::vector<MessageObject> Parts(const std::string& utf8, SplitMethod method, ui
   MessageObject prototype;
   prototype.SourceAddress = from;
   prototype.DestAddress = "12345";
-  text::SplitOptions options;
-  options.method = method;
-  options.reference = reference;
-  return text::SplitText(utf8, options, prototype);
+  return text::SplitText(utf8, {.method = method, .reference = reference}, prototype);
 }
 
 const std::string kLong = std::string(150, 'x') + " Grüße, €5 " + std::string(150, 'y');
