@@ -116,7 +116,8 @@ TEST(HexOctetsTest, ParsesPiecesAndRefusesBadOnes) {
       {"00 100 XY", "error 6"},
       {"00 XY 100", "error 13"},
   };
-  for (const auto& [text, expected] : cases) {
+  for (const auto& [piece_text, expected] : cases) {
+    const std::string_view text = piece_text;  // clang 14 cannot capture a binding
     const int32_t error = korvane::testing::ErrorNumberOf([&] { ParseHexOctets(text); });
     EXPECT_EQ(
         error ? "error " + std::to_string(error) : korvane::testing::HexText(ParseHexOctets(text)),
