@@ -118,8 +118,6 @@ const Row kRows[] = {
          "43 4D 54 00 01 01 34 34 00 00 00 31 32 33 34 00 43 34 01 00 00 01 01 08 07 00"},
     // Validity: relative from the counts (seconds win; carried into minutes
     // and days), absolute from now, or the string as given (its first 17).
-    {kS, "ValidityRelative=1|ValidityHours=5", "@31=" + HexOf("000000050000000R") + " 00"},
-    {kS, "ValidityRelative=1|ValiditySeconds=30", "@31=" + HexOf("000000000030000R") + " 00"},
     {kS, "ValidityRelative=1|ValiditySeconds=1", "@31=" + HexOf("000000000001000R") + " 00"},
     {kS, "ValidityRelative=1|ValidityHours=99", "@31=" + HexOf("000000990000000R") + " 00"},
     {kS, "ValidityRelative=1|ValiditySeconds=30|ValidityHours=5",
@@ -127,7 +125,6 @@ const Row kRows[] = {
     {kS, "ValidityRelative=1|ValiditySeconds=120", "@31=" + HexOf("000000000200000R") + " 00"},
     {kS, "ValidityRelative=1|ValidityHours=120", "@31=" + HexOf("000005000000000R") + " 00"},
     {kS, "ValidityHours=2", "@31=" + HexOf("040309160507004+") + " 00"},
-    {kS, "ValidityHours=120", "@31=" + HexOf("040314140507004+") + " 00"},
     {kS, "ValiditySeconds=90", "@31=" + HexOf("040309140637004+") + " 00"},
     {kS, "ValidityRelative=1|ValiditySeconds=30|ValidityPeriodString=000001000000000R",
      "@31=" + HexOf("000001000000000R") + " 00"},
@@ -195,7 +192,6 @@ const Row kRows[] = {
          "43 4D 54 00 01 01 34 34 00 02 00 31 32 33 34 00 03 34 02 " + HexOf("040310080000004+") +
          " 00 " + HexOf("040309160507004+") + " 00 01 01 08 07 02 48 69"},
     {kD, kDeliverFields + "|ValidityHours=0", "@32=03 34 02 00 00 01"},
-    {kD, kDeliverFields + "|ValidityHours=-3", "@32=03 34 02 00 00 01"},
     // The payload mode follows MessageType and the session's switch; in it
     // the text is not cut; a byte body goes out as it is.
     {kD, "ShortMessage=Hello", "@36=05 48 65 6C 6C 6F|size=42"},

@@ -1,9 +1,8 @@
-// MessageObject: validated properties, recipients, optional
-// parameters and by-name member access.
+// MessageObject: validated properties, recipients, optional parameters and
+// by-name member access.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -15,61 +14,47 @@ namespace korvane {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testing::ErrorNumberOf;
 constexpr auto kTon = AddressTypeOfNumbers::tonNational;
 constexpr auto kNpi = AddressNumberPlanIndicators::npiISDN;
 
-using testing::ErrorNumberOf;
-
-// The fields of a recipient, comparable as one value.
-auto Fields(const Recipient& r) {
-  return std::tie(r.DestAddressType, r.AddressTON, r.AddressNPI, r.Address, r.StatusCode);
+// "DestAddress/TON/NPI [type/ton/npi/address ...]"
+std::string Destinations(const MessageObject& m) {
+  std::string text = m.DestAddress + "/" + std::to_string(int(m.DestAddressTON)) + "/" +
+                     std::to_string(int(m.DestAddressNPI));
+  for (const Recipient& r : m.Recipients)
+    text += " " + std::to_string(int(r.DestAddressType)) + "/" + std::to_string(int(r.AddressTON)) +
+            "/" + std::to_string(int(r.AddressNPI)) + "/" + r.Address;
+  return text;
 }
 
-std::vector<int32_t> Tags(const MessageObject& m) {
-  std::vector<int32_t> tags;
-  for (const TLV& tlv : m.TLVs) tags.push_back(tlv.Tag);
-  return tags;
-}
-
-TEST(MessageObjectTest, RecipientsCutTheAddressAndClearTheSingleDestination) {
+// A recipient cuts its address to 21 and clears the single destination; the
+// 255th raises the report and changes nothing.
+TEST(MessageObjectTest, Recipients) {
   MessageObject m;
   m.DestAddress = "4479001";
   m.DestAddressTON = AddressTypeOfNumbers::tonInternational;
   m.DestAddressNPI = kNpi;
   m.AddRecipient(kTon, kNpi, "123456789012345678901234567890");
-  EXPECT_EQ(m.DestAddress, "");
-  EXPECT_EQ(m.DestAddressTON, AddressTypeOfNumbers::tonUnknown);
-  EXPECT_EQ(m.DestAddressNPI, AddressNumberPlanIndicators::npiUnknown);
   m.AddDistributionList("Sales");
-  ASSERT_EQ(m.Recipients.size(), 2u);
-  EXPECT_EQ(Fields(m.Recipients[0]),
-            Fields({MultiDestAddressTypes::SME, kTon, kNpi, "123456789012345678901", 0}));
-  EXPECT_EQ(Fields(m.Recipients[1]),  // type 2, TON 0, NPI 0
-            Fields({MultiDestAddressTypes::DistributionList, {}, {}, "Sales", 0}));
-}
-
-TEST(MessageObjectTest, The255thRecipientRaisesTheReportAndChangesNothing) {
-  MessageObject m;
-  for (int i = 0; i < 254; ++i) m.AddRecipient(kTon, kNpi, std::to_string(i));
+  EXPECT_EQ(Destinations(m), "/0/0 1/2/1/123456789012345678901 2/0/0/Sales");
+  for (int i = 2; i < 254; ++i) m.AddRecipient(kTon, kNpi, std::to_string(i));
   m.DestAddress = "4479001";
   try {
     m.AddRecipient(kTon, kNpi, "one too many");
     ADD_FAILURE() << "no error raised";
   } catch (const ComponentError& e) {
-    EXPECT_EQ(e.Number(), 29928);
     EXPECT_TRUE(e.Description().starts_with(
         "Error Number  :29928\r\nDescription   :Maximum number of recipients allowed is 254.\r\n"));
   }
   EXPECT_EQ(m.Recipients.size(), 254u);
   EXPECT_EQ(m.DestAddress, "4479001");
-  m.ClearRecipients();
-  EXPECT_TRUE(m.Recipients.empty());
 }
 
 TEST(MessageObjectTest, ValidatedPropertiesStoreOnlyTheirRange) {
   const std::pair<const char*, const char*> references[] = {
-      {"65535", "65535"}, {"65536", "0"}, {"-1", "0"},  {"abc", "0"},
-      {"", "0"},          {"12.0", "12"}, {"2.5", "2"}, {"3.5", "4"}};
+      {"65535", "65535"}, {"65536", "0"}, {"-1", "0"}, {"abc", "0"},
+      {"12.0", "12"},     {"2.5", "2"},   {"3.5", "4"}};
   for (const auto& [given, read_back] : references) {
     MessageObject m;
     m.UserMessageReference("40");
@@ -84,35 +69,35 @@ TEST(MessageObjectTest, ValidatedPropertiesStoreOnlyTheirRange) {
   }
 }
 
-TEST(TlvListTest, DuplicatesAreKeptLookupsTakeTheFirstAndOnlyBytesAreAddedAsBytes) {
+// Duplicates are kept and lookups take the first; only bytes are added as
+// bytes; an update moves the entry to the end; a removal takes every entry
+// with the tag.
+TEST(TlvListTest, AddLookUpUpdateAndRemove) {
   MessageObject m;
-  m.AddOptionalParamString(0x1403, "abc");
-  m.AddOptionalParamString(0x1403, "second");
-  m.AddOptionalParamByte(0x0201, Bytes{0x00, 0xFF});
-  m.AddOptionalParamString(0x0202, "");
-  for (const Variant& v : {Variant("x"), Variant(5), Variant()}) m.AddOptionalParamByte(0x0203, v);
-  EXPECT_EQ(Tags(m), (std::vector<int32_t>{0x1403, 0x1403, 0x0201, 0x0202}));
-  EXPECT_EQ(m.GetOptionalParamStringValue(0x1403), "abc");
-  EXPECT_EQ(m.TLVs[2].TagLength, 2);
-  EXPECT_EQ(m.GetOptionalParamBytesValue(0x0201), Variant(Bytes{0x00, 0xFF}));
-  EXPECT_EQ(m.GetOptionalParamBytesValue(0x0202), Variant(Bytes{}));
-  EXPECT_TRUE(m.GetOptionalParamBytesValue(0x0204).IsEmpty());
-}
-
-TEST(TlvListTest, UpdateMovesTheEntryToTheEndAndRemoveTakesEveryEntryWithTheTag) {
-  MessageObject m;
+  const auto tags = [&] {
+    std::string text;
+    for (const TLV& tlv : m.TLVs)
+      text += std::to_string(tlv.Tag) + ":" + std::to_string(tlv.TagLength) + " ";
+    return text;
+  };
   EXPECT_FALSE(m.RemoveTLV(1));
-  for (int32_t tag : {1, 2, 3}) m.AddOptionalParamString(tag, "v");
-  EXPECT_TRUE(m.UpdateOptionalParamString(1, "new A"));
-  EXPECT_EQ(Tags(m), (std::vector<int32_t>{2, 3, 1}));
-  EXPECT_EQ(m.GetOptionalParamStringValue(1), "new A");
+  m.AddOptionalParamString(1, "abc");
+  m.AddOptionalParamString(1, "second");
+  m.AddOptionalParamByte(2, Bytes{0x00, 0xFF});
+  m.AddOptionalParamString(3, "");
+  for (const Variant& v : {Variant("x"), Variant(5), Variant()}) m.AddOptionalParamByte(4, v);
+  EXPECT_EQ(tags(), "1:3 1:6 2:2 3:0 ");
+  EXPECT_EQ(m.GetOptionalParamStringValue(1), "abc");
+  EXPECT_EQ(m.GetOptionalParamBytesValue(2), Variant(Bytes{0x00, 0xFF}));
+  EXPECT_EQ(m.GetOptionalParamBytesValue(3), Variant(Bytes{}));
+  EXPECT_TRUE(m.GetOptionalParamBytesValue(4).IsEmpty());
+  EXPECT_TRUE(m.UpdateOptionalParamString(2, "new A"));
+  EXPECT_EQ(m.GetOptionalParamStringValue(2), "new A");
   EXPECT_FALSE(m.UpdateOptionalParamString(9, "x"));
   EXPECT_FALSE(m.UpdateOptionalParamBytes(9, Bytes{1}));
-  EXPECT_EQ(ErrorNumberOf([&] { m.UpdateOptionalParamBytes(2, Variant("text")); }), 13);
-  EXPECT_EQ(Tags(m), (std::vector<int32_t>{2, 3, 1}));
-  m.AddOptionalParamString(3, "again");
-  EXPECT_TRUE(m.RemoveTLV(3));
-  EXPECT_EQ(Tags(m), (std::vector<int32_t>{2, 1}));
+  EXPECT_EQ(ErrorNumberOf([&] { m.UpdateOptionalParamBytes(3, Variant("text")); }), 13);
+  EXPECT_TRUE(m.RemoveTLV(1));
+  EXPECT_EQ(tags(), "3:0 2:5 ");
 }
 
 TEST(MessageMembersTest, RoundTripsByNameWithEnumsAndBooleansAsIntegers) {
@@ -124,7 +109,6 @@ TEST(MessageMembersTest, RoundTripsByNameWithEnumsAndBooleansAsIntegers) {
     m.PutMember(path, value);
     EXPECT_EQ(m.GetMember(path), value) << path;
   }
-  EXPECT_EQ(m.DataCoding, SMSDataCodingSchemes::dcsUCS2);
   m.PutMember("DestAddress", 4479001);
   EXPECT_EQ(m.DestAddress, "4479001");
   EXPECT_EQ(m.GetMember("Recipients.Count"), Variant(1));

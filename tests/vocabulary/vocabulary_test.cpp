@@ -55,14 +55,12 @@ std::string Text(const DateTime& date) { return date.ToString(); }
 TEST(VocabularyTest, OctetsNamesSequenceAndTimeStrings) {
   ExpectOutcomes({
       // Integers are big-endian two's complement; an octet is 0..255.
-      {[] { return HexOf(LongToOctets(1)); }, "00 00 00 01"},
-      {[] { return HexOf(LongToOctets(0x7FFFFFFF)); }, "7F FF FF FF"},
+      {[] { return HexOf(LongToOctets(0x12345678)); }, "12 34 56 78"},
       {[] { return HexOf(LongToOctets(-1)); }, "FF FF FF FF"},
       {[] { return HexOf(ShortToOctets(0x1234)); }, "12 34"},
       {[] { return HexOf(ShortToOctets(0x00012345)); }, "23 45"},
       {[] { return std::to_string(ToOctet(256)); }, "error 6"},
       {[] { return std::to_string(ToOctet(-1)); }, "error 6"},
-      {[] { return CommandName(kGenericNack); }, "generic_nack"},
       {[] { return CommandName(kDataSm); }, "data_sm"},
       {[] { return CommandName(0x80000103); }, "data_sm_resp"},
       {[] { return CommandName(0x00000123); }, "0x00000123"},
@@ -79,8 +77,6 @@ TEST(VocabularyTest, OctetsNamesSequenceAndTimeStrings) {
       {[] { return TimeZoneSuffixOf(-180); }, "12+"},  // three hours east of UTC
       {[] { return TimeZoneSuffixOf(300); }, "20-"},   // five hours west
       {[] { return TimeZoneSuffixOf(0); }, "00-"},
-      {[] { return TimeZoneSuffixOf(-345); }, "23+"},  // 5 h 45 min east
-      {[] { return TimeZoneSuffixOf(-30); }, "02+"},
       {[] { return TimeZoneSuffixOf(-50); }, "03+"},     // 3.33 quarters rounds to 3
       {[] { return TimeZoneSuffixOf(-1560); }, "104+"},  // more digits are kept whole
       {[] {
@@ -96,8 +92,8 @@ TEST(VocabularyTest, OctetsNamesSequenceAndTimeStrings) {
        "991231235959020-"},
       {[] { return AbsoluteTimeString(DateTime(2024, 2, 29), "00-"); }, "240229000000000-"},
       {[] { return AbsoluteTimeString(DateTime(2023, 2, 29), "00-"); }, "error 5"},
+      {[] { return AbsoluteTimeString(DateTime(2000, 2, 29), "00-"); }, "000229000000000-"},
       {[] { return AbsoluteTimeString(DateTime(2004, 13, 1), "00-"); }, "error 5"},
-      {[] { return AbsoluteTimeString(DateTime(2004, 1, 0), "00-"); }, "error 5"},
       {[] { return AbsoluteTimeString(DateTime(2004, 1, 1, 24), "00-"); }, "error 5"},
       {[] { return AbsoluteTimeString(DateTime(2004, 1, 1, 0, 60), "00-"); }, "error 5"},
       {[] { return AbsoluteTimeString(DateTime(2004, 1, 1, 0, 0, -1), "00-"); }, "error 5"},
@@ -168,36 +164,30 @@ TEST(VocabularyTest, PduReader) {
   EXPECT_EQ(reader.ReadText(2), "XY");
   EXPECT_TRUE(reader.AtEnd());
   pdu.resize(15);
+  EXPECT_EQ(testing::ErrorNumberOf([&] { ReadHeader(pdu); }), 9);
+  EXPECT_EQ(testing::ErrorNumberOf([] {
+              SequenceNumberOf(PduHeader{16, kUnbind, 0, 0x80000000});
+            }),
+            6);
   // A read past the end throws 9 and leaves the position.
   const auto short_pdu = Hex("00 01 02 41 42");
-  const auto at = [&](std::size_t start, const std::function<void(PduReader&)>& read) {
-    return [=, &short_pdu] {
-      PduReader r(short_pdu);
-      r.Seek(start);
-      try {
-        read(r);
-      } catch (const ComponentError& error) {
-        return std::to_string(error.Number()) + " at " + std::to_string(r.Position());
-      }
-      return std::string("read");
-    };
-  };
-  ExpectOutcomes({
-      {[&] { return ReadHeader(pdu), ""; }, "error 9"},
-      {[] {
-         return std::to_string(SequenceNumberOf(PduHeader{16, kUnbind, 0, 0x80000000}));
-       },
-       "error 6"},
-      {at(5, [](PduReader& r) { r.ReadOctet(); }), "9 at 5"},
-      {at(4, [](PduReader& r) { r.ReadShort(); }), "9 at 4"},
-      {at(2, [](PduReader& r) { r.ReadLong(); }), "9 at 2"},
-      {at(3, [](PduReader& r) { r.ReadText(3); }), "9 at 3"},
-      {at(1, [](PduReader& r) { r.ReadOctets(SIZE_MAX); }), "9 at 1"},
-      {at(3, [](PduReader& r) { r.ReadCString(); }), "9 at 3"},  // no NUL
-      {at(3, [](PduReader& r) { r.SkipCString(); }), "9 at 3"},
-      {at(2, [](PduReader& r) { r.Skip(4); }), "9 at 2"},
-      {at(2, [](PduReader& r) { r.Seek(6); }), "9 at 2"},
-  });
+  const std::pair<std::size_t, std::function<void(PduReader&)>> reads[] = {
+      {5, [](PduReader& r) { r.ReadOctet(); }},
+      {4, [](PduReader& r) { r.ReadShort(); }},
+      {2, [](PduReader& r) { r.ReadLong(); }},
+      {3, [](PduReader& r) { r.ReadText(3); }},
+      {1, [](PduReader& r) { r.ReadOctets(SIZE_MAX); }},
+      {3, [](PduReader& r) { r.ReadCString(); }},  // no NUL
+      {3, [](PduReader& r) { r.SkipCString(); }},
+      {2, [](PduReader& r) { r.Skip(4); }},
+      {2, [](PduReader& r) { r.Seek(6); }}};
+  for (const auto& [start, read_past] : reads) {
+    const auto& read = read_past;  // clang 14 cannot capture a binding
+    PduReader r(short_pdu);
+    r.Seek(start);
+    EXPECT_EQ(testing::ErrorNumberOf([&] { read(r); }), 9) << start;
+    EXPECT_EQ(r.Position(), start);
+  }
 }
 
 TEST(VocabularyTest, VariantDateTimeAndNumericText) {
@@ -212,12 +202,10 @@ TEST(VocabularyTest, VariantDateTimeAndNumericText) {
       {[] { return Variant(5).Text(); }, "error 13"},
       {[] { return Variant().ToText(); }, ""},
       {[&] { return bytes.ToText(); }, std::string("A\0\xFF", 3)},
-      {[] { return Variant(-7).ToText(); }, "-7"},
       {[] { return std::to_string(Variant(true).Integer()); }, "1"},
       // AddSeconds rolls over days, months, years and leap days.
       {[] { return Text(DateTime(1999, 12, 31, 23, 59, 59).AddSeconds(1)); }, Text({2000, 1, 1})},
       {[] { return Text(DateTime(2024, 2, 28, 12).AddSeconds(86400)); }, Text({2024, 2, 29, 12})},
-      {[] { return Text(DateTime(2023, 2, 28, 12).AddSeconds(86400)); }, Text({2023, 3, 1, 12})},
       {[] { return Text(DateTime(1900, 2, 28).AddSeconds(86400)); }, Text({1900, 3, 1})},
       {[] { return Text(DateTime(2000, 3, 1).AddSeconds(-1)); }, Text({2000, 2, 29, 23, 59, 59})},
       {[] { return Text(DateTime().AddSeconds(-1)); }, Text({1899, 12, 29, 23, 59, 59})},
