@@ -1,6 +1,6 @@
-// The simulator's fault decisions over explicit time points: the throttle
-// window, the seeded draws, the disconnect points, the rebind guard, and the
-// count of duplicate texts.
+// The simulator's decisions over explicit time points: the throttle window,
+// the seeded fault draws, the rebind guard, the count of duplicate texts, the
+// latency option and the order delayed responses leave in.
 #include "smsc/fault_plan.hpp"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 
 #include "smsc/message_store.hpp"
 #include "smsc/rebind_guard.hpp"
+#include "smsc/response_delay.hpp"
 #include "smsc/throttle_window.hpp"
 
 namespace korvane::smsc {
@@ -20,16 +21,14 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 const Clock::time_point t0 = Clock::time_point{} + 1h;
 
-// 3 in any second; the next once the first is a second old.
+// 3 in any second; the next once the first is a second old. The times are
+// milliseconds from t0, "+" admitted, "-" refused.
 TEST(ThrottleWindowTest, AdmitsNInAnySecond) {
   ThrottleWindow window(3);
-  const struct {
-    std::chrono::milliseconds at;
-    bool admitted;
-  } cases[] = {{0ms, true},     {0ms, true},    {400ms, true},   {400ms, false},
-               {999ms, false},  {1000ms, true}, {1000ms, true},  {1000ms, false},
-               {1399ms, false}, {1400ms, true}, {1400ms, false}, {5000ms, true}};
-  for (const auto& c : cases) EXPECT_EQ(window.Admit(t0 + c.at), c.admitted) << c.at.count();
+  std::string admitted;
+  for (const int ms : {0, 0, 400, 400, 999, 1000, 1000, 1000, 1399, 1400, 1400, 5000})
+    admitted += window.Admit(t0 + std::chrono::milliseconds(ms)) ? '+' : '-';
+  EXPECT_EQ(admitted, "+++--++--+-+");
 }
 
 // Per submission: 'q' answered queue full, 'd' its answer dropped.
@@ -44,33 +43,20 @@ std::string Draws(const FaultOptions& options, uint32_t session) {
 }
 
 TEST(SessionFaultsTest, DrawsFollowTheRatesAndRepeatWithTheSeedAndConnection) {
-  const struct { double queue_full_rate, drop_rate; } cases[] = {{0, 0}, {0.1, 0.25}, {1, 1}};
-  for (const auto& c : cases) {
-    const FaultOptions options{.queue_full_rate = c.queue_full_rate, .drop_rate = c.drop_rate};
+  for (const auto& [queue_full_rate, drop_rate] : {std::pair{0.0, 0.0}, {0.1, 0.25}, {1.0, 1.0}}) {
+    const FaultOptions options{.queue_full_rate = queue_full_rate, .drop_rate = drop_rate};
     const std::string drawn = Draws(options, 1);
     EXPECT_EQ(Draws(options, 1), drawn);
-    EXPECT_NEAR(std::count(drawn.begin(), drawn.end(), 'q'), c.queue_full_rate * 10000, 150);
-    EXPECT_NEAR(std::count(drawn.begin(), drawn.end(), 'd'), c.drop_rate * 10000, 150);
+    EXPECT_NEAR(std::count(drawn.begin(), drawn.end(), 'q'), queue_full_rate * 10000, 150);
+    EXPECT_NEAR(std::count(drawn.begin(), drawn.end(), 'd'), drop_rate * 10000, 150);
   }
   const FaultOptions half{.drop_rate = 0.5, .seed = 1};
   EXPECT_NE(Draws(half, 2), Draws(half, 1));
   EXPECT_NE(Draws({.drop_rate = 0.5, .seed = 2}, 1), Draws(half, 1));
-}
-
-TEST(SessionFaultsTest, AQueueFullAnswerTakesNoPlaceUnderTheThrottle) {
+  // A queue-full answer takes no place under the throttle.
   SessionFaults faults({.throttle_tps = 1, .queue_full_rate = 1}, 1);
   EXPECT_EQ(faults.SubmitStatus(t0), kStatusQueueFull);
   EXPECT_EQ(faults.SubmitStatus(t0), kStatusQueueFull);  // not kStatusThrottled
-}
-
-TEST(SessionFaultsTest, DisconnectsAfterEveryNthPduAndAfterTheBind) {
-  SessionFaults every_third({.disconnect_every_pdus = 3}, 1), none({}, 1);
-  std::string pattern;
-  for (int n = 0; n < 7; ++n) pattern += every_third.CountPdu() ? 'x' : '.';
-  EXPECT_EQ(pattern, "..x..x.");
-  EXPECT_FALSE(none.CountPdu());
-  EXPECT_EQ(none.DisconnectDue(t0), std::nullopt);
-  EXPECT_EQ(SessionFaults({.disconnect_after_bind = 1500ms}, 1).DisconnectDue(t0), t0 + 1500ms);
 }
 
 // Dropped "esme" at 0 and at 2 s: refused for 500 ms after each.
@@ -78,31 +64,56 @@ TEST(RebindGuardTest, RefusesTheSameSystemIdWithinTheSpanAfterADrop) {
   RebindGuard guard(500ms), off(0ms);
   guard.BindingDropped("esme", t0);
   off.BindingDropped("esme", t0);
-  const struct {
-    const char* system_id;
-    std::chrono::milliseconds at;
-    bool refused;
-  } cases[] = {{"esme", 0ms, true},   {"esme", 499ms, true}, {"esme", 500ms, false},
-               {"other", 0ms, false}, {"esme", 2s, true},    {"esme", 2499ms, true}};
-  for (const auto& c : cases) {
-    if (c.at == 2s) guard.BindingDropped("esme", t0 + 2s);
-    EXPECT_EQ(guard.Refuses(c.system_id, t0 + c.at), c.refused) << c.system_id << c.at.count();
+  std::string refused;
+  for (const auto& [system_id, at] : {std::pair{"esme", 0ms},
+                                      {"esme", 499ms},
+                                      {"esme", 500ms},
+                                      {"other", 0ms},
+                                      {"esme", 2000ms},
+                                      {"esme", 2499ms}}) {
+    if (at == 2s) guard.BindingDropped("esme", t0 + 2s);
+    refused += guard.Refuses(system_id, t0 + at) ? '+' : '-';
   }
+  EXPECT_EQ(refused, "++--++");
   EXPECT_FALSE(off.Refuses("esme", t0));
 }
 
 TEST(MessageStoreTest, CountsMessagesWhoseTextWasKeptBefore) {
   MessageStore store;
-  const struct {
-    const char* body;
-    uint64_t duplicates_after;
-  } cases[] = {{"one", 0}, {"two", 0}, {"one", 1}, {"", 1}, {"", 1}, {"one", 2}};
-  for (const auto& c : cases) {
+  std::string duplicates;
+  for (const char* body : {"one", "two", "one", "", "", "one"}) {
     StoredMessage message;
-    message.body = c.body;
+    message.body = body;
     store.Add(std::move(message));
-    EXPECT_EQ(store.Duplicates(), c.duplicates_after) << c.body;
+    duplicates += std::to_string(store.Duplicates());
   }
+  EXPECT_EQ(duplicates, "001112");
+}
+
+// --latency-ms MEAN[,JITTER]: mean * 1000 + jitter; -1: refused.
+TEST(ResponseLatencyTest, TheOptionIsMeanAndAnOptionalJitterInMilliseconds) {
+  std::string parsed;
+  for (const char* text : {"0", "20", "20,5", "", "-1", "20,", "20,5,1", "2x", "3600001"}) {
+    const std::optional<Latency> latency = ParseLatency(text);
+    parsed +=
+        std::to_string(latency ? latency->mean.count() * 1000 + latency->jitter.count() : -1) + " ";
+  }
+  EXPECT_EQ(parsed, "0 20000 20005 -1 -1 -1 -1 -1 -1 ");
+}
+
+TEST(ResponseLatencyTest, ResponsesLeaveInTheOrderOfTheirDueTimes) {
+  DelayedResponses delayed({20ms, 5ms}, 1);
+  for (int n = 0; n < 100; ++n) EXPECT_LE(delayed.Draw(), 25ms);
+  const DelayedResponses::Clock::time_point t0{};
+  delayed.Add(t0 + 30ms, {3});
+  delayed.Add(t0 + 10ms, {1});
+  delayed.Add(t0 + 30ms, {4});  // equal times: in the order added
+  delayed.Add(t0 + 20ms, {2});
+  delayed.Add(t0 + 5ms, {5}, /*last=*/true);  // behind every one waiting
+  EXPECT_EQ(delayed.NextDue(), t0 + 10ms);
+  EXPECT_EQ(delayed.TakeDue(t0 + 20ms), (std::vector<Octets>{{1}, {2}}));
+  EXPECT_EQ(delayed.TakeDue(t0 + 60ms), (std::vector<Octets>{{3}, {4}, {5}}));
+  EXPECT_TRUE(delayed.Empty());
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ namespace korvane::smsc {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 using testing::HexText;
 
 MessageObject TextTo(const std::string& text, bool receipt = false) {
@@ -30,24 +31,18 @@ MessageObject TextTo(const std::string& text, bool receipt = false) {
 
 TEST_F(SmscEngineTest, BindsAreCheckedAgainstTheConfiguredCredentials) {
   Start({.system_id = "esme", .password = "secret"});
-  const struct {
-    uint32_t command_id;
-    std::string system_id, password, answer;
-  } rows[] = {
-      {9, "esme", "secret",
-       "00 00 00 1D 80 00 00 09 00 00 00 00 00 00 00 01 6B 6F 72 76 61 6E 65 2D 73 6D 73 63 00"},
-      {2, "esme", "wrong", "00 00 00 10 80 00 00 02 00 00 00 0E 00 00 00 01"},
-      {1, "other", "secret", "00 00 00 10 80 00 00 01 00 00 00 0F 00 00 00 01"},
-  };
-  for (const auto& row : rows) {
+  for (const auto& [command_id, credentials, answer] :
+       {std::tuple{9, "esme\0secret"s,
+                   "00 00 00 1D 80 00 00 09 00 00 00 00 00 00 00 01 "
+                   "6B 6F 72 76 61 6E 65 2D 73 6D 73 63 00"},
+        {2, "esme\0wrong"s, "00 00 00 10 80 00 00 02 00 00 00 0E 00 00 00 01"},
+        {1, "other\0secret"s, "00 00 00 10 80 00 00 01 00 00 00 0F 00 00 00 01"}}) {
     asio::io_context io;
     asio::ip::tcp::socket socket(io);
     Connect(socket, engine->Port());
-    const std::string body = row.system_id + '\0' + row.password + '\0' + '\0' + '\x34';
-    Octets octets(body.begin(), body.end());
-    octets.insert(octets.end(), 3, 0);
-    EXPECT_EQ(Exchange(socket, HexText(testing::MakePdu(row.command_id, 0, 1, octets))),
-              row.answer);
+    const std::string body = credentials + std::string("\0\0\x34\0\0\0", 6);
+    EXPECT_EQ(Exchange(socket, HexText(testing::MakePdu(command_id, 0, 1, testing::Octets(body)))),
+              answer);
   }
 }
 
@@ -83,14 +78,13 @@ TEST_F(SmscEngineTest, ReceiptReturnsToTheSubmittingTransceiver) {
   MessageObject message = TextTo("Hello from the test", true);
   EXPECT_EQ(client.smpp.SendMessage(message, true), "0000000001");
   ASSERT_TRUE(PumpUntilEvents(client, "MessageReceived"));
-  const MessageObject receipt = client.events.Named("MessageReceived")[0].message;
-  EXPECT_EQ(receipt.MessageType, MessageTypes::escmSMSCDeliveryReceipt);
-  EXPECT_EQ(receipt.GetOptionalParamStringValue(0x001E), std::string("0000000001") + '\0');
-  EXPECT_EQ(receipt.MessageState, MessageStates::Delivered);
-  EXPECT_EQ(receipt.SourceAddress + ">" + receipt.DestAddress, "12345>447700900123");
-  const std::string text = receipt.ShortMessage.Text();
-  EXPECT_EQ(text.rfind("id:0000000001 sub:001 dlvrd:001 submit date:", 0), 0u) << text;
-  EXPECT_NE(text.find(" stat:DELIVRD err:000 text:Hello from the test"), std::string::npos);
+  const MessageObject r = client.events.Named("MessageReceived")[0].message;
+  EXPECT_EQ(r.SourceAddress + ">" + r.DestAddress + " " + std::to_string(int(r.MessageType)) + " " +
+                std::to_string(int(r.MessageState)) + " " + r.GetOptionalParamStringValue(0x001E) +
+                r.ShortMessage.Text().substr(0, 44) +
+                r.ShortMessage.Text().substr(r.ShortMessage.Text().find(" stat:")),
+            "12345>447700900123 4 2 0000000001\0id:0000000001 sub:001 dlvrd:001 submit date: "
+            "stat:DELIVRD err:000 text:Hello from the test"s);
 }
 
 TEST_F(SmscEngineTest, CancelDeletesAMessageEnRouteOnce) {
@@ -132,6 +126,20 @@ TEST_F(SmscEngineTest, MobileOriginatedMessagesReachReceivers) {
             "447700900003>12345:0:64:xxxxxxxxxxxxxxxxxxxx|447700900004>12345:8:0:\xd0\x9f\xd1\x80"
             "\xd0\xb8|");
   EXPECT_TRUE(transmitter.events.Named("MessageReceived").empty());
+}
+
+TEST_F(SmscEngineTest, ResponsesWaitTheAddedLatency) {
+  Start({.latency = {40ms, 10ms}});
+  Client& client = BoundClient(BindTypes::SmppBindAsTransmitter);
+  std::vector<SubmitResult> results;
+  for (int n = 0; n < 5; ++n)
+    client.smpp.SubmitAsync(TextTo("x"), [&](const SubmitResult& r) { results.push_back(r); });
+  ASSERT_TRUE(testing::PumpUntil(
+      loop, [&] { return results.size() == 5; }, 3s));
+  for (const SubmitResult& r : results)
+    EXPECT_TRUE(r.Outcome == SubmitOutcome::Accepted && r.Elapsed >= 30ms);
+  client.smpp.Unbind();  // the unbind_resp comes last, then the close
+  EXPECT_EQ(client.events.Named("UnBound").size(), 1u);
 }
 
 // The program: its first line names the port, --mo reaches a receiver, the
