@@ -72,23 +72,16 @@ std::string Raw(const std::string& hex) {
 
 LoopbackSmsc* smsc_now = nullptr;  // the SMSC of the row being run
 
-// The default answers plus `extra(request)`, with the binds' status.
-LoopbackSmsc::Responder Answers(std::function<Pdus(const LoopbackSmsc::Octets&)> extra,
-                                uint32_t bind_status = 0) {
-  return [extra, bind_status](const LoopbackSmsc::Octets& request) {
-    Pdus answers = LoopbackSmsc::DefaultAnswer(request, bind_status);
-    if (extra)
-      for (auto& pdu : extra(request)) answers.push_back(pdu);
+// The default answers, then deliveries after the answer to a receiving bind
+// (and `then`).
+LoopbackSmsc::Responder AfterBind(Pdus deliveries, std::function<void()> then = {}) {
+  return [deliveries, then](const LoopbackSmsc::Octets& request) {
+    Pdus answers = LoopbackSmsc::DefaultAnswer(request, 0);
+    if (CommandIdOf(request) != 1 && CommandIdOf(request) != 9) return answers;
+    if (then) then();
+    answers.insert(answers.end(), deliveries.begin(), deliveries.end());
     return answers;
   };
-}
-// Deliveries right after the answer to a receiving bind, then `then`.
-LoopbackSmsc::Responder AfterBind(Pdus deliveries, std::function<void()> then = {}) {
-  return Answers([deliveries, then](const LoopbackSmsc::Octets& request) {
-    if (CommandIdOf(request) != 1 && CommandIdOf(request) != 9) return Pdus{};
-    if (then) then();
-    return deliveries;
-  });
 }
 // The submit_sm answered by `answers` instead.
 LoopbackSmsc::Responder OnSubmit(std::function<Pdus(uint32_t sequence)> answers) {
@@ -331,23 +324,19 @@ TEST(ClientTest, LoadModeSendsEachMessageOnce) {
     EXPECT_EQ(run.first, c.exit_status) << run.second;
     EXPECT_NE(run.second.find("{\"event\":\"summary\",\"messages\":" + c.counts), std::string::npos)
         << run.second;
-    // The texts in the order sent; with a window of 1 a retried one comes
-    // again right after itself.
-    std::vector<std::string> texts;
-    std::size_t binds = 0;
+    // The texts in the order sent, numbered; with a window of 1 a retried
+    // one comes again right after itself.
+    std::string texts, last;
+    std::size_t submits_sent = 0, binds = 0;
     for (const auto& pdu : smsc.Received()) {
-      if (CommandIdOf(pdu) == 4) texts.emplace_back(pdu.end() - 2, pdu.end());
       binds += CommandIdOf(pdu) == 2;
+      if (CommandIdOf(pdu) != 4) continue;
+      ++submits_sent;
+      if (std::string text(pdu.end() - 2, pdu.end()); text != last) texts += last = text;
     }
-    const int count = std::stoi(c.options);
-    EXPECT_EQ(texts.size(), static_cast<std::size_t>(count + c.resent));
+    EXPECT_EQ(submits_sent, static_cast<std::size_t>(std::stoi(c.options) + c.resent));
     EXPECT_EQ(binds, c.options.find("--reconnect") != std::string::npos ? 2u : 1u);
-    texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
-    std::vector<std::string> expected;
-    for (int n = 1; n <= std::min(count + std::min(c.resent, 0), 9); ++n)
-      expected.push_back("n" + std::to_string(n));
-    texts.resize(expected.size());
-    EXPECT_EQ(texts, expected);
+    EXPECT_EQ(texts.substr(0, 10), "n1n2n3n4n5");
   }
 }
 

@@ -15,11 +15,6 @@ using testing::ErrorNumberOf;
 using testing::Hex;
 using testing::HexText;
 
-std::vector<uint8_t> Concat(std::vector<uint8_t> head, const std::vector<uint8_t>& tail) {
-  head.insert(head.end(), tail.begin(), tail.end());
-  return head;
-}
-
 StoredMessage DeliveredMessage() {
   StoredMessage message;
   message.id = "0000000007";
@@ -34,25 +29,21 @@ StoredMessage DeliveredMessage() {
   return message;
 }
 
-TEST(SmscReceiptTest, TextFollowsTheUsualReceiptFormat) {
-  EXPECT_EQ(ReceiptText(DeliveredMessage()),
+TEST(SmscReceiptTest, TheReceiptTextAndItsDeliverSmAreByteExact) {
+  const std::string text = ReceiptText(DeliveredMessage());
+  EXPECT_EQ(text,
             "id:0000000007 sub:001 dlvrd:001 submit date:2403151230 done date:2403151231 "
             "stat:DELIVRD err:000 text:Hello, this is a lon");
-}
-
-TEST(SmscReceiptTest, DeliverSmLayoutIsByteExact) {
-  const std::string text = ReceiptText(DeliveredMessage());
-  const auto expected = Concat(
-      Concat(Hex("00 00 00 C0 00 00 00 05 00 00 00 00 00 00 00 09"  // header, sequence 9
-                 " 00"                                              // service_type
-                 " 00 00 31 32 33 34 35 00"                         // from the handset
-                 " 01 01 34 34 37 37 30 30 39 30 30 31 32 33 00"    // to the ESME
-                 " 04 00 00 00 00 00 00 00 00"  // esm_class 4, then zeros to sm_default_msg_id
-                 " 7A"),                        // sm_length 122
-             testing::Octets(text)),
-      Hex("00 1E 00 0B 30 30 30 30 30 30 30 30 30 37 00"  // receipted_message_id "0000000007\0"
-          " 04 27 00 01 02"));                            // message_state DELIVERED
-  EXPECT_EQ(HexText(DeliverSm(9, ReceiptOf(DeliveredMessage()))), HexText(expected));
+  EXPECT_EQ(HexText(DeliverSm(9, ReceiptOf(DeliveredMessage()))),
+            "00 00 00 C0 00 00 00 05 00 00 00 00 00 00 00 09"  // header, sequence 9
+            " 00"                                              // service_type
+            " 00 00 31 32 33 34 35 00"                         // from the handset
+            " 01 01 34 34 37 37 30 30 39 30 30 31 32 33 00"    // to the ESME
+            " 04 00 00 00 00 00 00 00 00"  // esm_class 4, then zeros to sm_default_msg_id
+            " 7A " +                       // sm_length 122
+                HexText(testing::Octets(text)) +
+                " 00 1E 00 0B 30 30 30 30 30 30 30 30 30 37 00"  // receipted_message_id
+                " 04 27 00 01 02");                              // message_state DELIVERED
 }
 
 TEST(SmscPduTest, SubmitMultiReadsBothKindsOfDestinationAndThePayload) {
@@ -61,13 +52,7 @@ TEST(SmscPduTest, SubmitMultiReadsBothKindsOfDestinationAndThePayload) {
           " 01 01 01 32 32 00 02 66 72 69 65 6E 64 73 00"  // SME "22", list "friends"
           " 00 00 00 00 00 01 00 00 00 00"                 // registered_delivery 1, sm_length 0
           " 04 24 00 05 48 65 6C 6C 6F 14 03 00 01 41");   // message_payload "Hello", one more
-  const Submission message = ParseSubmitMulti(pdu);
-  ASSERT_EQ(message.dests.size(), 1u);
-  EXPECT_EQ(message.dests[0].address, "22");
-  EXPECT_EQ(message.lists, std::vector<std::string>{"friends"});
-  EXPECT_EQ(message.registered_delivery, 1);
-  EXPECT_EQ(message.Body(), "Hello");
-  EXPECT_EQ(message.tlvs.size(), 2u);
+  EXPECT_EQ(ParseSubmitMulti(pdu).tlvs.size(), 2u);
   EXPECT_EQ(Describe(pdu),
             "submit_multi seq=5 from=\"1\" to=\"22,list:friends\" reg=1 text=\"Hello\"");
 }
