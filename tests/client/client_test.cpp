@@ -1,92 +1,96 @@
-// korvane-smpp, run in-process as a shell runs the binary: its command line,
-// and against the loopback SMSC over real TCP what it sends (encoding,
-// splitting), what it prints and its exit statuses.
+// korvane-smpp, run in-process as a shell runs the binary: one table of
+// command lines against the loopback SMSC over real TCP, with the exit status,
+// what it printed and what it sent.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "client/client_session.hpp"
 #include "client/exit_codes.hpp"
+#include "client/load_summary.hpp"
 #include "client/output.hpp"
 #include "client/run_client.hpp"
-#include "client_runner.hpp"
 #include "support/loopback_smsc.hpp"
 #include "support/test_util.hpp"
 
 namespace korvane {
 namespace {
 
-using testing::ClientRun;
 using testing::CommandIdOf;
 using testing::Hex;
 using testing::HexText;
 using testing::LoopbackSmsc;
 using testing::MakePdu;
-using testing::RunKorvaneSmpp;
+using Pdus = std::vector<LoopbackSmsc::Octets>;
 
-constexpr uint32_t kBindReceiver = 0x00000001;
-constexpr uint32_t kBindTransceiver = 0x00000009;
-constexpr uint32_t kSubmitSm = 0x00000004;
+// The exit status; what it printed (out, then err), then the hex of what the
+// SMSC received, a PDU a line.
+using ClientRun = std::pair<int, std::string>;
 
-// A deliver_sm from 4479 to 12345: esm_class, data_coding, short_message and
-// optional parameters (hex).
-std::vector<uint8_t> Delivery(uint8_t esm_class, uint8_t data_coding,
-                              const std::vector<uint8_t>& short_message,
+// Runs korvane-smpp with `line` split at blanks ('~' stands for a blank inside
+// an argument); --port and --timeout 1 are added unless the line has them.
+ClientRun RunLine(std::string line, LoopbackSmsc& smsc) {
+  const std::size_t at = std::min(line.find(' '), line.size());
+  if (line.find("--timeout") == std::string::npos) line.insert(at, " --timeout 1");
+  if (line.find("--port") == std::string::npos)
+    line.insert(at, " --port " + std::to_string(smsc.Port()));
+  std::vector<std::string> words{"korvane-smpp"};
+  std::istringstream split(line);
+  for (std::string word; split >> word;) {
+    std::replace(word.begin(), word.end(), '~', ' ');
+    words.push_back(word);
+  }
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  std::ostringstream out, err;
+  ClientRun run{client::RunClient(static_cast<int>(argv.size()), argv.data(), out, err),
+                out.str() + err.str()};
+  for (const auto& pdu : smsc.Received()) run.second += HexText(pdu) + "\n";
+  return run;
+}
+
+// A deliver_sm from 4479 to 12345 (optional parameters in hex).
+LoopbackSmsc::Octets Delivery(uint8_t esm_class, uint8_t data_coding, const std::string& text,
                               const std::string& tlvs = "") {
   std::vector<uint8_t> body = Hex("00 01 01 34 34 37 39 00 01 01 31 32 33 34 35 00");
   body.push_back(esm_class);
   body.insert(body.end(), 6, 0);
-  body.push_back(data_coding);
-  body.push_back(0);
-  body.push_back(static_cast<uint8_t>(short_message.size()));
-  body.insert(body.end(), short_message.begin(), short_message.end());
+  body.insert(body.end(), {data_coding, 0, static_cast<uint8_t>(text.size())});
+  body.insert(body.end(), text.begin(), text.end());
   for (const uint8_t octet : Hex(tlvs)) body.push_back(octet);
   return MakePdu(0x00000005, 0, 7, body);
 }
-std::vector<uint8_t> Delivery(uint8_t esm_class, uint8_t data_coding, const std::string& text,
-                              const std::string& tlvs = "") {
-  return Delivery(esm_class, data_coding, testing::Octets(text), tlvs);
+std::string Raw(const std::string& hex) {
+  const auto octets = Hex(hex);
+  return {octets.begin(), octets.end()};
 }
 
-using Pdus = std::vector<LoopbackSmsc::Octets>;
+LoopbackSmsc* smsc_now = nullptr;  // the SMSC of the row being run
 
-// The SMSC's answers: the default ones, a refused bind, or with `extra`
-// answers (given the request) added after them.
-LoopbackSmsc::Responder Answers(std::function<Pdus(const LoopbackSmsc::Octets&)> extra,
-                                uint32_t bind_status = 0) {
-  return [extra, bind_status](const LoopbackSmsc::Octets& request) {
-    Pdus answers = LoopbackSmsc::DefaultAnswer(request, bind_status);
-    if (extra) {
-      for (auto& pdu : extra(request)) answers.push_back(pdu);
-    }
+// The default answers, then deliveries after the answer to a receiving bind
+// (and `then`).
+LoopbackSmsc::Responder AfterBind(Pdus deliveries, std::function<void()> then = {}) {
+  return [deliveries, then](const LoopbackSmsc::Octets& request) {
+    Pdus answers = LoopbackSmsc::DefaultAnswer(request, 0);
+    if (CommandIdOf(request) != 1 && CommandIdOf(request) != 9) return answers;
+    if (then) then();
+    answers.insert(answers.end(), deliveries.begin(), deliveries.end());
     return answers;
   };
 }
-
-// Deliveries (and an action) right after the answer to a receiving bind.
-LoopbackSmsc::Responder AfterBind(Pdus deliveries, std::function<void()> then = {}) {
-  return Answers([deliveries, then](const LoopbackSmsc::Octets& request) {
-    const uint32_t id = CommandIdOf(request);
-    if (id != kBindReceiver && id != kBindTransceiver) return Pdus{};
-    if (then) then();
-    return deliveries;
-  });
-}
-
-// The submit_sm answered by `answers` instead (its resp included).
+// The submit_sm answered by `answers` instead.
 LoopbackSmsc::Responder OnSubmit(std::function<Pdus(uint32_t sequence)> answers) {
   return [answers](const LoopbackSmsc::Octets& request) {
-    if (CommandIdOf(request) != kSubmitSm) return LoopbackSmsc::DefaultAnswer(request, 0);
+    if (CommandIdOf(request) != 4) return LoopbackSmsc::DefaultAnswer(request, 0);
     return answers(testing::SequenceNumberOf(request));
   };
 }
-
-// A receipt for MSG<sequence> after its submit_sm_resp, behind a stored
-// receipt of an earlier message.
+// The answer to submit_sm, a stored receipt of an earlier message, then its own.
 Pdus OwnReceipt(uint32_t sequence) {
   const std::string id = "MSG" + std::to_string(sequence);
   return {MakePdu(0x80000004, 0, sequence, testing::Octets(id + '\0')),
@@ -94,281 +98,246 @@ Pdus OwnReceipt(uint32_t sequence) {
           Delivery(0x04, 0, "id:" + id + " sub:001 dlvrd:001 stat:DELIVRD err:000 text:Hi",
                    "00 1E 00 05 " + HexText(testing::Octets(id)) + " 00 04 27 00 01 02")};
 }
+void CloseNow() { smsc_now->Close(); }
 
-struct RunRow {
-  std::vector<std::string> arguments;  // the command first; port and timeout are added
+struct Row {
   int exit_status;
-  std::vector<std::string> printed;  // each found in what it printed (out, then err)
-  std::vector<std::string> sent;     // each found in the hex of what it sent, a PDU a line
+  std::string line;
+  std::string expected = "";  // '|' between pieces, each found in what it printed or sent
   LoopbackSmsc::Responder responder = {};
 };
 
-// One run of korvane-smpp per row, each against a fresh SMSC.
 TEST(ClientTest, RunsAgainstTheLoopbackSmsc) {
-  const std::string wait_receipt[] = {"send", "--to", "4479", "--text", "Hi", "--wait-receipt"};
-  const std::vector<RunRow> rows = {
-      {{"send",
-        "--to",
-        "447700900123",
-        "--from",
-        "Korvane",
-        "--from-ton",
-        "5",
-        "--text",
-        "Hi",
-        "--coding",
-        "3",
-        "--registered-delivery",
-        "1",
-        "--validity-seconds",
-        "60",
-        "--tlv",
-        "0x1403=0102",
-        "--tlv",
-        "30=41",
-        "--wait"},
-       0,
-       {"message id: MSG4\n"},
-       {"00 00 00 51 00 00 00 04 00 00 00 00 00 00 00 04 "
-        "00 05 00 4B 6F 72 76 61 6E 65 00 00 00 34 34 37 37 30 30 39 30 30 31 32 33 00 "
-        "00 00 00 00 30 30 30 30 30 30 30 30 30 30 36 30 30 30 30 52 00 "
-        "01 00 03 00 02 48 69 14 03 00 02 01 02 00 1E 00 01 41\n",
-        "00 00 00 02 00 00 00 00 00 00 00 01 ", "00 00 00 10 00 00 00 06"}},
-      {{"send", "--to", "111", "--to", "222", "--list", "staff", "--hex", "CAFE", "--payload",
-        "--wait", "--json"},
-       0,
-       {"{\"event\":\"message_id\",\"id\":\"MSG4\"}\n"},
-       {"00 00 00 3A 00 00 00 21 00 00 00 00 00 00 00 04 00 00 00 00 03 "
-        "01 00 00 31 31 31 00 01 00 00 32 32 32 00 02 73 74 61 66 66 00 "
-        "00 00 00 00 00 00 00 00 00 00 04 24 00 02 CA FE\n"}},
-      // Scheduled: the local time given, in tenths, then the zone's suffix.
-      {{"send", "--to", "1", "--text", "x", "--schedule", "2030-01-02 03:04:05"},
-       0,
-       {},
-       {"00 33 30 30 31 30 32 30 33 30 34 30 35 30 "}},
-      {{"send", "--to", "1", "--text", "x", "--wait"},
-       client::kExitFailure,
-       {"submit_sm failed: Protocol Error : Submit SM Submit Failed"},
-       {},
-       OnSubmit([](uint32_t sequence) { return Pdus{MakePdu(0x80000004, 0x45, sequence)}; })},
-      {{"send", "--to", "1", "--text", "x", "--wait"},
-       client::kExitTimeout,
-       {"no answer to submit_sm within 1 s"},
-       {},
-       OnSubmit([](uint32_t) { return Pdus{}; })},
-      {{"enquire"},
-       client::kExitBindFailure,
-       {"bind refused by 127.0.0.1:", "Invalid Password"},
-       {},
-       Answers(nullptr, 0x0E)},
-      {{"query", "--id", "MSG9", "--from", "4479"},
-       0,
-       {"message MSG9: DELIVERED (2), final date none, error code 0\n"},
-       {"00 00 00 1C 00 00 00 03 00 00 00 00 00 00 00 04 4D 53 47 39 00 00 00 34 34 37 39 00\n"}},
-      {{"cancel", "--id", "MSG9", "--json"}, 0, {"{\"event\":\"cancelled\",\"id\":\"MSG9\"}"}, {}},
-      {{"enquire"}, 0, {"link ok: 127.0.0.1:", " answered enquire_link\n"}, {}},
-      // A receipt is printed and acknowledged, then the client unbinds.
-      {{"listen", "--count", "1", "--for", "5"},
-       0,
-       {"receipt for MSG4: DELIVERED, err 000, submitted 1, delivered 1 (id:MSG4 sub:001 "
-        "dlvrd:001 stat:DELIVRD err:000 text:Hello)\n"},
-       {"00 00 00 11 80 00 00 05 00 00 00 00 00 00 00 07 00\n00 00 00 10 00 00 00 06"},
-       AfterBind({Delivery(0x04, 0, "id:MSG4 sub:001 dlvrd:001 stat:DELIVRD err:000 text:Hello",
-                           "00 1E 00 05 4D 53 47 34 00 04 27 00 01 02")})},
-      // An interrupt ends listening with an unbind.
-      {{"listen", "--for", "5"},
-       0,
-       {},
-       {"00 00 00 17 00 00 00 01 ", "\n00 00 00 10 00 00 00 06"},
-       AfterBind({}, [] { kill(getpid(), SIGINT); })},
-      // The wait goes on past a stored receipt until the one naming this
-      // submission's id; it binds as transceiver and asks for a receipt.
-      {{wait_receipt, wait_receipt + 6},
-       0,
-       {"message id: MSG", "receipt for OLD1: DELIVERED (id:OLD1 stat:DELIVRD)\n",
-        ": DELIVERED, err 000, submitted 1, delivered 1 (id:MSG"},
-       {"00 00 00 17 00 00 00 09 ", "00 00 01 00 00 00 02 48 69"},
-       OnSubmit(OwnReceipt)},
-      {{wait_receipt, wait_receipt + 6}, 4, {"no delivery receipt"}, {}},
-      {{"send", "--to", "4479", "--text", "Hi", "--wait-receipt", "--bind", "tx"}, 2, {}, {}},
-      // Encodings and splitting.
-      {{"send", "--to", "1", "--text", std::string(200, 'a'), "--wait", "--json"},
-       0,
-       {"\"part\":1,\"parts\":2}", "\"part\":2,\"parts\":2}"},
-       {"31 00 40 00 00 00 00 00 00 00 00 9F 05 00 03 ", " 02 02 61 61"}},
-      {{"send", "--to", "1", "--text", "\xd0\x9f\xd1\x80\xd0\xb8"},
-       0,
-       {},
-       {"08 00 06 04 1F 04 40 04 38"}},
-      {{"send", "--to", "1", "--text", "\xd0\x9f", "--coding", "8"}, 0, {}, {"08 00 02 04 1F"}},
-      {{"send", "--to", "1", "--text", "Gr\xc3\xbc\xc3\x9f\x65 \xe2\x82\xac"},
-       0,
-       {},
-       {"00 00 08 47 72 7E 1E 65 20 1B 65"}},
-      {{"send", "--to", "1", "--text", "\xc3\xa9", "--encoding", "latin1"}, 0, {}, {"03 00 01 E9"}},
-      {{"send", "--to", "1", "--text", "\xc3\xa9", "--encoding", "ucs2"},
-       0,
-       {},
-       {"08 00 02 00 E9"}},
-      {{"send", "--to", "1", "--text", "x", "--protocol-id", "65"},
-       0,
-       {},
-       {"00 41 00 00 00 00 00 00 00 01 78"}},
-      {{"send", "--to", "1", "--text", std::string(161, 'b'), "--split", "sar"},
-       0,
-       {},
-       {"02 0E 00 01 02 02 0F 00 01 01"}},
-      {{"send", "--to", "1", "--text", std::string(161, 'b'), "--split", "udh16"},
-       0,
-       {},
-       {"06 08 04"}},
-      {{"send", "--to", "1", "--text", std::string(300, 'b'), "--split", "payload"},
-       0,
-       {},
-       {"00 00 00 04 24 01 2C 62"}},
-      {{"send", "--to", "1", "--hex", "0102", "--coding", "4"}, 0, {}, {"04 00 02 01 02"}},
-      // Received texts: reassembled once whole, incomplete, escaped.
-      {{"listen", "--count", "1", "--for", "5", "--json"},
-       0,
-       {"\"esm_class\":64,\"text\":\"\\u041f\\u0440\\u0438!\",\"parts\":2}"},
-       {},
-       AfterBind({Delivery(0x40, 8, Hex("05 00 03 2A 02 02 00 21")),
-                  Delivery(0x40, 8, Hex("05 00 03 2A 02 01 04 1F 04 40 04 38"))})},
-      {{"listen", "--count", "1", "--for", "5"},
-       0,
-       {"message from 4479 to 12345 (2 parts): \xd0\x9f\xd1\x80\xd0\xb8!\n"},
-       {},
-       AfterBind({Delivery(0x40, 8, Hex("05 00 03 2A 02 02 00 21")),
-                  Delivery(0x40, 8, Hex("05 00 03 2A 02 01 04 1F 04 40 04 38"))})},
-      {{"listen", "--count", "2", "--for", "1"},
-       0,
-       {"message from 4479 to 12345: Hi \\n\\r\n"
-        "incomplete message from 4479 to 12345 (3 parts), only part(s) 2: \\n\n"},
-       {},
-       AfterBind(
-           {Delivery(0x00, 0, Hex("48 69 1B 1B 0A 0D")),
-            Delivery(0x00, 0, Hex("0A"), "02 0C 00 02 00 05 02 0E 00 01 03 02 0F 00 01 02")})},
-  };
-  for (const RunRow& row : rows) {
-    SCOPED_TRACE(::testing::PrintToString(row.arguments));
-    LoopbackSmsc smsc;
-    smsc.SetResponder(row.responder);
-    std::vector<std::string> arguments = row.arguments;
-    arguments.insert(arguments.begin() + 1,
-                     {"--port", std::to_string(smsc.Port()), "--timeout", "1"});
-    const ClientRun run = RunKorvaneSmpp(arguments);
-    EXPECT_EQ(run.exit_status, row.exit_status) << run.err;
-    for (const std::string& text : row.printed)
-      EXPECT_NE((run.out + run.err).find(text), std::string::npos) << run.out << run.err;
-    std::string sent;
-    for (const auto& pdu : smsc.Received()) sent += HexText(pdu) + "\n";
-    for (const std::string& hex : row.sent) EXPECT_NE(sent.find(hex), std::string::npos) << sent;
-  }
-}
-
-TEST(ClientTest, AClosedPortSaysWhatToDo) {
+  const std::string password_file = ::testing::TempDir() + "korvane-password";
+  std::ofstream(password_file) << "filepw\n";
   int closed_port = 0;
   {
     LoopbackSmsc gone;
     closed_port = gone.Port();
   }
-  const auto run = RunKorvaneSmpp({"enquire", "--port", std::to_string(closed_port)});
-  EXPECT_EQ(run.exit_status, client::kExitBindFailure);
-  EXPECT_NE(run.err.find("cannot connect to 127.0.0.1:" + std::to_string(closed_port)),
-            std::string::npos)
-      << run.err;
-  EXPECT_NE(run.err.find("is the SMSC running? check --host/--port"), std::string::npos);
-}
-
-TEST(ClientTest, ThePasswordComesFromAFileOrTheEnvironmentAndTracesMaskIt) {
+  const Pdus parts = {Delivery(0x40, 8, Raw("05 00 03 2A 02 02 00 21")),
+                      Delivery(0x40, 8, Raw("05 00 03 2A 02 01 04 1F 04 40 04 38"))};
+  std::vector<Row> rows = {
+      {0,
+       "send --to 447700900123 --from Korvane --from-ton 5 --text Hi --coding 3 "
+       "--registered-delivery 1 --validity-seconds 60 --tlv 0x1403=0102 --tlv 30=41 --wait",
+       "message id: MSG4\n|00 00 00 51 00 00 00 04 00 00 00 00 00 00 00 04 "
+       "00 05 00 4B 6F 72 76 61 6E 65 00 00 00 34 34 37 37 30 30 39 30 30 31 32 33 00 "
+       "00 00 00 00 30 30 30 30 30 30 30 30 30 30 36 30 30 30 30 52 00 "
+       "01 00 03 00 02 48 69 14 03 00 02 01 02 00 1E 00 01 41\n"
+       "|00 00 00 02 00 00 00 00 00 00 00 01 |00 00 00 10 00 00 00 06"},
+      {0, "send --to 111 --to 222 --list staff --hex CAFE --payload --wait --json",
+       "{\"event\":\"message_id\",\"id\":\"MSG4\"}\n|"
+       "00 00 00 3A 00 00 00 21 00 00 00 00 00 00 00 04 00 00 00 00 03 "
+       "01 00 00 31 31 31 00 01 00 00 32 32 32 00 02 73 74 61 66 66 00 "
+       "00 00 00 00 00 00 00 00 00 00 04 24 00 02 CA FE\n"},
+      // Scheduled: the local time given, in tenths, then the zone's suffix.
+      {0, "send --to 1 --text x --schedule 2030-01-02~03:04:05 --protocol-id 65",
+       "00 41 00 33 30 30 31 30 32 30 33 30 34 30 35 30 "},
+      {1, "send --to 1 --text x --wait",
+       "submit_sm failed: Protocol Error : Submit SM Submit Failed",
+       OnSubmit([](uint32_t sequence) { return Pdus{MakePdu(0x80000004, 0x45, sequence)}; })},
+      {3, "enquire", "bind refused by 127.0.0.1:|Invalid Password",
+       [](const LoopbackSmsc::Octets& request) {
+         CloseNow();  // as an SMSC does after refusing
+         return LoopbackSmsc::DefaultAnswer(request, 0x0E);
+       }},
+      {3, "enquire --port " + std::to_string(closed_port),
+       "cannot connect to 127.0.0.1:" + std::to_string(closed_port) +
+           "|is the SMSC running? check --host/--port"},
+      {0, "query --id MSG9 --from 4479",
+       "message MSG9: DELIVERED (2), final date none, error code 0\n|"
+       "00 00 00 1C 00 00 00 03 00 00 00 00 00 00 00 04 4D 53 47 39 00 00 00 34 34 37 39 00\n"},
+      {0, "cancel --id MSG9 --json", "{\"event\":\"cancelled\",\"id\":\"MSG9\"}"},
+      // The password from a file, masked in the trace.
+      {0, "enquire --system-id me --trace --password-file " + password_file,
+       "link ok: 127.0.0.1:| answered enquire_link\n|6D 65 00 ** ** ** ** ** ** 00|"
+       "6D 65 00 66 69 6C 65 70 77 00"},
+      // A receipt is printed and acknowledged, then the client unbinds.
+      {0, "listen --count 1 --for 5",
+       "receipt for MSG4: DELIVERED, err 000, submitted 1, delivered 1 (id:MSG4 sub:001 "
+       "dlvrd:001 stat:DELIVRD err:000 text:Hello)\n|"
+       "00 00 00 11 80 00 00 05 00 00 00 00 00 00 00 07 00\n00 00 00 10 00 00 00 06",
+       AfterBind({Delivery(0x04, 0, "id:MSG4 sub:001 dlvrd:001 stat:DELIVRD err:000 text:Hello",
+                           "00 1E 00 05 4D 53 47 34 00 04 27 00 01 02")})},
+      // An interrupt ends listening with an unbind.
+      {0, "listen --for 5", "00 00 00 17 00 00 00 01 |\n00 00 00 10 00 00 00 06",
+       AfterBind({}, [] { kill(getpid(), SIGINT); })},
+      // The wait goes on past a stored receipt until the one naming this
+      // submission's id; it binds as transceiver and asks for a receipt.
+      {0, "send --to 4479 --text Hi --wait-receipt",
+       "message id: MSG|receipt for OLD1: DELIVERED (id:OLD1 stat:DELIVRD)\n"
+       "|: DELIVERED, err 000, submitted 1, delivered 1 (id:MSG"
+       "|00 00 00 17 00 00 00 09 |00 00 01 00 00 00 02 48 69",
+       OnSubmit(OwnReceipt)},
+      {4, "send --to 4479 --text Hi --wait-receipt", "no delivery receipt",
+       OnSubmit([](uint32_t sequence) {
+         CloseNow();
+         return Pdus{MakePdu(0x80000004, 0, sequence, {'7', 0})};
+       })},
+      // Encodings and splitting.
+      {0, "send --to 1 --wait --json --text " + std::string(200, 'a'),
+       "\"part\":1,\"parts\":2}|\"part\":2,\"parts\":2}"
+       "|31 00 40 00 00 00 00 00 00 00 00 9F 05 00 03 | 02 02 61 61"},
+      {0, "send --to 1 --text \xd0\x9f\xd1\x80\xd0\xb8", "08 00 06 04 1F 04 40 04 38"},
+      {0, "send --to 1 --text \xd0\x9f --coding 8", "08 00 02 04 1F"},
+      {0, "send --to 1 --text Gr\xc3\xbc\xc3\x9f\x65~\xe2\x82\xac",
+       "00 00 08 47 72 7E 1E 65 20 1B 65"},
+      {0, "send --to 1 --text \xc3\xa9 --encoding latin1", "03 00 01 E9"},
+      {0, "send --to 1 --text \xc3\xa9 --encoding ucs2", "08 00 02 00 E9"},
+      {0, "send --to 1 --split sar --text " + std::string(161, 'b'),
+       "02 0E 00 01 02 02 0F 00 01 01"},
+      {0, "send --to 1 --split udh16 --text " + std::string(161, 'b'), "06 08 04"},
+      {0, "send --to 1 --split payload --text " + std::string(300, 'b'), "00 00 00 04 24 01 2C 62"},
+      {0, "send --to 1 --hex 0102 --coding 4", "04 00 02 01 02"},
+      // Received texts: reassembled once whole, escaped; incomplete when the
+      // connection ends.
+      {0, "listen --count 1 --for 5 --json",
+       "\"esm_class\":64,\"text\":\"\\u041f\\u0440\\u0438!\",\"parts\":2}", AfterBind(parts)},
+      {0, "listen --count 1 --for 5",
+       "message from 4479 to 12345 (2 parts): \xd0\x9f\xd1\x80\xd0\xb8!\n", AfterBind(parts)},
+      {1, "listen --count 2 --for 5",
+       "message from 4479 to 12345: Hi \\n\\r\n"
+       "incomplete message from 4479 to 12345 (3 parts), only part(s) 2: \\n\n"
+       "|the SMSC closed the connection after 2 message(s)",
+       AfterBind({Delivery(0x00, 0, Raw("48 69 1B 1B 0A 0D")),
+                  Delivery(0x00, 0, "\n", "02 0C 00 02 00 05 02 0E 00 01 03 02 0F 00 01 02")},
+                 CloseNow)},
+      {2, "send --to 1 --text caf\xc3\xa9! --coding 1",
+       "--text: U+00E9 '\xc3\xa9' at position 4 cannot be encoded in ASCII"},
+      {0, "send --help", "3 cannot connect or bind refused, 4 timeout"},
+  };
+  // Bad command lines: exit 2, one line and a hint.
+  std::istringstream bad(
+      "|frobnicate|send --text no~destination|send --to 1 --text a --hex 00|send --to 1 --hex 0g|"
+      "send --to 1 --tlv 0x10000=00|send --to 1 --tlv 30=012|send --to 1 --tlv no-equals|"
+      "send --to 1 --schedule 2026-13-01~10:00|send --to 1 --text x --coding 4|"
+      "send --to 1 --text x --encoding ucs2 --coding 3|send --to 1 --text x\xff|"
+      "send --to 1 --text x --split halves|send --to 1 --password a --password-file /dev/null|"
+      "send --to 1 --password-file /nonexistent/secret|send --to 1 --coding 256|"
+      "send --to 1 --text x --window 4|send --to 4479 --text Hi --wait-receipt --bind tx|"
+      "listen --port 0|listen --bind both|query --from 1|enquire --timeout 0|"
+      "send --to 1 --hex " +
+      std::string(512, 'a'));
+  for (std::string line; std::getline(bad, line, '|');)
+    rows.push_back({client::kExitUsage, line, "Run with --help for more information."});
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    LoopbackSmsc smsc;
+    smsc_now = &smsc;
+    smsc.SetResponder(row.responder);
+    const ClientRun run = RunLine(row.line, smsc);
+    EXPECT_EQ(run.first, row.exit_status) << run.second;
+    std::istringstream pieces(row.expected);
+    for (std::string piece; std::getline(pieces, piece, '|');)
+      EXPECT_NE(run.second.find(piece), std::string::npos) << piece << "\n" << run.second;
+  }
   LoopbackSmsc smsc;
-  const std::string port = std::to_string(smsc.Port());
-  const std::string file = ::testing::TempDir() + "korvane-password";
-  std::ofstream(file) << "filepw\n";
-  auto run = RunKorvaneSmpp(
-      {"enquire", "--port", port, "--system-id", "me", "--password-file", file, "--trace"});
-  EXPECT_EQ(run.exit_status, 0) << run.err;
-  EXPECT_NE(HexText(smsc.Received()[0]).find("6D 65 00 66 69 6C 65 70 77 00"), std::string::npos);
-  EXPECT_EQ(run.err.find("66 69 6C 65 70 77"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("6D 65 00 ** ** ** ** ** ** 00"), std::string::npos) << run.err;
-
   setenv("KORVANE_SMPP_PASSWORD", "envpw", 1);
-  run = RunKorvaneSmpp({"enquire", "--port", port, "--system-id", "me"});
+  const ClientRun run = RunLine("enquire --system-id me", smsc);
   unsetenv("KORVANE_SMPP_PASSWORD");
-  EXPECT_EQ(run.exit_status, 0) << run.err;
-  std::string sent;
-  for (const auto& pdu : smsc.Received()) sent += HexText(pdu) + "\n";
-  EXPECT_NE(sent.find("6D 65 00 65 6E 76 70 77 00"), std::string::npos) << sent;
+  EXPECT_NE(run.second.find("6D 65 00 65 6E 76 70 77 00"), std::string::npos) << run.second;
 }
 
-TEST(MaskedTraceLine, MasksOnlyTheBindPassword) {
-  EXPECT_EQ(client::MaskedTraceLine("Sent BIND:\t00 00 00 14 00 00 00 09 00 00 00 00 00 00 00 01 "
-                                    "41 00 70 77 00 00"),
-            "Sent BIND:\t00 00 00 14 00 00 00 09 00 00 00 00 00 00 00 01 41 00 ** ** 00 00");
+TEST(ClientTest, TraceMaskingAndJsonEscaping) {
+  const std::string bind = "Sent BIND:\t00 00 00 14 00 00 00 09 00 00 00 00 00 00 00 01 41 00 ";
+  EXPECT_EQ(client::MaskedTraceLine(bind + "70 77 00 00"), bind + "** ** 00 00");
   const std::string submit =
       "Sent SUBMIT_SM:\t00 00 00 14 00 00 00 04 00 00 00 00 00 00 00 01 41 00 70 77 00 00";
   EXPECT_EQ(client::MaskedTraceLine(submit), submit);
-  EXPECT_EQ(client::MaskedTraceLine("no tab"), "no tab");
-}
-
-TEST(ClientOptionsTest, BadArgumentsExitTwoWithAOneLineErrorAndAHint) {
-  const std::vector<std::vector<std::string>> bad_lines{
-      {},
-      {"frobnicate"},
-      {"send", "--text", "no destination"},
-      {"send", "--to", "1", "--text", "a", "--hex", "00"},
-      {"send", "--to", "1", "--hex", "0g"},
-      {"send", "--to", "1", "--tlv", "0x10000=00"},
-      {"send", "--to", "1", "--tlv", "30=012"},
-      {"send", "--to", "1", "--tlv", "no-equals"},
-      {"send", "--to", "1", "--schedule", "2026-13-01 10:00"},
-      {"send", "--to", "1", "--hex", std::string(512, 'a')},
-      {"send", "--to", "1", "--text", "caf\xc3\xa9", "--coding", "1"},
-      {"send", "--to", "1", "--text", "x", "--coding", "4"},
-      {"send", "--to", "1", "--text", "x", "--encoding", "ucs2", "--coding", "3"},
-      {"send", "--to", "1", "--text", "x\xff"},
-      {"send", "--to", "1", "--text", "x", "--split", "halves"},
-      {"send", "--to", "1", "--password", "a", "--password-file", "/dev/null"},
-      {"send", "--to", "1", "--password-file", "/nonexistent/secret"},
-      {"send", "--to", "1", "--coding", "256"},
-      {"listen", "--port", "0"},
-      {"listen", "--bind", "both"},
-      {"query", "--from", "1"},
-      {"enquire", "--timeout", "0"},
-  };
-  for (const auto& line : bad_lines) {
-    const ClientRun run = RunKorvaneSmpp(line);
-    const std::string shown = ::testing::PrintToString(line);
-    EXPECT_EQ(run.exit_status, client::kExitUsage) << shown;
-    EXPECT_EQ(run.out, "") << shown;
-    EXPECT_NE(run.err.find("Run with --help for more information."), std::string::npos) << shown;
-  }
-}
-
-TEST(ClientOptionsTest, HelpDocumentsTheExitStatuses) {
-  for (const auto& line : std::vector<std::vector<std::string>>{{"--help"}, {"send", "--help"}}) {
-    const ClientRun run = RunKorvaneSmpp(line);
-    EXPECT_EQ(run.exit_status, 0);
-    EXPECT_NE(run.out.find("3 cannot connect or bind refused, 4 timeout"), std::string::npos);
-  }
-}
-
-TEST(ClientOptionsTest, AnUnencodableCharacterIsNamedAndNothingIsSent) {
-  const ClientRun run = RunKorvaneSmpp(
-      {"send", "--to", "1", "--port", "1", "--text", "caf\xc3\xa9!", "--coding", "1"});
-  EXPECT_EQ(run.exit_status, client::kExitUsage);
-  EXPECT_NE(run.err.find("--text: U+00E9 '\xc3\xa9' at position 4 cannot be encoded in ASCII"),
-            std::string::npos)
-      << run.err;
-}
-
-TEST(ClientOptionsTest, JsonStringsEscapeQuotesControlsAndNonAsciiCharacters) {
-  EXPECT_EQ(client::JsonString("a\"b\\c\n\r\t\x01\x1f\x7f\xc3\xa9 ok"),
-            "\"a\\\"b\\\\c\\n\\r\\t\\u0001\\u001f\\u007f\\u00e9 ok\"");
-  // UTF-8 as its code points, a pair above U+FFFF; a stray octet as itself.
-  EXPECT_EQ(client::JsonString("\xd0\x9f\xf0\x9f\x98\x80\xe9"), "\"\\u041f\\ud83d\\ude00\\u00e9\"");
+  EXPECT_EQ(client::JsonString("a\"b\\c\n\r\t\x01\x1f\x7f\xc3\xa9 \xf0\x9f\x98\x80\xe9"),
+            "\"a\\\"b\\\\c\\n\\r\\t\\u0001\\u001f\\u007f\\u00e9 \\ud83d\\ude00\\u00e9\"");
   EXPECT_EQ(client::JsonObject("x", {{"n", int64_t{-5}}, {"b", true}, {"s", std::string("")}}),
             "{\"event\":\"x\",\"n\":-5,\"b\":true,\"s\":\"\"}");
+}
+
+TEST(ClientTest, TheLoadSummaryCountsEachOutcomeSumsRetriesAndTimesOnlyAnswers) {
+  client::LoadTally tally;
+  for (const auto& [outcome, ms, retries] :
+       std::vector<std::tuple<SubmitOutcome, int, int>>{{SubmitOutcome::Accepted, 10, 2},
+                                                        {SubmitOutcome::Accepted, 30, 0},
+                                                        {SubmitOutcome::Refused, 20, 5},
+                                                        {SubmitOutcome::TimedOut, 5000, 0},
+                                                        {SubmitOutcome::ConnectionLost, 1, 1},
+                                                        {SubmitOutcome::NotSent, 0, 0}}) {
+    SubmitResult result;
+    result.Outcome = outcome;
+    result.Elapsed = std::chrono::milliseconds(ms);
+    result.Retries = retries;
+    tally.Add(result);
+  }
+  tally.NotSubmitted(2);
+  EXPECT_EQ(tally.Completed(), 8);
+  const client::LoadSummary s = tally.Summarize(8, std::chrono::duration<double>(0.5));
+  EXPECT_EQ(client::JsonObject("summary", client::SummaryFields(s)),
+            "{\"event\":\"summary\",\"messages\":8,\"accepted\":2,\"refused\":1,\"timed_out\":1,"
+            "\"lost\":1,\"not_sent\":3,\"retried\":8,\"seconds\":0.500,\"rate\":4.000,"
+            "\"p50_ms\":20.000,\"p99_ms\":30.000}");
+  EXPECT_EQ(client::Percentile({4, 1, 3, 2}, 50), 2);
+}
+
+// send --count N --window W: every message goes once, numbered, and only all
+// accepted exits 0.
+TEST(ClientTest, LoadModeSendsEachMessageOnce) {
+  struct Case {
+    std::string options;  // after --count and --window
+    bool refuse_odd;      // submit_sm with an odd sequence number refused (0x45: never retried)
+    uint32_t throttle;    // when not 0: the status of the answer to the 20th submit_sm
+    int exit_status;
+    std::string counts;  // the summary from "messages" on
+    int resent;          // submit_sm PDUs beyond (negative: short of) one per message
+    int close_at = 0;    // when not 0: the connection closes at this submit_sm, unanswered
+  };
+  const std::string all = ",\"refused\":0,\"timed_out\":0,\"lost\":0,\"not_sent\":0,";
+  const Case cases[] = {
+      {"40 --window 8", false, 0, 0, "40,\"accepted\":40" + all, 0},
+      {"6 --window 1", true, 0, 1, "6,\"accepted\":3,\"refused\":3,", 0},
+      // A throttle or queue-full answer is sent again at its own place.
+      {"22 --window 1", false, 0x58, 0, "22,\"accepted\":22" + all + "\"retried\":1,", 1},
+      {"22 --window 1 --tps=500", false, 0x14, 0, "22,\"accepted\":22" + all + "\"retried\":1,", 1},
+      {"5 --window 5 --tps=1000", false, 0, 0, "5,\"accepted\":5,", 0},
+      // Bound again after the close: the unanswered one is lost, never sent
+      // again; the queued one goes on the next connection.
+      {"20 --window 1 --reconnect", false, 0, 1,
+       "20,\"accepted\":19,\"refused\":0,\"timed_out\":0,\"lost\":1,\"not_sent\":0,", 0, 10},
+      // Without --reconnect the run ends with the connection.
+      {"20 --window 1", false, 0, 1,
+       "20,\"accepted\":9,\"refused\":0,\"timed_out\":0,\"lost\":1,\"not_sent\":10,", -10, 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    LoopbackSmsc smsc;
+    int submits = 0;
+    smsc.SetResponder([&c, &submits, &smsc](const LoopbackSmsc::Octets& request) -> Pdus {
+      const uint32_t sequence = testing::SequenceNumberOf(request);
+      if (CommandIdOf(request) != 4) return LoopbackSmsc::DefaultAnswer(request, 0);
+      if (++submits == c.close_at) {
+        smsc.Close();
+        return {};
+      }
+      if (submits == 20 && c.throttle != 0) return {MakePdu(0x80000004, c.throttle, sequence)};
+      if (c.refuse_odd && sequence % 2 == 1) return {MakePdu(0x80000004, 0x45, sequence)};
+      return LoopbackSmsc::DefaultAnswer(request, 0);
+    });
+    const ClientRun run =
+        RunLine("send --timeout 5 --to 1 --text n{n} --json --count " + c.options, smsc);
+    EXPECT_EQ(run.first, c.exit_status) << run.second;
+    EXPECT_NE(run.second.find("{\"event\":\"summary\",\"messages\":" + c.counts), std::string::npos)
+        << run.second;
+    // The texts in the order sent, numbered; with a window of 1 a retried
+    // one comes again right after itself.
+    std::string texts, last;
+    std::size_t submits_sent = 0, binds = 0;
+    for (const auto& pdu : smsc.Received()) {
+      binds += CommandIdOf(pdu) == 2;
+      if (CommandIdOf(pdu) != 4) continue;
+      ++submits_sent;
+      if (std::string text(pdu.end() - 2, pdu.end()); text != last) texts += last = text;
+    }
+    EXPECT_EQ(submits_sent, static_cast<std::size_t>(std::stoi(c.options) + c.resent));
+    EXPECT_EQ(binds, c.options.find("--reconnect") != std::string::npos ? 2u : 1u);
+    EXPECT_EQ(texts.substr(0, 10), "n1n2n3n4n5");
+  }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The simulator's engine over loopback TCP, driven by the real client
-// library, and the program itself.
+// The simulator's engine over loopback TCP, driven by raw octets and by the
+// real client library, and the program itself.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,18 +11,19 @@
 #include "korvane/text.hpp"
 #include "smsc/engine.hpp"
 #include "smsc_fixture.hpp"
-#include "support/event_recorder.hpp"
-#include "support/pump_until.hpp"
+#include "support/loopback_smsc.hpp"
 
 namespace korvane::smsc {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
+using testing::HexText;
 
-MessageObject TextTo(const std::string& dest, const std::string& text, bool receipt) {
+MessageObject TextTo(const std::string& text, bool receipt = false) {
   MessageObject message;
   message.SourceAddress = "447700900123";
-  message.DestAddress = dest;
+  message.DestAddress = "12345";
   message.ShortMessage = text;
   if (receipt) message.RegisteredDelivery = RegisteredDeliveryTypes::SMSCOnSuccessOrFailure;
   return message;
@@ -30,46 +31,71 @@ MessageObject TextTo(const std::string& dest, const std::string& text, bool rece
 
 TEST_F(SmscEngineTest, BindsAreCheckedAgainstTheConfiguredCredentials) {
   Start({.system_id = "esme", .password = "secret"});
-  EXPECT_EQ(NewClient("esme", "secret").smpp.Bind(BindTypes::SmppBindAsTransceiver), 3);
-  // A refused bind is raised as Error 27000 + command_status.
-  Client& wrong_password = NewClient("esme", "wrong");
-  Client& wrong_system_id = NewClient("other", "secret");
-  for (Client* client : {&wrong_password, &wrong_system_id}) client->smpp.OperationsTimeout(1);
-  EXPECT_EQ(wrong_password.smpp.Bind(BindTypes::SmppBindAsTransmitter), 0);
-  EXPECT_EQ(wrong_password.events.Named("Error").at(0).number, 27000 + 0x0E);
-  EXPECT_EQ(wrong_system_id.smpp.Bind(BindTypes::SmppBindAsReceiver), 0);
-  EXPECT_EQ(wrong_system_id.events.Named("Error").at(0).number, 27000 + 0x0F);
+  for (const auto& [command_id, credentials, answer] :
+       {std::tuple{9, "esme\0secret"s,
+                   "00 00 00 1D 80 00 00 09 00 00 00 00 00 00 00 01 "
+                   "6B 6F 72 76 61 6E 65 2D 73 6D 73 63 00"},
+        {2, "esme\0wrong"s, "00 00 00 10 80 00 00 02 00 00 00 0E 00 00 00 01"},
+        {1, "other\0secret"s, "00 00 00 10 80 00 00 01 00 00 00 0F 00 00 00 01"}}) {
+    asio::io_context io;
+    asio::ip::tcp::socket socket(io);
+    Connect(socket, engine->Port());
+    const std::string body = credentials + std::string("\0\0\x34\0\0\0", 6);
+    EXPECT_EQ(Exchange(socket, HexText(testing::MakePdu(command_id, 0, 1, testing::Octets(body)))),
+              answer);
+  }
+}
+
+TEST_F(SmscEngineTest, TheNthPduIsServedUnansweredThenTheRebindIsRefusedUntilAnUnbind) {
+  Start({.faults = {.disconnect_every_pdus = 4, .rebind_guard = 60s}});
+  Client& dropped = BoundClient(BindTypes::SmppBindAsTransmitter);  // PDU 1
+  MessageObject same = TextTo("same");
+  EXPECT_EQ(dropped.smpp.SendMessage(same, true), "0000000001");
+  EXPECT_EQ(dropped.smpp.SendMessage(same, true), "0000000002");           // a duplicate
+  dropped.smpp.SubmitAsync(TextTo("fourth"), [](const SubmitResult&) {});  // never answered
+  ASSERT_TRUE(PumpUntilEvents(dropped, "ConnectionClosed"));
+  asio::io_context io;
+  asio::ip::tcp::socket too_soon(io);
+  Connect(too_soon, engine->Port());
+  EXPECT_EQ(Exchange(too_soon, kBindEsme), "00 00 00 10 80 00 00 02 00 00 00 05 00 00 00 01");
+  // Another system_id, and one whose binding ended with an unbind, bind at once.
+  BoundClient(BindTypes::SmppBindAsTransmitter, "other").smpp.Unbind();
+  BoundClient(BindTypes::SmppBindAsTransmitter, "other");
+  EXPECT_EQ(engine->Counters().SummaryLine(),
+            "korvane-smsc summary: accepted=3 duplicates=1 throttled=0 queue_full=0 dropped=0 "
+            "disconnects=1 rebinds_refused=1");
+}
+
+TEST_F(SmscEngineTest, TheConnectionClosesTheGivenTimeAfterItsBind) {
+  Start({.faults = {.disconnect_after_bind = 20ms}});
+  ASSERT_TRUE(PumpUntilEvents(BoundClient(BindTypes::SmppBindAsTransceiver), "ConnectionClosed"));
+  EXPECT_EQ(engine->Counters().Get(FaultCounters::kDisconnects), 1u);
 }
 
 TEST_F(SmscEngineTest, ReceiptReturnsToTheSubmittingTransceiver) {
   Start({.receipt_delay = 10ms});
   Client& client = BoundClient(BindTypes::SmppBindAsTransceiver);
-  MessageObject message = TextTo("12345", "Hello from the test", true);
-  const std::string id = client.smpp.SendMessage(message, true);
-  EXPECT_EQ(id, "0000000001");
-
+  MessageObject message = TextTo("Hello from the test", true);
+  EXPECT_EQ(client.smpp.SendMessage(message, true), "0000000001");
   ASSERT_TRUE(PumpUntilEvents(client, "MessageReceived"));
-  const MessageObject receipt = client.events.Named("MessageReceived")[0].message;
-  EXPECT_EQ(receipt.MessageType, MessageTypes::escmSMSCDeliveryReceipt);
-  EXPECT_EQ(receipt.GetOptionalParamStringValue(0x001E), id + '\0');
-  EXPECT_EQ(receipt.MessageState, MessageStates::Delivered);
-  EXPECT_EQ(receipt.SourceAddress, "12345");
-  EXPECT_EQ(receipt.DestAddress, "447700900123");
-  const std::string text = receipt.ShortMessage.Text();
-  EXPECT_EQ(text.rfind("id:0000000001 sub:001 dlvrd:001 submit date:", 0), 0u) << text;
-  EXPECT_NE(text.find(" stat:DELIVRD err:000 text:Hello from the test"), std::string::npos);
+  const MessageObject r = client.events.Named("MessageReceived")[0].message;
+  EXPECT_EQ(r.SourceAddress + ">" + r.DestAddress + " " + std::to_string(int(r.MessageType)) + " " +
+                std::to_string(int(r.MessageState)) + " " + r.GetOptionalParamStringValue(0x001E) +
+                r.ShortMessage.Text().substr(0, 44) +
+                r.ShortMessage.Text().substr(r.ShortMessage.Text().find(" stat:")),
+            "12345>447700900123 4 2 0000000001\0id:0000000001 sub:001 dlvrd:001 submit date: "
+            "stat:DELIVRD err:000 text:Hello from the test"s);
 }
 
 TEST_F(SmscEngineTest, CancelDeletesAMessageEnRouteOnce) {
   Start({.receipt_delay = 60s});
   Client& client = BoundClient(BindTypes::SmppBindAsTransceiver);
-  MessageObject message = TextTo("12345", "Never mind", true);
+  MessageObject message = TextTo("Never mind", true);
   ASSERT_FALSE(client.smpp.SendMessage(message, true).empty());
   client.smpp.CancelMessage(message);
-  ASSERT_TRUE(PumpUntilEvents(client, "MessageCancelResult"));
-  EXPECT_EQ(client.events.Named("MessageCancelResult")[0].message.CancelResultCode, 0);
   client.smpp.CancelMessage(message);  // refused: ESME_RCANCELFAIL, raised as Error
   ASSERT_TRUE(PumpUntilEvents(client, "Error"));
+  EXPECT_EQ(client.events.Named("MessageCancelResult").at(0).message.CancelResultCode, 0);
   EXPECT_EQ(client.events.Named("Error")[0].number, 27000 + 0x11);
   client.smpp.QueryMessage(message, true);
   EXPECT_EQ(message.DeliveryStatus, MessageStates::Deleted);
@@ -77,54 +103,86 @@ TEST_F(SmscEngineTest, CancelDeletesAMessageEnRouteOnce) {
 
 TEST_F(SmscEngineTest, MobileOriginatedMessagesReachReceivers) {
   Start({.mo_on_bind = {{"447700900001", "12345", "Hello on bind"}}});
-  // Sent before anyone can receive (it runs on the engine's loop before the
-  // connections): it waits for the next receiver.
-  smsc->Engine().SendMo({"447700900002", "12345", "Hello from a phone"});
+  // Sent before anyone can receive: it waits for the next receiver.
+  engine->SendMo({"447700900002", "12345", "Hello from a phone"});
   Client& transmitter = BoundClient(BindTypes::SmppBindAsTransmitter);
   Client& receiver = BoundClient(BindTypes::SmppBindAsReceiver);
   ASSERT_TRUE(PumpUntilEvents(receiver, "MessageReceived", 2));
   // A long text comes in concatenated parts, a non-Latin one in UCS-2.
-  smsc->Engine().SendMo({"447700900003", "12345", std::string(300, 'x')});
-  smsc->Engine().SendMo({"447700900004", "12345", "\xd0\x9f\xd1\x80\xd0\xb8"});
+  engine->SendMo({"447700900003", "12345", std::string(300, 'x')});
+  engine->SendMo({"447700900004", "12345", "\xd0\x9f\xd1\x80\xd0\xb8"});
   ASSERT_TRUE(PumpUntilEvents(receiver, "MessageReceived", 5));
-
   const auto received = receiver.events.Named("MessageReceived");
-  EXPECT_EQ(received[0].message.ShortMessage.Text(), "Hello on bind");
-  EXPECT_EQ(received[1].message.SourceAddress, "447700900002");
-  EXPECT_EQ(received[1].message.DestAddress, "12345");
-  EXPECT_EQ(received[1].message.ShortMessage.Text(), "Hello from a phone");
-  EXPECT_EQ(received[1].message.MessageType, MessageTypes{});
   text::Reassembler reassembler;
-  EXPECT_TRUE(reassembler.Add(received[2].message, {}).empty());
-  const auto whole = reassembler.Add(received[3].message, {});
-  ASSERT_EQ(whole.size(), 1u);
-  EXPECT_EQ(whole[0].text, std::string(300, 'x'));
-  EXPECT_EQ(received[4].message.DataCoding, SMSDataCodingSchemes::dcsUCS2);
-  EXPECT_EQ(text::TextOf(received[4].message), "\xd0\x9f\xd1\x80\xd0\xb8");
+  std::string texts;
+  for (const auto& event : received)
+    for (const auto& whole : reassembler.Add(event.message, {}))
+      texts += event.message.SourceAddress + ">" + event.message.DestAddress + ":" +
+               std::to_string(static_cast<int>(event.message.DataCoding)) + ":" +
+               std::to_string(static_cast<int>(event.message.MessageType)) + ":" +
+               whole.text.substr(0, 20) + "|";
+  EXPECT_EQ(texts,
+            "447700900001>12345:0:0:Hello on bind|447700900002>12345:0:0:Hello from a phone|"
+            "447700900003>12345:0:64:xxxxxxxxxxxxxxxxxxxx|447700900004>12345:8:0:\xd0\x9f\xd1\x80"
+            "\xd0\xb8|");
   EXPECT_TRUE(transmitter.events.Named("MessageReceived").empty());
 }
 
-// The program: its first line names the port, --mo reaches a receiver, and
-// it exits with 0 after the requested unbind.
-TEST(SmscProgramTest, ListensPrintsThePortAndExitsAfterTheUnbind) {
+TEST_F(SmscEngineTest, ResponsesWaitTheAddedLatency) {
+  Start({.latency = {40ms, 10ms}});
+  Client& client = BoundClient(BindTypes::SmppBindAsTransmitter);
+  std::vector<SubmitResult> results;
+  for (int n = 0; n < 5; ++n)
+    client.smpp.SubmitAsync(TextTo("x"), [&](const SubmitResult& r) { results.push_back(r); });
+  ASSERT_TRUE(testing::PumpUntil(
+      loop, [&] { return results.size() == 5; }, 3s));
+  for (const SubmitResult& r : results)
+    EXPECT_TRUE(r.Outcome == SubmitOutcome::Accepted && r.Elapsed >= 30ms);
+  client.smpp.Unbind();  // the unbind_resp comes last, then the close
+  EXPECT_EQ(client.events.Named("UnBound").size(), 1u);
+}
+
+// The program: its first line names the port, --mo reaches a receiver, the
+// throttle answers beyond its rate with no message id, and it prints the
+// summary and exits with 0 after the requested unbind.
+TEST(SmscProgramTest, ServesThenPrintsTheSummaryAndExitsAfterTheUnbind) {
   FILE* program = popen("timeout 20 " KORVANE_SMSC_BINARY
-                        " --port 0 --quiet --exit-after-unbinds 1 --mo 'Hi there'",
+                        " --port 0 --quiet --exit-after-unbinds 1 --throttle-tps 1 --seed 5"
+                        " --mo 'Hi there'",
                         "r");
   ASSERT_NE(program, nullptr);
-  char line[128] = {};
+  char line[256] = {};
   ASSERT_NE(std::fgets(line, sizeof line, program), nullptr);
-  const std::string text = line;
   const std::string prefix = "korvane-smsc listening on 127.0.0.1:";
-  ASSERT_EQ(text.rfind(prefix, 0), 0u) << text;
-  {
-    asio::io_context loop;
-    Client client(loop, static_cast<uint16_t>(std::stoi(text.substr(prefix.size()))), "esme", "");
-    EXPECT_EQ(client.smpp.Bind(BindTypes::SmppBindAsReceiver), 1);
-    ASSERT_TRUE(testing::PumpUntil(
-        loop, [&] { return !client.events.Named("MessageReceived").empty(); }, 3s));
-    EXPECT_EQ(client.events.Named("MessageReceived")[0].message.ShortMessage.Text(), "Hi there");
-    client.smpp.Unbind();
-  }
+  ASSERT_EQ(std::string(line).rfind(prefix, 0), 0u) << line;
+  asio::io_context io;
+  asio::ip::tcp::socket socket(io);
+  Connect(socket, static_cast<uint16_t>(std::stoi(line + prefix.size())));
+  EXPECT_EQ(Exchange(socket,
+                     "00 00 00 1B 00 00 00 09 00 00 00 00 00 00 00 01 65 73 6D 65 00 00 00 34 00 "
+                     "00 00")
+                .substr(0, 47),
+            "00 00 00 1D 80 00 00 09 00 00 00 00 00 00 00 01");
+  const std::string mo = ReadPdu(socket);
+  EXPECT_NE(mo.find(" 08 48 69 20 74 68 65 72 65"), std::string::npos) << mo;
+  const struct {
+    const char* request;  // submit_sm to "1", text "Hi"; unbind
+    const char* answer;
+  } rows[] = {
+      {"00 00 00 24 00 00 00 04 00 00 00 00 00 00 00 02 00 00 00 00 00 00 31 00 00 00 00 00 00 "
+       "00 00 00 00 02 48 69",
+       "00 00 00 1B 80 00 00 04 00 00 00 00 00 00 00 02 30 30 30 30 30 30 30 30 30 31 00"},
+      {"00 00 00 24 00 00 00 04 00 00 00 00 00 00 00 03 00 00 00 00 00 00 31 00 00 00 00 00 00 "
+       "00 00 00 00 02 48 69",
+       "00 00 00 10 80 00 00 04 00 00 00 58 00 00 00 03"},
+      {"00 00 00 10 00 00 00 06 00 00 00 00 00 00 00 04",
+       "00 00 00 10 80 00 00 06 00 00 00 00 00 00 00 04"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(Exchange(socket, row.request), row.answer);
+  ASSERT_NE(std::fgets(line, sizeof line, program), nullptr);
+  EXPECT_STREQ(line,
+               "korvane-smsc summary: accepted=1 duplicates=0 throttled=1 queue_full=0 dropped=0 "
+               "disconnects=0 rebinds_refused=0\n");
   EXPECT_EQ(pclose(program), 0);
 }
 

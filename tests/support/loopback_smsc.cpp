@@ -5,7 +5,6 @@
 #include <asio/post.hpp>
 #include <asio/socket_base.hpp>
 #include <asio/write.hpp>
-#include <deque>
 #include <string>
 #include <utility>
 
@@ -17,19 +16,6 @@ using asio::ip::tcp;
 constexpr std::size_t kHeaderLength = 16;
 constexpr uint32_t kMaxPduLength = 1024 * 1024;
 constexpr uint32_t kResponseBit = 0x80000000;
-constexpr uint32_t kGenericNack = 0x80000000;
-constexpr uint32_t kBindReceiver = 0x00000001;
-constexpr uint32_t kBindTransmitter = 0x00000002;
-constexpr uint32_t kUnbind = 0x00000006;
-constexpr uint32_t kBindTransceiver = 0x00000009;
-constexpr uint32_t kEnquireLink = 0x00000015;
-constexpr uint32_t kSubmitSm = 0x00000004;
-constexpr uint32_t kSubmitMulti = 0x00000021;
-constexpr uint32_t kQuerySm = 0x00000003;
-constexpr uint32_t kCancelSm = 0x00000008;
-constexpr uint32_t kDeliverSm = 0x00000005;
-constexpr uint8_t kStateDelivered = 2;
-constexpr uint32_t kInvalidCommandId = 0x00000003;
 
 // Big-endian 4 octets at `offset`; the caller has checked the bounds.
 uint32_t ReadUint32(const std::vector<uint8_t>& octets, std::size_t offset) {
@@ -45,21 +31,17 @@ void AppendUint32(std::vector<uint8_t>& octets, uint32_t value) {
 
 }  // namespace
 
-// One accepted client. `end`: a close (FIN) or reset (RST) is due once the
-// queued writes are done; from then on nothing is recorded or answered, and
-// after a FIN what the client still sends is drained so that closing never
-// turns into an RST.
+// One accepted client. Once `ended` (closed or reset by the test) nothing
+// more is recorded or answered; after a FIN what the client still sends is
+// drained, so that closing never turns into an RST.
 struct LoopbackSmsc::Connection {
   explicit Connection(tcp::socket accepted) : socket(std::move(accepted)) {}
 
   tcp::socket socket;
   std::array<uint8_t, 4096> chunk{};
-  Octets pending;               // received octets not yet framed into a whole PDU
-  std::deque<Octets> outgoing;  // the front write is the one in flight
-  bool writing = false;
+  Octets pending;            // received octets not yet framed into a whole PDU
   bool read_parked = false;  // reading is paused and no read is outstanding
-  bool closed = false;
-  EndKind end = EndKind::kNone;
+  bool ended = false;
 };
 
 LoopbackSmsc::LoopbackSmsc()
@@ -80,41 +62,37 @@ LoopbackSmsc::~LoopbackSmsc() {
 
 std::vector<LoopbackSmsc::Octets> LoopbackSmsc::DefaultAnswer(const Octets& pdu,
                                                               uint32_t bind_status) {
-  if (pdu.size() < kHeaderLength) return {};
-  const uint32_t command_id = ReadUint32(pdu, 4);
-  const uint32_t sequence = ReadUint32(pdu, 12);
+  const uint32_t command_id = CommandIdOf(pdu), sequence = SequenceNumberOf(pdu);
+  if (pdu.size() < kHeaderLength || (command_id & kResponseBit) != 0) return {};
+  const std::string id = "MSG" + std::to_string(sequence);
+  Octets body;
   switch (command_id) {
-    case kBindReceiver:
-    case kBindTransmitter:
-    case kBindTransceiver:
+    case 0x01:  // the binds
+    case 0x02:
+    case 0x09:
       return {MakePdu(command_id | kResponseBit, bind_status, sequence,
                       {'L', 'O', 'O', 'P', 'B', 'A', 'C', 'K', 0})};
-    case kUnbind:
-    case kEnquireLink:
-      return {MakePdu(command_id | kResponseBit, 0, sequence)};
-    case kSubmitSm:
-    case kSubmitMulti: {
-      const std::string id = "MSG" + std::to_string(sequence);
-      Octets body(id.begin(), id.end());
-      body.push_back(0);
-      if (command_id == kSubmitMulti) body.push_back(0);  // no_unsuccess
-      return {MakePdu(command_id | kResponseBit, 0, sequence, body)};
-    }
-    case kQuerySm: {
-      // The queried id, no final_date, state delivered, error_code 0.
-      Octets body(pdu.begin() + kHeaderLength, pdu.end());
-      body.resize(std::find(body.begin(), body.end(), 0) - body.begin());
-      body.insert(body.end(), {0, 0, kStateDelivered, 0});
-      return {MakePdu(command_id | kResponseBit, 0, sequence, body)};
-    }
-    case kCancelSm:
-      return {MakePdu(command_id | kResponseBit, 0, sequence)};
-    case kDeliverSm:
-      return {MakePdu(command_id | kResponseBit, 0, sequence, {0})};
-    default:
-      if (command_id & kResponseBit) return {};
-      return {MakePdu(kGenericNack, kInvalidCommandId, sequence)};
+    case 0x06:  // unbind, enquire_link, cancel_sm
+    case 0x15:
+    case 0x08:
+      break;
+    case 0x04:  // submit_sm, submit_multi (with no_unsuccess 0)
+    case 0x21:
+      body.assign(id.c_str(), id.c_str() + id.size() + 1);
+      if (command_id == 0x21) body.push_back(0);
+      break;
+    case 0x03:  // query_sm: the queried id, no final_date, state delivered, error_code 0
+      body.assign(pdu.begin() + kHeaderLength,
+                  std::find(pdu.begin() + kHeaderLength, pdu.end(), 0));
+      body.insert(body.end(), {0, 0, 2, 0});
+      break;
+    case 0x05:  // deliver_sm
+      body = {0};
+      break;
+    default:  // generic_nack, invalid command id
+      return {MakePdu(kResponseBit, 3, sequence)};
   }
+  return {MakePdu(command_id | kResponseBit, 0, sequence, body)};
 }
 
 void LoopbackSmsc::SetResponder(Responder responder) {
@@ -157,138 +135,99 @@ std::size_t LoopbackSmsc::ReceivedCount() const {
 }
 
 void LoopbackSmsc::Send(Octets octets) {
-  asio::post(io_, [this, octets = std::move(octets)]() mutable {
-    if (current_) Enqueue(current_, std::move(octets));
+  asio::post(io_, [this, octets = std::move(octets)] {
+    if (current_) Write(current_, octets);
   });
 }
 
 void LoopbackSmsc::Close() {
-  asio::post(io_, [this] {
-    if (current_) End(current_, EndKind::kClose);
-  });
+  asio::post(io_, [this] { End(current_, false); });
 }
 
 void LoopbackSmsc::Reset() {
-  asio::post(io_, [this] {
-    if (current_) End(current_, EndKind::kReset);
-  });
+  asio::post(io_, [this] { End(current_, true); });
 }
 
+// A new connection replaces the current one.
 void LoopbackSmsc::Accept() {
   acceptor_.async_accept([this](const std::error_code& error, tcp::socket socket) {
     if (error == asio::error::operation_aborted || !acceptor_.is_open()) return;
-    if (!error) OnAccepted(std::move(socket));
+    if (!error) {
+      std::error_code ignored;
+      socket.set_option(tcp::no_delay(true), ignored);  // small PDUs leave at once
+      std::unique_lock lock(mutex_);
+      if (receive_buffer_size_ > 0)
+        socket.set_option(asio::socket_base::receive_buffer_size(receive_buffer_size_), ignored);
+      lock.unlock();
+      if (current_) current_->socket.close(ignored);
+      current_ = std::make_shared<Connection>(std::move(socket));
+      Read(current_);
+    }
     Accept();
   });
 }
 
-// A new connection replaces the current one.
-void LoopbackSmsc::OnAccepted(tcp::socket socket) {
-  std::error_code ignored;
-  socket.set_option(tcp::no_delay(true), ignored);  // small PDUs leave at once
-  {
-    std::lock_guard lock(mutex_);
-    if (receive_buffer_size_ > 0)
-      socket.set_option(asio::socket_base::receive_buffer_size(receive_buffer_size_), ignored);
-  }
-  if (current_) Dispose(current_);
-  current_ = std::make_shared<Connection>(std::move(socket));
-  Read(current_);
-}
-
+// Cuts whole PDUs off the front of what arrived and answers each. A
+// command_length out of range leaves no way to find the next PDU, so the
+// connection is closed.
 void LoopbackSmsc::Read(const ConnectionPtr& connection) {
-  if (connection->closed) return;
-  if (reading_paused_) {
+  if (!connection->socket.is_open()) return;
+  if (reading_paused_ && !connection->ended) {
     connection->read_parked = true;
     return;
   }
   connection->socket.async_read_some(
       asio::buffer(connection->chunk),
       [this, connection](const std::error_code& error, std::size_t size) {
-        if (error) return Dispose(connection);  // the client closed, or the link failed
-        if (connection->end == EndKind::kNone) {
-          connection->pending.insert(connection->pending.end(), connection->chunk.begin(),
-                                     connection->chunk.begin() + size);
-          Frame(connection);
+        std::error_code ignored;
+        if (error) {  // the client closed, or the link failed
+          connection->socket.close(ignored);
+          if (connection == current_) current_.reset();
+          return;
+        }
+        Octets& pending = connection->pending;
+        if (!connection->ended)
+          pending.insert(pending.end(), connection->chunk.begin(),
+                         connection->chunk.begin() + size);
+        while (!connection->ended && pending.size() >= 4) {
+          const uint32_t length = ReadUint32(pending, 0);
+          if (length < kHeaderLength || length > kMaxPduLength) {
+            End(connection, false);
+            break;
+          }
+          if (pending.size() < length) break;
+          const Octets pdu(pending.begin(), pending.begin() + length);
+          pending.erase(pending.begin(), pending.begin() + length);
+          Responder responder;
+          {
+            std::lock_guard lock(mutex_);
+            if (recording_) received_.push_back(pdu);
+            responder = responder_;
+          }
+          // Called outside the lock, so a responder may use the public interface.
+          for (const Octets& answer : responder ? responder(pdu) : DefaultAnswer(pdu, 0))
+            Write(connection, answer);
         }
         Read(connection);
       });
 }
 
-// Cuts whole PDUs off the front of `pending`. A command_length out of range
-// leaves no way to find the next PDU, so the connection is closed.
-void LoopbackSmsc::Frame(const ConnectionPtr& connection) {
-  Octets& pending = connection->pending;
-  std::size_t offset = 0;
-  while (connection->end == EndKind::kNone && pending.size() - offset >= 4) {
-    const uint32_t length = ReadUint32(pending, offset);
-    if (length < kHeaderLength || length > kMaxPduLength) {
-      End(connection, EndKind::kClose);
-      break;
-    }
-    if (pending.size() - offset < length) break;
-    const Octets pdu(pending.begin() + offset, pending.begin() + offset + length);
-    offset += length;
-    Answer(connection, pdu);
-  }
-  pending.erase(pending.begin(),
-                connection->end == EndKind::kNone ? pending.begin() + offset : pending.end());
+// Written whole before anything else happens on the SMSC thread, so the
+// answers, sent octets, closes and resets leave in the order they were made.
+void LoopbackSmsc::Write(const ConnectionPtr& connection, const Octets& octets) {
+  std::error_code error;
+  if (!connection->ended && connection->socket.is_open())
+    asio::write(connection->socket, asio::buffer(octets), error);
 }
 
-void LoopbackSmsc::Answer(const ConnectionPtr& connection, const Octets& pdu) {
-  Responder responder;
-  {
-    std::lock_guard lock(mutex_);
-    if (recording_) received_.push_back(pdu);
-    responder = responder_;
-  }
-  // Called outside the lock, so a responder may use the public interface.
-  for (Octets& answer : responder ? responder(pdu) : DefaultAnswer(pdu, 0))
-    Enqueue(connection, std::move(answer));
-}
-
-void LoopbackSmsc::Enqueue(const ConnectionPtr& connection, Octets octets) {
-  if (connection->end != EndKind::kNone || connection->closed) return;
-  connection->outgoing.push_back(std::move(octets));
-  WriteNext(connection);
-}
-
-void LoopbackSmsc::End(ConnectionPtr connection, EndKind kind) {
-  if (connection->end != EndKind::kNone) return;
-  connection->end = kind;
+void LoopbackSmsc::End(ConnectionPtr connection, bool reset) {  // by value: it resets current_
+  if (!connection || connection->ended) return;
+  std::error_code ignored;
+  connection->ended = true;
+  if (reset) connection->socket.set_option(asio::socket_base::linger(true, 0), ignored);
+  reset ? connection->socket.close(ignored)
+        : connection->socket.shutdown(tcp::socket::shutdown_send, ignored);
   if (connection == current_) current_.reset();  // no longer the one tests act on
-  WriteNext(connection);
-}
-
-// Writes the queue in order, one write in flight; then the due close or reset.
-void LoopbackSmsc::WriteNext(const ConnectionPtr& connection) {
-  if (connection->writing || connection->closed) return;
-  std::error_code ignored;
-  if (!connection->outgoing.empty()) {
-    connection->writing = true;
-    // The deque keeps the front element in place while more are pushed.
-    asio::async_write(connection->socket, asio::buffer(connection->outgoing.front()),
-                      [this, connection](const std::error_code& error, std::size_t) {
-                        connection->writing = false;
-                        if (error) return Dispose(connection);
-                        connection->outgoing.pop_front();
-                        WriteNext(connection);
-                      });
-  } else if (connection->end == EndKind::kClose) {
-    connection->socket.shutdown(tcp::socket::shutdown_send, ignored);
-  } else if (connection->end == EndKind::kReset) {
-    connection->socket.set_option(asio::socket_base::linger(true, 0), ignored);
-    Dispose(connection);
-  }
-}
-
-void LoopbackSmsc::Dispose(ConnectionPtr connection) {
-  if (connection->closed) return;
-  std::error_code ignored;
-  connection->socket.close(ignored);
-  // The queue stays: a write in flight still refers to its front element.
-  connection->closed = true;
-  if (connection == current_) current_.reset();
 }
 
 std::vector<uint8_t> MakePdu(uint32_t command_id, uint32_t command_status, uint32_t sequence_number,

@@ -80,17 +80,11 @@ class LoopbackSmsc {
  private:
   struct Connection;
   using ConnectionPtr = std::shared_ptr<Connection>;
-  enum class EndKind { kNone, kClose, kReset };
 
   void Accept();
-  void OnAccepted(asio::ip::tcp::socket socket);
   void Read(const ConnectionPtr& connection);
-  void Frame(const ConnectionPtr& connection);
-  void Answer(const ConnectionPtr& connection, const Octets& pdu);
-  void Enqueue(const ConnectionPtr& connection, Octets octets);
-  void End(ConnectionPtr connection, EndKind kind);  // by value: it may reset current_
-  void WriteNext(const ConnectionPtr& connection);
-  void Dispose(ConnectionPtr connection);
+  void Write(const ConnectionPtr& connection, const Octets& octets);
+  void End(ConnectionPtr connection, bool reset);
 
   asio::io_context io_;
   asio::ip::tcp::acceptor acceptor_;

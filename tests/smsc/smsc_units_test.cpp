@@ -1,0 +1,202 @@
+// The simulator without sockets: its decisions over explicit time points
+// (the throttle window, the seeded fault draws, the rebind guard, the count of
+// duplicate texts, the latency option, the order delayed responses leave in),
+// and its codec and receipts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+
+#include "smsc/fault_plan.hpp"
+#include "smsc/message_store.hpp"
+#include "smsc/pdus.hpp"
+#include "smsc/rebind_guard.hpp"
+#include "smsc/response_delay.hpp"
+#include "smsc/throttle_window.hpp"
+#include "support/test_util.hpp"
+
+namespace korvane::smsc {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ErrorNumberOf;
+using testing::Hex;
+using testing::HexText;
+using Clock = std::chrono::steady_clock;
+const Clock::time_point t0 = Clock::time_point{} + 1h;
+
+// 3 in any second; the next once the first is a second old. The times are
+// milliseconds from t0, "+" admitted, "-" refused.
+TEST(ThrottleWindowTest, AdmitsNInAnySecond) {
+  ThrottleWindow window(3);
+  std::string admitted;
+  for (const int ms : {0, 0, 400, 400, 999, 1000, 1000, 1000, 1399, 1400, 1400, 5000})
+    admitted += window.Admit(t0 + std::chrono::milliseconds(ms)) ? '+' : '-';
+  EXPECT_EQ(admitted, "+++--++--+-+");
+}
+
+// Per submission: 'q' answered queue full, 'd' its answer dropped.
+std::string Draws(const FaultOptions& options, uint32_t session) {
+  SessionFaults faults(options, session);
+  std::string drawn;
+  for (int n = 0; n < 10000; ++n) {
+    drawn += faults.SubmitStatus(t0) == kStatusQueueFull ? 'q' : '.';
+    drawn += faults.DropAnswer() ? 'd' : '.';
+  }
+  return drawn;
+}
+
+TEST(SessionFaultsTest, DrawsFollowTheRatesAndRepeatWithTheSeedAndConnection) {
+  for (const auto& [queue_full_rate, drop_rate] : {std::pair{0.0, 0.0}, {0.1, 0.25}, {1.0, 1.0}}) {
+    const FaultOptions options{.queue_full_rate = queue_full_rate, .drop_rate = drop_rate};
+    const std::string drawn = Draws(options, 1);
+    EXPECT_EQ(Draws(options, 1), drawn);
+    EXPECT_NEAR(std::count(drawn.begin(), drawn.end(), 'q'), queue_full_rate * 10000, 150);
+    EXPECT_NEAR(std::count(drawn.begin(), drawn.end(), 'd'), drop_rate * 10000, 150);
+  }
+  const FaultOptions half{.drop_rate = 0.5, .seed = 1};
+  EXPECT_NE(Draws(half, 2), Draws(half, 1));
+  EXPECT_NE(Draws({.drop_rate = 0.5, .seed = 2}, 1), Draws(half, 1));
+  // A queue-full answer takes no place under the throttle.
+  SessionFaults faults({.throttle_tps = 1, .queue_full_rate = 1}, 1);
+  EXPECT_EQ(faults.SubmitStatus(t0), kStatusQueueFull);
+  EXPECT_EQ(faults.SubmitStatus(t0), kStatusQueueFull);  // not kStatusThrottled
+}
+
+// Dropped "esme" at 0 and at 2 s: refused for 500 ms after each.
+TEST(RebindGuardTest, RefusesTheSameSystemIdWithinTheSpanAfterADrop) {
+  RebindGuard guard(500ms), off(0ms);
+  guard.BindingDropped("esme", t0);
+  off.BindingDropped("esme", t0);
+  std::string refused;
+  for (const auto& [system_id, at] : {std::pair{"esme", 0ms},
+                                      {"esme", 499ms},
+                                      {"esme", 500ms},
+                                      {"other", 0ms},
+                                      {"esme", 2000ms},
+                                      {"esme", 2499ms}}) {
+    if (at == 2s) guard.BindingDropped("esme", t0 + 2s);
+    refused += guard.Refuses(system_id, t0 + at) ? '+' : '-';
+  }
+  EXPECT_EQ(refused, "++--++");
+  EXPECT_FALSE(off.Refuses("esme", t0));
+}
+
+TEST(MessageStoreTest, CountsMessagesWhoseTextWasKeptBefore) {
+  MessageStore store;
+  std::string duplicates;
+  for (const char* body : {"one", "two", "one", "", "", "one"}) {
+    StoredMessage message;
+    message.body = body;
+    store.Add(std::move(message));
+    duplicates += std::to_string(store.Duplicates());
+  }
+  EXPECT_EQ(duplicates, "001112");
+}
+
+// --latency-ms MEAN[,JITTER]: mean * 1000 + jitter; -1: refused.
+TEST(ResponseLatencyTest, TheOptionIsMeanAndAnOptionalJitterInMilliseconds) {
+  std::string parsed;
+  for (const char* text : {"0", "20", "20,5", "", "-1", "20,", "20,5,1", "2x", "3600001"}) {
+    const std::optional<Latency> latency = ParseLatency(text);
+    parsed +=
+        std::to_string(latency ? latency->mean.count() * 1000 + latency->jitter.count() : -1) + " ";
+  }
+  EXPECT_EQ(parsed, "0 20000 20005 -1 -1 -1 -1 -1 -1 ");
+}
+
+TEST(ResponseLatencyTest, ResponsesLeaveInTheOrderOfTheirDueTimes) {
+  DelayedResponses delayed({20ms, 5ms}, 1);
+  for (int n = 0; n < 100; ++n) EXPECT_LE(delayed.Draw(), 25ms);
+  const DelayedResponses::Clock::time_point t0{};
+  delayed.Add(t0 + 30ms, {3});
+  delayed.Add(t0 + 10ms, {1});
+  delayed.Add(t0 + 30ms, {4});  // equal times: in the order added
+  delayed.Add(t0 + 20ms, {2});
+  delayed.Add(t0 + 5ms, {5}, /*last=*/true);  // behind every one waiting
+  EXPECT_EQ(delayed.NextDue(), t0 + 10ms);
+  EXPECT_EQ(delayed.TakeDue(t0 + 20ms), (std::vector<Octets>{{1}, {2}}));
+  EXPECT_EQ(delayed.TakeDue(t0 + 60ms), (std::vector<Octets>{{3}, {4}, {5}}));
+  EXPECT_TRUE(delayed.Empty());
+}
+
+StoredMessage DeliveredMessage() {
+  StoredMessage message;
+  message.id = "0000000007";
+  message.system_id = "esme";
+  message.source = {1, 1, "447700900123"};
+  message.dest = {0, 0, "12345"};
+  message.body = "Hello, this is a long text";
+  message.registered_delivery = 1;
+  message.state = kStateDelivered;
+  message.submit_time = "240315123000004+";
+  message.done_time = "240315123100004+";
+  return message;
+}
+
+TEST(SmscReceiptTest, TheReceiptTextAndItsDeliverSmAreByteExact) {
+  const std::string text = ReceiptText(DeliveredMessage());
+  EXPECT_EQ(text,
+            "id:0000000007 sub:001 dlvrd:001 submit date:2403151230 done date:2403151231 "
+            "stat:DELIVRD err:000 text:Hello, this is a lon");
+  EXPECT_EQ(HexText(DeliverSm(9, ReceiptOf(DeliveredMessage()))),
+            "00 00 00 C0 00 00 00 05 00 00 00 00 00 00 00 09"  // header, sequence 9
+            " 00"                                              // service_type
+            " 00 00 31 32 33 34 35 00"                         // from the handset
+            " 01 01 34 34 37 37 30 30 39 30 30 31 32 33 00"    // to the ESME
+            " 04 00 00 00 00 00 00 00 00"  // esm_class 4, then zeros to sm_default_msg_id
+            " 7A " +                       // sm_length 122
+                HexText(testing::Octets(text)) +
+                " 00 1E 00 0B 30 30 30 30 30 30 30 30 30 37 00"  // receipted_message_id
+                " 04 27 00 01 02");                              // message_state DELIVERED
+}
+
+TEST(SmscPduTest, SubmitMultiReadsBothKindsOfDestinationAndThePayload) {
+  const auto pdu =
+      Hex("00 00 00 3D 00 00 00 21 00 00 00 00 00 00 00 05 00 01 01 31 00 02"
+          " 01 01 01 32 32 00 02 66 72 69 65 6E 64 73 00"  // SME "22", list "friends"
+          " 00 00 00 00 00 01 00 00 00 00"                 // registered_delivery 1, sm_length 0
+          " 04 24 00 05 48 65 6C 6C 6F 14 03 00 01 41");   // message_payload "Hello", one more
+  EXPECT_EQ(ParseSubmitMulti(pdu).tlvs.size(), 2u);
+  EXPECT_EQ(Describe(pdu),
+            "submit_multi seq=5 from=\"1\" to=\"22,list:friends\" reg=1 text=\"Hello\"");
+}
+
+TEST(SmscPduTest, BodiesThatRunPastTheirEndThrowAndDescribeAsMalformed) {
+  // submit_sm whose TLV declares 5 octets and brings 1.
+  const auto truncated_tlv =
+      Hex("00 00 00 27 00 00 00 04 00 00 00 00 00 00 00 02 00 00 00 00 00 00 31 00"
+          " 00 00 00 00 00 00 00 00 00 00 04 24 00 05 41");
+  EXPECT_EQ(ErrorNumberOf([&] { ParseSubmitSm(truncated_tlv); }), 9);
+  EXPECT_EQ(Describe(truncated_tlv), "submit_sm seq=2 (malformed)");
+  const auto unterminated = Hex("00 00 00 14 00 00 00 02 00 00 00 00 00 00 00 01 61 62 63 64");
+  EXPECT_EQ(ErrorNumberOf([&] { ParseBind(unterminated); }), 9);
+  EXPECT_EQ(
+      ErrorNumberOf([&] { ParseQuery(Hex("00 00 00 10 00 00 00 03 00 00 00 00 00 00 00 01")); }),
+      9);
+}
+
+TEST(SmscPduTest, ResponsesCarryTheirFieldsOrOnlyAnErrorStatus) {
+  EXPECT_EQ(HexText(QueryResp(3, "7", "", kStateEnroute, 0)),
+            "00 00 00 15 80 00 00 03 00 00 00 00 00 00 00 03 37 00 00 01 00");
+  EXPECT_EQ(HexText(SubmitMultiResp(4, "8")),
+            "00 00 00 13 80 00 00 21 00 00 00 00 00 00 00 04 38 00 00");
+  EXPECT_EQ(CommandName(0x80000021), "submit_multi_resp");
+  EXPECT_EQ(CommandName(0x00000123), "0x00000123");
+  EXPECT_EQ(Printable("a\"\x01"), "a\\x22\\x01");
+}
+
+TEST(SmscPduTest, LongMobileOriginatedTextTravelsAsMessagePayload) {
+  Submission mo;
+  mo.source.address = "1";
+  mo.dests.push_back({0, 0, "2"});
+  mo.short_message = std::string(300, 'x');
+  const auto pdu = DeliverSm(1, mo);
+  const Submission read = ParseSubmitSm(pdu);
+  EXPECT_TRUE(read.short_message.empty());
+  EXPECT_EQ(read.Body(), mo.short_message);
+}
+
+}  // namespace
+}  // namespace korvane::smsc
