@@ -2,7 +2,9 @@
 // everything a call did, for the tests of the public class.
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,15 +27,24 @@ class ApiTest : public SessionFixture {
  protected:
   ApiTest() { message.DestAddress = "1234"; }
 
+  // EventRecorder::Summary, without the texts of errors, warnings and debug
+  // lines when `brief` (the status table's own tests pin those) but with a
+  // trapped error's procedure.
+  std::string Events() const {
+    static const std::regex texts(
+        R"(((?:Error|Warning)#-?\d+(?:\[\w+\])?|DebugLog)\{[^@}][^}]*\})");
+    return brief ? std::regex_replace(events.Summary(), texts, "$1") : events.Summary();
+  }
+
   // "returned | events | PDUs sent | virtual time taken": what `call`
-  // returned, EventRecorder::Summary, each PDU sent as command_id:sequence
-  // (all its octets when `octets`), ", " between them.
+  // returned, Events(), each PDU sent as command_id:sequence (all its octets
+  // when `octets`), ", " between them.
   std::string Run(const std::function<std::string()>& call, bool octets = false) {
     events.events.clear();
     const std::size_t before = socket.Sent().size();
     const auto start = environment.Elapsed();
     std::string line = call();
-    line += " | " + events.Summary() + " | ";
+    line += " | " + Events() + " | ";
     for (std::size_t i = before; i < socket.Sent().size(); ++i) {
       const std::vector<uint8_t>& pdu = socket.Sent()[i];
       std::ostringstream shown;
@@ -43,7 +54,21 @@ class ApiTest : public SessionFixture {
     return line + " | " + std::to_string((environment.Elapsed() - start).count()) + "ms";
   }
 
+  // The peer answers each request `delay` later with `command_id` (none when
+  // 0) and `status`, carrying message_id `id` when the status is 0.
+  void Answer(uint32_t command_id, uint32_t status, const std::string& id,
+              std::chrono::milliseconds delay = std::chrono::milliseconds(10)) {
+    socket.AnswerWith(
+        [=](const std::vector<uint8_t>& sent) {
+          if (command_id == 0) return std::vector<uint8_t>{};
+          return MakePdu(command_id, status, SequenceNumberOf(sent),
+                         status == 0 ? Octets(id + '\0') : std::vector<uint8_t>{});
+        },
+        delay);
+  }
+
   MessageObject message;
+  bool brief = true;
 };
 
 }  // namespace korvane::testing

@@ -1,8 +1,9 @@
-// Every PDU the session can receive, one row each: the octets in, the events
-// raised (traces and debug lines on), the PDUs sent back, the binding flag
-// and LastMessageID afterwards, and the fields of the messages raised.
+// Every kind of PDU the session can receive, one row each: the octets in, the
+// events raised (traces and debug lines on), the PDUs sent back, the binding
+// flag and LastMessageID afterwards, and the fields of the messages raised.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,13 +15,13 @@
 namespace korvane {
 namespace {
 
-using testing::Hex;
+using testing::Join;
 using testing::MakePdu;
 
 struct Row {
   const char* pdu;
-  const char* events;  // EventRecorder::Summary
-  const char* sent;    // hex, ", " between PDUs
+  const char* events;  // ApiTest::Events
+  const char* sent;    // hex
   const char* state = "bound=1 id=before";
   const char* fields = "";  // of each message raised, and the last query when it changed
 };
@@ -33,7 +34,7 @@ std::string Fields(const MessageObject& m) {
     try {
       return value.ToText();
     } catch (const ComponentError&) {
-      return std::string();  // empty
+      return std::string();
     }
   };
   std::string line = "id=" + m.MessageID + " seq=" + std::to_string(m.SequenceNumber);
@@ -65,12 +66,7 @@ class InboundPduTest : public testing::ApiTest, public ::testing::WithParamInter
 
 TEST_P(InboundPduTest, RaisesAndAnswersAsListed) {
   const Row& row = GetParam();
-  EXPECT_EQ(Run(
-                [&] {
-                  smpp.DebugPDU(row.pdu);
-                  return std::string();
-                },
-                true),
+  EXPECT_EQ(Run([&] { return smpp.DebugPDU(row.pdu), std::string(); }, true),
             std::string(" | ") + row.events + " | " + row.sent + " | 0ms");
   EXPECT_EQ("bound=" + std::to_string(smpp.ConnectedAndBound) + " id=" + smpp.LastMessageID,
             row.state);
@@ -85,51 +81,39 @@ TEST_P(InboundPduTest, RaisesAndAnswersAsListed) {
   EXPECT_EQ(fields, row.fields);
 }
 
+// Session PDUs; without a branch: responses and alert_notification traced,
+// other requests nacked "invalid command id", data_sm received; too short.
 INSTANTIATE_TEST_SUITE_P(
     Session, InboundPduTest,
     ::testing::Values(
-        // Session PDUs; without a branch: responses and alert_notification traced,
-        // other requests nacked "invalid command id", data_sm received; too short.
         Row{"00 00 00 10 80 00 00 15 00 00 00 00 00 00 00 01",
             "LinkOk, TraceLog{Received ENQUIRE_LINK_RESP}", ""},
         Row{"00 00 00 10 80 00 00 01 00 00 00 00 00 00 00 02",
             "Bound, TraceLog{Received BIND_RECEIVER_RESP}", ""},
         Row{"00 00 00 10 80 00 00 01 00 00 00 05 00 00 00 02",
-            "Error#27005{Protocol Error : Bind Receiver Already Bound!!}, DebugLog{Protocol Error "
-            ": Bind Receiver Protocol Error : Bind Receiver Already Bound!!}, Error#29001{Invalid "
-            "Data in Receiver Bind Segment}, TraceLog{Received BIND_RECEIVER_RESP}",
-            "", "bound=0 id=before"},
+            "Error#27005, DebugLog, Error#29001, TraceLog{Received BIND_RECEIVER_RESP}", "",
+            "bound=0 id=before"},
         Row{"00 00 00 10 00 00 00 09 00 00 00 00 00 00 00 02",
-            "Error#29009{Invalid Data in Transceiver Bind Segment}, TraceLog{Received "
-            "BIND_TRANSCEIVER_RESP}",
-            "", "bound=0 id=before"},
+            "Error#29009, TraceLog{Received BIND_TRANSCEIVER_RESP}", "", "bound=0 id=before"},
         Row{"00 00 00 10 80 00 00 00 00 00 00 03 00 00 00 07",
-            "Error#27003{Protocol Error : NACK App. had raised an Invalid Command ID }, "
-            "DebugLog{=}, Warning#29000{Generic NACK received from SMSC}, DebugLog{=}, "
-            "GenericNACK#3{7}, TraceLog{Received GENERIC_NACK}",
-            ""},
-        Row{"00 00 00 10 80 00 00 00 00 00 01 03 00 00 00 07",
-            "Error#28000{Protocol Error : NACK Unhandled Error - Status:0x00000103- Command:NACK}, "
-            "DebugLog{=}, Warning#29000{Generic NACK received from SMSC}, DebugLog{=}, "
-            "GenericNACK#259{7}, TraceLog{Received GENERIC_NACK}",
+            "Error#27003, DebugLog, Warning#29000, DebugLog, GenericNACK#3{7}, TraceLog{Received "
+            "GENERIC_NACK}",
             ""},
         Row{"00 00 00 10 80 00 00 00 00 00 00 00 80 00 00 01",
-            "Error#6{@Handle}, Warning#29000{Generic NACK received from SMSC}, DebugLog{=}, "
-            "GenericNACK{0}, TraceLog{Received GENERIC_NACK}",
+            "Error#6{@Handle}, Warning#29000, DebugLog, GenericNACK{0}, TraceLog{Received "
+            "GENERIC_NACK}",
             ""},
         Row{"00 00 00 10 00 00 00 00 00 00 00 03 00 00 00 07", "TraceLog{Received GENERIC_NACK}",
             ""},
         Row{"00 00 00 10 00 00 00 06 00 00 00 00 00 00 00 2A",
-            "Error#29006{Invalid Data in UnBind Segment}, TraceLog{Sent UNBIND_RESP}, "
-            "TraceLog{Received UNBIND_RESP}",
+            "Error#29006, TraceLog{Sent UNBIND_RESP}, TraceLog{Received UNBIND_RESP}",
             "00 00 00 10 80 00 00 06 00 00 00 00 00 00 00 2A", "bound=0 id=before"},
         Row{"00 00 00 10 80 00 00 06 00 00 00 08 00 00 00 2B",
-            "Error#27008{Protocol Error : UnBind System Error }, DebugLog{=}, Error#29006{Invalid "
-            "Data in UnBind Segment}, TraceLog{Received UNBIND_RESP}",
-            "", "bound=0 id=before"},
+            "Error#27008, DebugLog, Error#29006, TraceLog{Received UNBIND_RESP}", "",
+            "bound=0 id=before"},
         Row{"00 00 00 10 00 00 00 15 00 00 00 00 00 00 01 2C",
-            "Warning#28282[KvSmpp]{Server sent EnquireLink}, TraceLog{Received ENQUIRE_LINK}, "
-            "TraceLog{Sent ENQUIRE_LINK_RESP}",
+            "Warning#28282[KvSmpp], TraceLog{Received ENQUIRE_LINK}, TraceLog{Sent "
+            "ENQUIRE_LINK_RESP}",
             "00 00 00 10 80 00 00 15 00 00 00 00 00 00 01 2C"},
         Row{"00 00 00 10 80 00 01 03 00 00 00 00 00 00 00 01", "TraceLog{Received unhandled PDU}",
             ""},
@@ -137,9 +121,6 @@ INSTANTIATE_TEST_SUITE_P(
             "TraceLog{Received unhandled PDU}", ""},
         Row{"00 00 00 10 80 00 09 99 00 00 00 00 00 00 00 08", "TraceLog{Received unhandled PDU}",
             ""},
-        Row{"00 00 00 10 00 00 09 99 00 00 00 00 00 00 00 05",
-            "TraceLog{Sent GENERIC_NACK}, TraceLog{Received unhandled PDU}",
-            "00 00 00 10 80 00 00 00 00 00 00 03 00 00 00 05"},
         Row{"00 00 00 10 00 00 00 07 00 00 00 00 00 00 00 06",
             "TraceLog{Sent GENERIC_NACK}, TraceLog{Received unhandled PDU}",
             "00 00 00 10 80 00 00 00 00 00 00 03 00 00 00 06"},
@@ -148,39 +129,24 @@ INSTANTIATE_TEST_SUITE_P(
             "TraceLog{Sent DATA_SM_RESP}, MessageReceived, TraceLog{Received DATA_SM}",
             "00 00 00 11 80 00 01 03 00 00 00 00 00 00 00 2A 00", "bound=1 id=before",
             "id= seq=42 1>2 payload=Hi 0 0 0 0"},
-        Row{"00 00 00 10 80 00 00 15 00 00 00 00", "Error#9{@RPDUNotification}", ""},
-        Row{"", "Error#9{@RPDUNotification}", ""}));
+        Row{"00 00 00 10 80 00 00 15 00 00 00 00", "Error#9{@RPDUNotification}", ""}));
 
+// A status beyond 16 bits is stored as -1; query answers with a final_date,
+// none, letters in the year; the whole command_status decides; cut short.
 INSTANTIATE_TEST_SUITE_P(
     Responses, InboundPduTest,
     ::testing::Values(
-        // A status beyond 16 bits is stored as -1; a list cut short keeps the entries read before
-        // the end.
         Row{"00 00 00 2D 80 00 00 21 00 00 00 00 00 00 00 03 37 37 00 02 01 01 34 34 37 37 30 30 "
             "31 00 00 00 00 45 02 08 30 36 31 32 00 00 00 80 00",
             "MessageDelivered, TraceLog{Received SUBMIT_MULTI_RESP}", "", "bound=1 id=77",
             "id=77 seq=0 0 2 0 0 1 1 4477001 69 1 2 8 0612 -1 1"},
-        Row{"00 00 00 14 80 00 00 21 00 00 00 00 00 00 00 03 37 37 00 00",
-            "MessageDelivered, TraceLog{Received SUBMIT_MULTI_RESP}", "", "bound=1 id=77",
-            "id=77 seq=0 0 0 0 0"},
-        Row{"00 00 00 13 80 00 00 21 00 00 00 00 00 00 00 03 37 37 00",
-            "MessageDelivered, TraceLog{Received SUBMIT_MULTI_RESP}", "", "bound=1 id=77",
-            "id=77 seq=0 0 0 0 0"},
         Row{"00 00 00 26 80 00 00 21 00 00 00 00 00 00 00 03 37 37 00 03 01 01 34 34 37 37 30 30 "
             "31 00 00 00 7F FF 02 08 30 36",
             "MessageDelivered, TraceLog{Received SUBMIT_MULTI_RESP}", "", "bound=1 id=77",
             "id=77 seq=0 0 3 0 0 1 1 4477001 32767 1"},
-        Row{"00 00 00 21 80 00 00 21 00 00 00 00 00 00 00 03 37 37 00 01 01 01 34 34 37 37 30 30 "
-            "31 00 00 00 00",
-            "MessageDelivered, TraceLog{Received SUBMIT_MULTI_RESP}", "", "bound=1 id=77",
-            "id=77 seq=0 0 1 0 0"},
-        Row{"00 00 00 10 80 00 00 08 00 00 00 00 00 00 00 0C",
-            "MessageCancelResult, TraceLog{Received CANCEL_SM_RESP}", "", "bound=1 id=before",
-            "id= seq=12 0 0 0 0"},
         Row{"00 00 00 10 80 00 00 08 00 00 00 00 00 00 01 00",
             "MessageCancelResult, TraceLog{Received CANCEL_SM_RESP}", "", "bound=1 id=before",
             "id= seq=256 0 0 0 0"},
-        // Query answers: a final_date, none, letters in the year.
         Row{"00 00 00 26 80 00 00 03 00 00 00 00 00 00 00 09 39 39 00 30 34 30 33 31 32 31 35 33 "
             "30 30 30 30 30 34 2B 00 02 00",
             "MessageStatusReceived, TraceLog{Received QUERY_SM_RESP}", "", "bound=1 id=99",
@@ -191,48 +157,27 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"00 00 00 1C 80 00 00 03 00 00 00 00 00 00 00 09 39 39 00 41 34 30 33 31 32 00 02 00",
             "Error#13{@Handle}, MessageStatusReceived, TraceLog{Received QUERY_SM_RESP}", "",
             "bound=1 id=99", "id=99 seq=0 0 0 2 0 q=2 0 1899-12-30 00:00:00"},
-        // Accepted, refused (the whole command_status decides), cut short.
         Row{"00 00 00 17 80 00 00 04 00 00 00 00 00 00 00 05 31 41 32 42 33 43 00",
             "MessageDelivered, TraceLog{Received SUBMIT_SM_RESP}", "", "bound=1 id=1A2B3C",
             "id=1A2B3C seq=0 0 0 0 0"},
         Row{"00 00 00 13 80 00 00 04 00 00 00 58 00 00 00 05 31 41 00",
-            "Error#27088{Protocol Error : Submit SM Throttling error (ESME has exceeded allowed "
-            "message limits)}, DebugLog{=}, Error#29004{Invalid Data in Submit SM Segment}, "
-            "TraceLog{Received SUBMIT_SM_RESP}",
-            ""},
+            "Error#27088, DebugLog, Error#29004, TraceLog{Received SUBMIT_SM_RESP}", ""},
+        Row{"00 00 00 10 80 00 00 04 00 00 04 00 00 00 00 05",
+            "Error#28000, DebugLog, Error#29004, TraceLog{Received SUBMIT_SM_RESP}", ""},
         Row{"00 00 00 13 80 00 00 21 00 00 00 45 00 00 00 05 37 37 00",
-            "Error#27069{Protocol Error : Submit SM Multi Submit Failed }, DebugLog{=}, "
-            "Error#29033{Invalid Data in Submit SM Segment}, TraceLog{Received SUBMIT_MULTI_RESP}",
-            ""},
+            "Error#27069, DebugLog, Error#29033, TraceLog{Received SUBMIT_MULTI_RESP}", ""},
+        Row{"00 00 00 13 80 00 00 21 00 01 00 00 00 00 00 05 31 41 00",
+            "Error#28000, DebugLog, Error#29033, TraceLog{Received SUBMIT_MULTI_RESP}", ""},
         Row{"00 00 00 13 00 00 00 03 00 00 00 00 00 00 00 05 39 39 00",
-            "Error#29003{Invalid Data in Query SM Segment}, TraceLog{Received QUERY_SM_RESP}", ""},
+            "Error#29003, TraceLog{Received QUERY_SM_RESP}", ""},
         Row{"00 00 00 10 80 00 00 08 00 00 00 45 00 00 00 0C",
-            "Error#27069{Protocol Error : Cancel SM Submit Failed }, DebugLog{=}, "
-            "Error#29008{Invalid Data in Cancel SM Segment}, TraceLog{Received CANCEL_SM_RESP}",
-            ""},
-        Row{"00 00 00 10 80 00 00 08 00 00 01 00 00 00 01 00",
-            "Error#28000{Protocol Error : Cancel SM Unhandled Error - Status:0x00000100- "
-            "Command:Cancel SM}, DebugLog{=}, Error#29008{Invalid Data in Cancel SM Segment}, "
-            "TraceLog{Received CANCEL_SM_RESP}",
-            ""},
+            "Error#27069, DebugLog, Error#29008, TraceLog{Received CANCEL_SM_RESP}", ""},
         Row{"00 00 00 10 80 00 00 05 00 00 00 45 00 00 00 0C",
-            "Error#27069{Protocol Error : Deliver SM Submit Failed }, DebugLog{=}, "
-            "Error#27069{Protocol Error : Deliver SM Submit Failed }, DebugLog{=}, "
-            "Error#29005{Invalid Data in Deliver SM RESP Segment}, TraceLog{Received "
+            "Error#27069, DebugLog, Error#27069, DebugLog, Error#29005, TraceLog{Received "
             "DELIVER_SM_RESP}",
             ""},
         Row{"00 00 00 15 80 00 00 05 00 00 00 00 00 00 00 0C 31 32 33 34 00",
             "TraceLog{Received DELIVER_SM_RESP}", ""},
-        Row{"00 00 00 10 80 00 00 04 00 00 04 00 00 00 00 05",
-            "Error#28000{Protocol Error : Submit SM Unhandled Error - Status:0x00000400- "
-            "Command:Submit SM}, DebugLog{=}, Error#29004{Invalid Data in Submit SM Segment}, "
-            "TraceLog{Received SUBMIT_SM_RESP}",
-            ""},
-        Row{"00 00 00 13 80 00 00 21 00 01 00 00 00 00 00 05 31 41 00",
-            "Error#28000{Protocol Error : Submit SM Multi Unhandled Error - Status:0x00010000- "
-            "Command:Submit SM Multi}, DebugLog{=}, Error#29033{Invalid Data in Submit SM "
-            "Segment}, TraceLog{Received SUBMIT_MULTI_RESP}",
-            ""},
         Row{"00 00 00 13 80 00 00 04 00 00 00 00 00 00 00 05 31 41 32",
             "Error#9{@Handle}, TraceLog{Received SUBMIT_SM_RESP}", ""},
         Row{"00 00 00 13 80 00 00 21 00 00 00 00 00 00 00 05 37 37 37",
@@ -242,11 +187,11 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"00 00 00 15 80 00 00 03 00 00 00 00 00 00 00 05 39 39 00 30 34",
             "Error#9{@Handle}, TraceLog{Received QUERY_SM_RESP}", "", "bound=1 id=99"}));
 
+// deliver_sm: acknowledged, raised, warned; never answered when undecodable
+// or refused.
 INSTANTIATE_TEST_SUITE_P(
     Reception, InboundPduTest,
     ::testing::Values(
-        // deliver_sm: acknowledged, raised, warned; never answered when
-        // undecodable or refused.
         Row{"00 00 00 30 00 00 00 05 00 00 00 00 00 00 00 2A 00 01 01 2B 34 34 37 39 00 01 01 31 "
             "32 33 34 35 00 00 00 00 00 00 00 00 00 00 05 48 65 6C 6C 6F",
             "TraceLog{Sent DELIVER_SM_RESP}, MessageReceived, TraceLog{Received DELIVER_SM}",
@@ -254,9 +199,8 @@ INSTANTIATE_TEST_SUITE_P(
             "id= seq=42 +4479>12345 sm=Hello bytes=48 65 6C 6C 6F 0 0 0 0"},
         Row{"00 00 00 3B 00 00 00 05 00 00 00 00 00 00 00 2B 00 01 01 2B 34 34 37 39 00 01 01 31 "
             "32 33 34 35 00 00 00 00 00 00 00 00 00 00 14 30 31 32 33 34 35 36 37 38 39",
-            "TraceLog{Sent DELIVER_SM_RESP}, MessageReceived, Warning#29005{Error in Message "
-            "Length of Deliver SM Packet- Declared:20, Received:0}, DebugLog{=}, TraceLog{Received "
-            "DELIVER_SM}",
+            "TraceLog{Sent DELIVER_SM_RESP}, MessageReceived, Warning#29005, DebugLog, "
+            "TraceLog{Received DELIVER_SM}",
             "00 00 00 11 80 00 00 05 00 00 00 00 00 00 00 2B 00", "bound=1 id=before",
             "id= seq=43 +4479>12345 bytes=00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
             "00 0 0 0 0"},
@@ -270,16 +214,11 @@ INSTANTIATE_TEST_SUITE_P(
             "Error#9{@Handle}, TraceLog{Received DELIVER_SM}", ""},
         Row{"00 00 00 30 00 00 00 05 00 00 00 03 00 00 00 2A 00 01 01 2B 34 34 37 39 00 01 01 31 "
             "32 33 34 35 00 00 00 00 00 00 00 00 00 00 05 48 65 6C 6C 6F",
-            "Error#27003{Protocol Error : Deliver SM App. had raised an Invalid Command ID }, "
-            "DebugLog{=}, Error#27003{Protocol Error : Deliver SM App. had raised an Invalid "
-            "Command ID }, DebugLog{=}, Error#29005{Invalid Data in Deliver SM RESP Segment}, "
-            "TraceLog{Received DELIVER_SM_RESP}",
+            "Error#27003, DebugLog, Error#27003, DebugLog, Error#29005, TraceLog{Received "
+            "DELIVER_SM_RESP}",
             ""}));
 
-class InboundTest : public testing::ApiTest {
- protected:
-  void Dispatch(const std::vector<uint8_t>& pdu) { smpp.DebugPDU(testing::HexText(pdu)); }
-};
+using InboundTest = testing::ApiTest;
 
 TEST_F(InboundTest, TransceiverRaisesBoundBeforeItSetsTheFlag) {
   for (const auto& [command_id, seen_bound] :
@@ -289,16 +228,60 @@ TEST_F(InboundTest, TransceiverRaisesBoundBeforeItSetsTheFlag) {
     events.on_event = [&](const testing::RecordedEvent& e) {
       if (e.name == "Bound") seen = smpp.ConnectedAndBound;
     };
-    Dispatch(MakePdu(command_id, 0, 1));
-    EXPECT_TRUE(smpp.ConnectedAndBound);
-    EXPECT_EQ(seen, seen_bound) << std::hex << command_id;
+    smpp.DebugPDU(testing::HexText(MakePdu(command_id, 0, 1)));
+    EXPECT_EQ(Join(smpp.ConnectedAndBound, seen), Join(true, seen_bound));
   }
   events.on_event = nullptr;
   // A text that is not hexadecimal octets is the caller's error.
-  events.events.clear();
   EXPECT_EQ(testing::ErrorNumberOf([&] { smpp.DebugPDU("00 XY"); }), 13);
   EXPECT_EQ(testing::ErrorNumberOf([&] { smpp.DebugPDU("100"); }), 6);
-  EXPECT_TRUE(events.events.empty());
+}
+
+// The response to deliver_sm / data_sm follows MessageReceived with the
+// handler's status under AckAfterHandler (0x64 when it throws); without, it
+// goes first with 0.
+TEST_F(InboundTest, AckAfterHandlerAnswersWithTheHandlersStatus) {
+  struct Acting : SMPPEvents {
+    int handler = 0;  // 1: sets status 0x45, 2: throws
+    std::function<void()> on_message;
+    void MessageReceived(MessageObject& m) override {
+      on_message();
+      if (handler == 1) m.ResponseStatus = 0x45;
+      if (handler == 2) throw std::runtime_error("host failed");
+    }
+  } sink;
+  const char* deliver =
+      "00 00 00 25 00 00 00 05 00 00 00 00 00 00 00 07 00 01 01 31 00 01 01 32 00 00 00 00 00 00 "
+      "00 00 00 00 02 48 69";
+  const char* data =
+      "00 00 00 21 00 00 01 03 00 00 00 00 00 00 00 07 00 01 01 31 00 01 01 32 00 00 00 00 04 24 "
+      "00 02 48 69";
+  const struct {
+    const char* pdu;
+    bool after;
+    int handler;
+    const char* expected;  // sent before the handler, its status octet | ...
+  } cases[] = {{deliver, false, 1, "1 00 | MessageReceived | 80000005:7 | 0ms"},
+               {deliver, false, 2, "1 00 | MessageReceived, Error#5{@Handle} | 80000005:7 | 0ms"},
+               {deliver, true, 0, "0 00 | MessageReceived | 80000005:7 | 0ms"},
+               {deliver, true, 1, "0 45 | MessageReceived | 80000005:7 | 0ms"},
+               {deliver, true, 2, "0 64 | MessageReceived, Error#5{@Handle} | 80000005:7 | 0ms"},
+               {data, true, 2, "0 64 | MessageReceived, Error#5{@Handle} | 80000103:7 | 0ms"}};
+  EXPECT_FALSE(smpp.AckAfterHandler());
+  BindAs(BindTypes::SmppBindAsTransceiver);
+  smpp.Subscribe(sink);
+  for (const auto& c : cases) {
+    smpp.AckAfterHandler(c.after);
+    sink.handler = c.handler;
+    std::size_t sent_before = socket.Sent().size(), sent_then = 0;
+    sink.on_message = [&] { sent_then = socket.Sent().size() - sent_before; };
+    EXPECT_EQ(Run([&] {
+                smpp.DebugPDU(c.pdu);
+                return Join(sent_then, testing::HexText({socket.Sent().back()[11]}));
+              }),
+              c.expected);
+  }
+  smpp.Unsubscribe(sink);
 }
 
 TEST_F(InboundTest, NestedDrainsHandleEveryPduOnceInArrivalOrder) {
@@ -317,16 +300,13 @@ TEST_F(InboundTest, NestedDrainsHandleEveryPduOnceInArrivalOrder) {
   two.insert(two.end(), link_ok.begin(), link_ok.end());
   socket.Receive(two);
   events.on_event = nullptr;
-  // The nested drain takes the second enquire_link_resp, which arrived
-  // before the generic_nack; none is handled twice.
-  EXPECT_EQ(events.Summary(),
-            "LinkOk, LinkOk, Warning#29000{Generic NACK received from SMSC}, GenericNACK{9}");
+  EXPECT_EQ(Events(), "LinkOk, LinkOk, Warning#29000, GenericNACK{9}");
 }
 
 TEST_F(InboundTest, The255thDestinationDoesNotFitAndIsLeftOutQuietly) {
   std::vector<uint8_t> body{'7', '7', 0, 255};
   for (int entry = 0; entry < 255; ++entry) body.insert(body.end(), {1, 1, '1', 0, 0, 0, 0, 0});
-  Dispatch(MakePdu(0x80000021, 0, 3, body));
+  smpp.DebugPDU(testing::HexText(MakePdu(0x80000021, 0, 3, body)));
   ASSERT_EQ(events.Summary(), "MessageDelivered");
   EXPECT_EQ(events.events[0].message.Recipients.size(), 254u);
 }
