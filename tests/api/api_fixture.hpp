@@ -37,8 +37,8 @@ class ApiTest : public SessionFixture {
   }
 
   // "returned | events | PDUs sent | virtual time taken": what `call`
-  // returned, Events(), each PDU sent as command_id:sequence (all its octets
-  // when `octets`), ", " between them.
+  // returned, Events(), each PDU sent as command_id:sequence[/status] (all
+  // its octets when `octets`), ", " between them.
   std::string Run(const std::function<std::string()>& call, bool octets = false) {
     events.events.clear();
     const std::size_t before = socket.Sent().size();
@@ -49,6 +49,8 @@ class ApiTest : public SessionFixture {
       const std::vector<uint8_t>& pdu = socket.Sent()[i];
       std::ostringstream shown;
       shown << std::hex << CommandIdOf(pdu) << std::dec << ':' << SequenceNumberOf(pdu);
+      if (const auto status = pdu.at(8) << 24 | pdu[9] << 16 | pdu[10] << 8 | pdu[11]; status != 0)
+        shown << '/' << std::hex << status;
       line += (i == before ? "" : ", ") + (octets ? HexText(pdu) : shown.str());
     }
     return line + " | " + std::to_string((environment.Elapsed() - start).count()) + "ms";
