@@ -1,5 +1,5 @@
-// The connection under the session: stream framing, broken lengths, failures
-// and what the socket reports.
+// The connection under the session: broken lengths, failures and what the
+// socket reports.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -20,20 +20,6 @@ class TransportTest : public testing::ApiTest {
   void SetUp() override { BindAs(BindTypes::SmppBindAsTransceiver); }
   const std::vector<uint8_t> link_ok_ = MakePdu(0x80000015, 0, 1);
 };
-
-TEST_F(TransportTest, PdusAreHandledOnceWholeAndInArrivalOrder) {
-  // enquire_link_resp, unbind_resp, enquire_link_resp, in pieces.
-  std::vector<uint8_t> stream = link_ok_;
-  const std::vector<uint8_t> unbind_resp = MakePdu(0x80000006, 0, 4);
-  stream.insert(stream.end(), unbind_resp.begin(), unbind_resp.end());
-  stream.insert(stream.end(), link_ok_.begin(), link_ok_.end());
-  std::string seen;
-  for (const auto& [from, to] : {std::pair{0, 4}, {4, 14}, {14, 35}, {35, 48}}) {
-    socket.Receive({stream.begin() + from, stream.begin() + to});
-    seen += events.Summary() + ";";
-  }
-  EXPECT_EQ(seen, ";;LinkOk, UnBound;LinkOk, UnBound, LinkOk;");
-}
 
 // A broken length is reported and closes the connection; octets pending
 // when a connection ends, by the peer, by the length or from this side by
