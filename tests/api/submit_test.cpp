@@ -25,16 +25,13 @@ using testing::Join;
 using testing::MakePdu;
 
 // A script host's object: members by name, nothing else.
-class ScriptObject : public LateBound {
- public:
-  std::map<std::string, Variant> members;
-  Variant GetMember(const std::string& path) const override {
+struct ScriptObject : LateBound {
+  mutable std::map<std::string, Variant> members;
+  Variant GetMember(const std::string& path) const override { return Find(path); }
+  void PutMember(const std::string& path, const Variant& value) override { Find(path) = value; }
+  Variant& Find(const std::string& path) const {
     if (!members.contains(path)) throw ComponentError(438, "Object doesn't support this property");
     return members.at(path);
-  }
-  void PutMember(const std::string& path, const Variant& value) override {
-    if (!members.contains(path)) throw ComponentError(438, "Object doesn't support this property");
-    members[path] = value;
   }
 };
 
