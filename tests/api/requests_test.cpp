@@ -103,7 +103,9 @@ TEST_F(RequestsTest, DestroyingUnbindsOnlyAnOpenConnection) {
       sent.push_back(testing::CommandIdOf(request));
       return testing::MakePdu(sent.back() | 0x80000000u, 0, testing::SequenceNumberOf(request));
     });
-    if (bind) EXPECT_EQ(session.Bind(kTx), 2);
+    if (bind) {
+      EXPECT_EQ(session.Bind(kTx), 2);
+    }
     session.Subscribe(events);
   }
   EXPECT_EQ(sent, (std::vector<uint32_t>{0x00000002, 0x00000006}));
