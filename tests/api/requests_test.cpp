@@ -1,6 +1,5 @@
 // Bind, Unbind, EnquireLink, QueryMessage, CancelMessage and
-// DeliverShortMessage on the fake environment: what each call returned,
-// raised, sent and took, one line each.
+// DeliverShortMessage: what each call returned, raised, sent and took.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -32,71 +31,59 @@ class RequestsTest : public testing::ApiTest {
   }
   std::string Query(bool wait) {
     const bool empty = smpp.QueryMessage(message, wait).IsEmpty();
-    return Join(empty, Status(message));
-  }
-  std::string Status(const MessageObject& m) {
-    return Join(m.SequenceNumber, static_cast<int>(m.DeliveryStatus), m.DeliveryErrorCode,
-                m.FinalDeliveryDate.IsZero(), smpp.LastMessageID);
+    return Join(empty, message.SequenceNumber, static_cast<int>(message.DeliveryStatus),
+                message.DeliveryErrorCode, message.FinalDeliveryDate.IsZero(), smpp.LastMessageID);
   }
 };
 
+// Binding again unbinds first; a bind carries the session's settings; an
+// octet field out of range is reported and sent as zero; a long field gives
+// a four-octet command_length.
 TEST_F(RequestsTest, BindAndUnbindSendTheExactPdus) {
   smpp.SystemID("abc");
   smpp.ProtocolID(static_cast<ProtocolIDs>(52));
   smpp.EnableTraceMessages(true);
   AnswerLikeAnSmsc();
-  EXPECT_EQ(Run([&] { return Bind(kTx) + " " + socket.RemoteHost(); }, true),
+  EXPECT_EQ(Run([&] { return Bind(kTx) + " " + socket.RemoteHost(); }),
             "2 1 7 smsc.test | TraceLog{Sent Bind Transmitter}, Bound, TraceLog{Received "
-            "BIND_TRANSMITTER_RESP} | 00 00 00 1A 00 00 00 02 00 00 00 00 00 00 00 01 61 62 63 00 "
-            "00 00 34 01 01 00 | 20ms");
+            "BIND_TRANSMITTER_RESP} | 2:1 | 20ms");
   smpp.ReceiverAddressRange("12");
-  EXPECT_EQ(Run(
-                [&] {
-                  const std::string receiver = Bind(kRx);
-                  return receiver + " " + Bind(kTRx);
-                },
-                true),
-            "1 1 7 3 1 7 | TraceLog{Sent Unbind}, UnBound, TraceLog{Received UNBIND_RESP}, "
-            "TraceLog{Sent Bind Receiver}, Bound, TraceLog{Received BIND_RECEIVER_RESP}, "
-            "TraceLog{Sent Unbind}, UnBound, TraceLog{Received UNBIND_RESP}, TraceLog{Sent Bind "
-            "Transceiver}, Bound, TraceLog{Received BIND_TRANSCEIVER_RESP} | 00 00 00 10 00 00 00 "
-            "06 00 00 00 00 00 00 00 04, 00 00 00 1C 00 00 00 01 00 00 00 00 00 00 00 02 61 62 63 "
-            "00 00 00 34 01 01 31 32 00, 00 00 00 10 00 00 00 06 00 00 00 00 00 00 00 05, 00 00 00 "
-            "1C 00 00 00 09 00 00 00 00 00 00 00 02 61 62 63 00 00 00 34 01 01 31 32 00 | 60ms");
-  EXPECT_EQ(Run([&] { return Unbind(); }, true),
-            "0 0 | TraceLog{Sent Unbind}, UnBound, TraceLog{Received UNBIND_RESP} | 00 00 00 10 00 "
-            "00 00 06 00 00 00 00 00 00 00 06 | 10ms");
+  EXPECT_EQ(Run([&] { return Bind(kRx); }, true),
+            "1 1 7 | TraceLog{Sent Unbind}, UnBound, TraceLog{Received UNBIND_RESP}, "
+            "TraceLog{Sent Bind Receiver}, Bound, TraceLog{Received BIND_RECEIVER_RESP} | 00 00 00 "
+            "10 00 00 00 06 00 00 00 00 00 00 00 04, 00 00 00 1C 00 00 00 01 00 00 00 00 00 00 00 "
+            "02 61 62 63 00 00 00 34 01 01 31 32 00 | 30ms");
+  EXPECT_EQ(Run([&] {
+              const std::string bound = Bind(kTRx);
+              return bound + " " + Unbind();
+            }),
+            "3 1 7 0 0 | TraceLog{Sent Unbind}, UnBound, TraceLog{Received UNBIND_RESP}, "
+            "TraceLog{Sent Bind Transceiver}, Bound, TraceLog{Received BIND_TRANSCEIVER_RESP}, "
+            "TraceLog{Sent Unbind}, UnBound, TraceLog{Received UNBIND_RESP} | 6:5, 9:2, 6:6 | "
+            "40ms");
   smpp.EnableTraceMessages(false);
-  // A long field gives a four-octet command_length; an octet field out of
-  // range is reported and sent as zero.
   smpp.ProtocolID(static_cast<ProtocolIDs>(300));
-  EXPECT_EQ(Run([&] { return Bind(kTx); }, true),
-            "2 1 7 | Error#6{@BindAsTransmitter}, Bound | 00 00 00 1A 00 00 00 02 00 00 00 00 00 "
-            "00 00 01 61 62 63 00 00 00 00 01 01 00 | 20ms");
   smpp.SystemID(std::string(300, 'x'));
-  EXPECT_EQ(
-      Run([&] {
-        const std::string bound = Bind(kTx);
-        const auto& pdu = socket.Sent().back();
-        return Join(bound, pdu.size(), testing::HexText({pdu.begin(), pdu.begin() + 4}));
-      }),
-      "2 1 7 323 00 00 01 43 | UnBound, Error#6{@BindAsTransmitter}, Bound | 6:7, 2:1 | 30ms");
+  EXPECT_EQ(Run([&] {
+              const std::string bound = Bind(kTx);
+              const auto& pdu = socket.Sent().back();
+              return Join(bound, testing::HexText({pdu.begin(), pdu.begin() + 4}), int{pdu[319]});
+            }),
+            "2 1 7 00 00 01 43 0 | Error#6{@BindAsTransmitter}, Bound | 2:1 | 20ms");
 }
 
 TEST_F(RequestsTest, FailedBindsAndUnbindsEndAfterTheirTimeouts) {
   AnswerLikeAnSmsc(/*bind_status=*/0x0D);
   smpp.EnableDebugMessages(true);
   EXPECT_EQ(Run([&] { return Bind(kTx); }),
-            "0 0 7 | Error#27013{Protocol Error : Bind Transmitter Bind Fail }, DebugLog{=}, "
-            "Error#29002{Invalid Data in Transmitter Bind Segment} | 2:1 | 5010ms");
+            "0 0 7 | Error#27013, DebugLog, Error#29002 | 2:1 | 5010ms");
   smpp.EnableDebugMessages(false);
   AnswerLikeAnSmsc();
   smpp.OperationsTimeout(2);
   EXPECT_EQ(Run([&] { return Bind(static_cast<BindTypes>(4)); }),
-            "0 0 7 | UnBound, Error#20390{Invalid Binding Type} | 6:4 | 2020ms");
+            "0 0 7 | UnBound, Error#20390 | 6:4 | 2020ms");
   socket.RefuseConnect(milliseconds(30));
-  EXPECT_EQ(Run([&] { return Bind(kTx); }),
-            "0 0 0 | Error#10061[Winsock]{Connection refused} | 6:5 | 30ms");
+  EXPECT_EQ(Run([&] { return Bind(kTx); }), "0 0 0 | Error#10061[Winsock] | 6:5 | 30ms");
   socket.NeverAnswerConnect();
   EXPECT_EQ(Run([&] { return Bind(kTx); }), "0 0 0 |  |  | 5010ms");
   socket.AcceptConnect();
@@ -125,58 +112,45 @@ TEST_F(RequestsTest, DestroyingUnbindsOnlyAnOpenConnection) {
   EXPECT_EQ(events.Summary(), "UnBound");
 }
 
+// None while unbound; every interval while bound; none with a negative
+// interval (read back as 0); on request without waiting.
 TEST_F(RequestsTest, EnquireLinksGoOnRequestAndEveryIntervalWhileBound) {
   smpp.AutoEnquireLinkInterval(30);
-  // When each enquire_link left within `span`, in seconds from now.
+  // When each enquire_link left within `span`, in ms from its start.
   const auto times = [&](seconds span) {
     std::string line;
     const auto start = environment.Elapsed();
     for (std::size_t seen = socket.Sent().size(); environment.Elapsed() - start < span;) {
       environment.Yield();
-      for (; seen < socket.Sent().size(); ++seen) {
-        if (testing::CommandIdOf(socket.Sent()[seen]) == 0x15)
-          line += Join((environment.Elapsed() - start).count(),
-                       testing::SequenceNumberOf(socket.Sent()[seen])) +
-                  ";";
-      }
+      for (; seen < socket.Sent().size(); ++seen)
+        line += std::to_string((environment.Elapsed() - start).count()) + ";";
     }
     return line;
   };
-  EXPECT_EQ(Run([&] { return times(seconds(45)); }), " |  |  | 45000ms");  // unbound: none
+  EXPECT_EQ(Run([&] { return times(seconds(45)); }), " |  |  | 45000ms");
   BindAs(kTx);
   EXPECT_EQ(Run([&] { return times(seconds(95)); }),
-            "980 1;30980 1;60980 1;90980 1; | LinkOk, LinkOk, LinkOk, LinkOk | 15:1, 15:1, 15:1, "
-            "15:1 | 95000ms");
+            "980;30980;60980;90980; | LinkOk, LinkOk, LinkOk, LinkOk | 15:1, 15:1, 15:1, 15:1 | "
+            "95000ms");
   smpp.AutoEnquireLinkInterval(-5);
-  EXPECT_EQ(Run([&] {
-              const std::string sent = times(seconds(40));
-              return Join(smpp.AutoEnquireLinkInterval(), sent);
-            }),
+  EXPECT_EQ(Run([&] { return Join(smpp.AutoEnquireLinkInterval(), times(seconds(40))); }),
             "0  |  |  | 40000ms");
-  EXPECT_EQ(Run([&] { return Join(smpp.EnquireLink()); }, true),
-            "1 |  | 00 00 00 10 00 00 00 15 00 00 00 00 00 00 00 01 | 0ms");  // does not wait
-  EXPECT_EQ(Run([&] {
-              environment.Advance(milliseconds(20));
-              return std::string();
-            }),
-            " | LinkOk |  | 20ms");
+  EXPECT_EQ(Run([&] { return Join(smpp.EnquireLink()); }), "1 |  | 15:1 | 0ms");
 }
 
+// Each takes the next sequence number; a waited query ends on its answer;
+// cancel needs only an open connection and traces before it sends.
 TEST_F(RequestsTest, QueryCancelAndDeliverTakeTheNextSequenceNumber) {
   smpp.OperationsTimeout(10);
   message.MessageID = "MSG4";
   BindAs(kTx);
-  AnswerLikeAnSmsc(0, seconds(1));
+  AnswerLikeAnSmsc(0, seconds(2));
   message.DeliveryStatus = MessageStates::Enroute;
   message.DeliveryErrorCode = 9;
-  smpp.EnableTraceMessages(true);
-  EXPECT_EQ(Run([&] { return Query(false); }), "1 4 1 9 1  | TraceLog{Sent QUERY_SM} | 3:4 | 0ms");
-  environment.Advance(seconds(1));
-  smpp.EnableTraceMessages(false);
-  AnswerLikeAnSmsc(0, seconds(2));
+  EXPECT_EQ(Run([&] { return Query(false); }), "1 4 1 9 1  |  | 3:4 | 0ms");
+  environment.Advance(seconds(2));
   EXPECT_EQ(Run([&] { return Query(true); }),
             "1 5 2 0 1 MSG4 | MessageStatusReceived | 3:5 | 2000ms");
-  // Cancel needs only an open connection; its trace comes before the sending.
   BindAs(kRx);
   smpp.EnableTraceMessages(true);
   std::vector<std::size_t> sent_at_trace;
@@ -186,18 +160,15 @@ TEST_F(RequestsTest, QueryCancelAndDeliverTakeTheNextSequenceNumber) {
   EXPECT_EQ(Run([&] {
               const std::size_t sent = socket.Sent().size();
               smpp.CancelMessage(message);
-              return Join(message.SequenceNumber, sent_at_trace.at(0) - sent);
+              environment.Advance(milliseconds(10));
+              return Join(message.SequenceNumber, sent_at_trace.at(0) - sent,
+                          events.events.at(1).message.SequenceNumber);
             }),
-            "7 0 | TraceLog{Sent CANCEL_SM} | 8:7 | 0ms");
+            "7 0 7 | TraceLog{Sent CANCEL_SM}, MessageCancelResult, TraceLog{Received "
+            "CANCEL_SM_RESP} | 8:7 | 10ms");
   events.on_event = nullptr;
   smpp.EnableTraceMessages(false);
-  EXPECT_EQ(Run([&] {
-              environment.Advance(milliseconds(10));
-              return Join(events.events.at(0).message.SequenceNumber);
-            }),
-            "7 | MessageCancelResult |  | 10ms");
   BindAs(kTRx);
-  message.ShortMessage = "Hello";
   message.CallbackNumber = "12345678901234567890";
   EXPECT_EQ(Run([&] {
               const bool empty = smpp.DeliverShortMessage(message).IsEmpty();
@@ -222,12 +193,8 @@ TEST_F(RequestsTest, AWaitedQueryWithoutItsAnswerCopiesThePreviousResult) {
   });
   EXPECT_EQ(Run([&] { return Query(true); }), "1 6 2 0 1 7 | MessageDelivered | 3:6 | 10000ms");
   message.DeliveryStatus = MessageStates::Expired;
-  socket.AnswerWith([](const std::vector<uint8_t>& sent) {
-    return testing::MakePdu(0x80000003, 0x0C, testing::SequenceNumberOf(sent));
-  });
-  EXPECT_EQ(Run([&] { return Query(true); }),
-            "1 7 2 0 1  | Error#27012{Protocol Error : Query Message Invalid Message ID }, "
-            "Error#29003{Invalid Data in Query SM Segment} | 3:7 | 10ms");
+  Answer(0x80000003, 0x0C, "", milliseconds(10));
+  EXPECT_EQ(Run([&] { return Query(true); }), "1 7 2 0 1  | Error#27012, Error#29003 | 3:7 | 10ms");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The connection under the session on the fake environment: stream framing,
-// broken lengths, failures and what the socket reports.
+// The connection under the session: broken lengths, failures and what the
+// socket reports.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -21,40 +21,23 @@ class TransportTest : public testing::ApiTest {
   const std::vector<uint8_t> link_ok_ = MakePdu(0x80000015, 0, 1);
 };
 
-TEST_F(TransportTest, PdusAreHandledOnceWholeAndInArrivalOrder) {
-  // enquire_link_resp, unbind_resp, enquire_link_resp, in pieces.
-  std::vector<uint8_t> stream = link_ok_;
-  const std::vector<uint8_t> unbind_resp = MakePdu(0x80000006, 0, 4);
-  stream.insert(stream.end(), unbind_resp.begin(), unbind_resp.end());
-  stream.insert(stream.end(), link_ok_.begin(), link_ok_.end());
-  std::string seen;
-  for (const auto& [from, to] : {std::pair{0, 4}, {4, 14}, {14, 35}, {35, 48}}) {
-    socket.Receive({stream.begin() + from, stream.begin() + to});
-    seen += events.Summary() + ";";
-  }
-  EXPECT_EQ(seen, ";;LinkOk, UnBound;LinkOk, UnBound, LinkOk;");
-}
-
-TEST_F(TransportTest, ABrokenLengthIsReportedAndClosesTheConnection) {
+// A broken length is reported and closes the connection; octets pending
+// when a connection ends, by the peer, by the length or from this side by
+// an unanswered unbind, do not reach the next one.
+TEST_F(TransportTest, ABrokenLengthClosesAndNothingOutlivesItsConnection) {
+  brief = false;
   std::vector<uint8_t> stream = link_ok_;
   stream.insert(stream.end(), {0, 0, 0, 0, 0x80, 0, 0, 0x15});
-  EXPECT_EQ(Run([&] {
-              socket.Receive(stream);
-              return Join(smpp.ConnectedAndBound, socket.State());
-            }),
-            "0 0 | LinkOk, Error#29984{Invalid command_length 0 received (allowed 16 to 262144). "
-            "Connection closed}, ConnectionClosed |  | 0ms");
-  // The next connection starts clean.
-  EXPECT_EQ(Run([&] {
-              const int16_t bound = smpp.Bind(BindTypes::SmppBindAsTransmitter);
-              socket.Receive(link_ok_);
-              return Join(bound);
-            }),
-            "2 | Bound, LinkOk | 2:1 | 20ms");
-}
-
-TEST_F(TransportTest, PendingOctetsDoNotOutliveTheirConnection) {
-  // Ended by the peer, then from this side by an unanswered unbind.
+  EXPECT_EQ(
+      Run([&] { return socket.Receive(stream), Join(smpp.ConnectedAndBound, socket.State()); }),
+      "0 0 | LinkOk, Error#29984{Invalid command_length 0 received (allowed 16 to 262144). "
+      "Connection closed}, ConnectionClosed |  | 0ms");
+  const auto next_connection_starts_clean = [&] {
+    BindAs(BindTypes::SmppBindAsTransmitter);
+    socket.Receive(link_ok_);
+    EXPECT_EQ(events.Summary(), "LinkOk");
+  };
+  next_connection_starts_clean();
   const std::vector<std::function<void()>> endings = {[&] { socket.PeerClose(); },
                                                       [&] {
                                                         socket.AnswerWith(nullptr);
@@ -65,9 +48,7 @@ TEST_F(TransportTest, PendingOctetsDoNotOutliveTheirConnection) {
     socket.Receive({link_ok_.begin(), link_ok_.begin() + 7});
     end_connection();
     EXPECT_FALSE(smpp.ConnectedAndBound);
-    BindAs(BindTypes::SmppBindAsTransmitter);
-    socket.Receive(link_ok_);
-    EXPECT_EQ(events.Summary(), "LinkOk");
+    next_connection_starts_clean();
   }
 }
 
@@ -75,17 +56,14 @@ TEST_F(TransportTest, PendingOctetsDoNotOutliveTheirConnection) {
 // the binding and closes the socket. A host may bind again from the handler.
 TEST_F(TransportTest, AFailedConnectionIsReportedAndEndsTheBinding) {
   for (const auto& row :
-       {std::tuple{10053, "Connection aborted",
-                   "0 0 | ConnectionClosed, Warning#10053[Winsock]{Connection aborted} |  | 0ms"},
-        std::tuple{
-            10054, "Connection reset by peer",
-            "0 0 | Error#10054[Winsock]{Connection reset by peer}, ConnectionClosed |  | 0ms"}}) {
+       {std::tuple{10053, "0 0 | ConnectionClosed, Warning#10053[Winsock] |  | 0ms"},
+        std::tuple{10054, "0 0 | Error#10054[Winsock], ConnectionClosed |  | 0ms"}}) {
     BindAs(BindTypes::SmppBindAsTransceiver);
     EXPECT_EQ(Run([&] {
-                socket.Fail(std::get<0>(row), std::get<1>(row));
+                socket.Fail(std::get<0>(row), "failed");
                 return Join(smpp.ConnectedAndBound, socket.State());
               }),
-              std::get<2>(row));
+              std::get<1>(row));
   }
   for (const char* trigger : {"Error", "ConnectionClosed"}) {
     BindAs(BindTypes::SmppBindAsTransceiver);
@@ -106,10 +84,7 @@ TEST_F(TransportTest, SocketPropertiesComeFromTheConnection) {
   EXPECT_EQ(properties(), "127.0.0.1 50123 1001");
   smpp.Unbind();
   smpp.LocalTCPPort(40000);
-  EXPECT_EQ(Run([&] {
-              smpp.LocalTCPPort(70000);
-              return properties();
-            }),
+  EXPECT_EQ(Run([&] { return smpp.LocalTCPPort(70000), properties(); }),
             " 40000 0 | Error#380{@LocalTCPPort[Property Let]} |  | 0ms");
 }
 
