@@ -8,7 +8,17 @@
 namespace korvane::testing {
 namespace {
 
-using std::chrono::milliseconds;
+const DateTime kLocalStart{2024, 3, 15, 12, 0, 0};
+
+// `action` wrapped to run only while `counter` lives and still holds its
+// present value.
+std::function<void()> WhileUnchanged(const std::shared_ptr<uint64_t>& counter,
+                                     std::function<void()> action) {
+  return [weak = std::weak_ptr<uint64_t>(counter), value = *counter, action = std::move(action)] {
+    const std::shared_ptr<uint64_t> live = weak.lock();
+    if (live && *live == value) action();
+  };
+}
 
 // Ticks every interval of virtual time while enabled. As the real timer: the
 // interval applies from the next arming, enabling a disabled timer arms it,
@@ -24,27 +34,19 @@ class FakeTimer final : public platform::Timer {
   void Enabled(bool enabled) override {
     if (enabled == enabled_) return;
     enabled_ = enabled;
-    if (enabled) {
-      Arm();
-    } else {
-      ++*arming_;
-    }
+    enabled ? Arm() : void(++*arming_);
   }
   bool Enabled() const override { return enabled_; }
 
  private:
   void Arm() {
-    const uint64_t armed = ++*arming_;
+    ++*arming_;
     if (interval_ms_ <= 0) return;
-    environment_.At(milliseconds(interval_ms_),
-                    [this, arming = std::weak_ptr<uint64_t>(arming_), armed] {
-                      const std::shared_ptr<uint64_t> current = arming.lock();
-                      if (!current || *current != armed) return;
+    environment_.At(milliseconds(interval_ms_), WhileUnchanged(arming_, [this] {
                       Arm();
-                      // A copy: the tick may destroy the timer.
-                      const std::function<void()> tick = on_tick_;
+                      const std::function<void()> tick = on_tick_;  // it may destroy the timer
                       tick();
-                    });
+                    }));
   }
 
   FakeEnvironment& environment_;
@@ -65,34 +67,26 @@ ScriptedSocket::~ScriptedSocket() {
   if (environment_.last_socket_ == this) environment_.last_socket_ = nullptr;
 }
 
-void ScriptedSocket::Connect(const std::string& remote_host, int32_t remote_port) {
+void ScriptedSocket::Later(milliseconds delay, std::function<void()> action) {
+  environment_.At(delay, WhileUnchanged(attempt_, std::move(action)));
+}
+
+void ScriptedSocket::Connect(const std::string& remote_host, int32_t) {
   if (state_ != platform::kSocketClosed) Close();
   remote_host_ = remote_host;
-  remote_port_ = remote_port;
   state_ = platform::kSocketConnecting;
-  const uint64_t attempt = ++*attempt_;
-  if (outcome_ == Outcome::kNoAnswer) return;
-  environment_.At(delay_, [this, current = std::weak_ptr<uint64_t>(attempt_), attempt] {
-    const std::shared_ptr<uint64_t> live = current.lock();
-    if (!live || *live != attempt) return;
-    if (outcome_ == Outcome::kAccept) {
-      state_ = platform::kSocketConnected;
-    } else {
-      Fail(10061, "Connection refused");
-    }
-  });
+  ++*attempt_;
+  if (outcome_ == kAccept) Later(delay_, [this] { state_ = platform::kSocketConnected; });
+  if (outcome_ == kRefuse) Later(delay_, [this] { Fail(10061, "Connection refused"); });
 }
 
 void ScriptedSocket::SendData(std::vector<uint8_t> data) {
   if (state_ != platform::kSocketConnected) throw platform::WrongStateError();
   sent_.push_back(std::move(data));
-  if (!responder_) return;
-  std::vector<uint8_t> answer = responder_(sent_.back());
+  std::vector<uint8_t> answer = responder_ ? responder_(sent_.back()) : std::vector<uint8_t>{};
   if (answer.empty()) return;
-  environment_.At(answer_delay_, [this, current = std::weak_ptr<uint64_t>(attempt_),
-                                  attempt = *attempt_, answer = std::move(answer)] {
-    const std::shared_ptr<uint64_t> live = current.lock();
-    if (live && *live == attempt && state_ == platform::kSocketConnected) Receive(answer);
+  Later(answer_delay_, [this, answer = std::move(answer)] {
+    if (state_ == platform::kSocketConnected) Receive(answer);
   });
 }
 
@@ -102,22 +96,9 @@ void ScriptedSocket::Close() {
   input_.clear();
 }
 
-int32_t ScriptedSocket::LocalPort() const {
-  return Open() && local_port_ == 0 ? kEphemeralPort : local_port_;
-}
-
 void ScriptedSocket::LocalPort(int32_t port) {
   if (port < 0 || port > 65535) throw platform::InvalidPortError();
   local_port_ = port;
-}
-
-std::string ScriptedSocket::LocalIPAddress() const {
-  return state_ == platform::kSocketConnected ? "127.0.0.1" : "";
-}
-
-void ScriptedSocket::Script(Outcome outcome, milliseconds delay) {
-  outcome_ = outcome;
-  delay_ = delay;
 }
 
 void ScriptedSocket::Receive(const std::vector<uint8_t>& octets) {
@@ -141,9 +122,7 @@ DateTime FakeEnvironment::LocalNow() {
 }
 
 double FakeEnvironment::SecondsSinceMidnight() {
-  const double at_start =
-      kLocalStart.hour * 3600.0 + kLocalStart.minute * 60.0 + kLocalStart.second;
-  return std::fmod(at_start + std::chrono::duration<double>(now_).count(), 86400.0);
+  return std::fmod(12 * 3600.0 + std::chrono::duration<double>(now_).count(), 86400.0);
 }
 
 std::unique_ptr<platform::Timer> FakeEnvironment::CreateTimer(std::function<void()> on_tick) {
@@ -165,12 +144,7 @@ void FakeEnvironment::Advance(milliseconds duration) {
     actions_.erase(actions_.begin());
     action();
   }
-  // A nested yield inside an action may already have gone further.
-  now_ = std::max(now_, target);
-}
-
-void FakeEnvironment::At(milliseconds delay, std::function<void()> action) {
-  actions_.emplace(now_ + delay, std::move(action));
+  now_ = std::max(now_, target);  // a nested yield may already have gone further
 }
 
 }  // namespace korvane::testing

@@ -22,6 +22,7 @@
 namespace korvane::testing {
 
 class FakeEnvironment;
+using std::chrono::milliseconds;
 
 // A socket whose connect outcome is scripted and whose peer is the test.
 // Connect, SendData and Close behave as the real socket's; outcomes show on
@@ -30,8 +31,6 @@ class ScriptedSocket final : public platform::TcpSocket {
  public:
   ScriptedSocket(FakeEnvironment& environment, platform::SocketListener& listener);
   ~ScriptedSocket() override;
-  ScriptedSocket(const ScriptedSocket&) = delete;
-  ScriptedSocket& operator=(const ScriptedSocket&) = delete;
 
   int32_t State() const override { return state_; }
   void Connect(const std::string& remote_host, int32_t remote_port) override;
@@ -39,18 +38,20 @@ class ScriptedSocket final : public platform::TcpSocket {
   void SendData(std::vector<uint8_t> data) override;
   std::vector<uint8_t> GetData() override { return std::exchange(input_, {}); }
   void Close() override;
-  // The port set, or kEphemeralPort while open with none set.
-  int32_t LocalPort() const override;
+  // The port set, or 50123 while open with none set.
+  int32_t LocalPort() const override { return Open() && !local_port_ ? 50123 : local_port_; }
   void LocalPort(int32_t port) override;
-  std::string LocalIPAddress() const override;
+  std::string LocalIPAddress() const override {
+    return state_ == platform::kSocketConnected ? "127.0.0.1" : "";
+  }
   int32_t SocketHandle() const override { return Open() ? 1001 : 0; }
 
   // How later connects end, `delay` of virtual time after Connect: accepted
   // (the default, at the next yield), refused (state 9 and OnSocketError
   // 10061 "Connection refused"), or never answered (state 6 until closed).
-  void AcceptConnect(std::chrono::milliseconds delay = {}) { Script(Outcome::kAccept, delay); }
-  void RefuseConnect(std::chrono::milliseconds delay = {}) { Script(Outcome::kRefuse, delay); }
-  void NeverAnswerConnect() { Script(Outcome::kNoAnswer, {}); }
+  void AcceptConnect(milliseconds delay = {}) { outcome_ = kAccept, delay_ = delay; }
+  void RefuseConnect(milliseconds delay = {}) { outcome_ = kRefuse, delay_ = delay; }
+  void NeverAnswerConnect() { outcome_ = kNoAnswer; }
 
   // The peer's side: octets arrive (queued, then OnSocketDataArrival), the
   // peer closes (state 8, OnSocketClose), or the link fails (state 9,
@@ -62,76 +63,64 @@ class ScriptedSocket final : public platform::TcpSocket {
   // The peer's automatic answers: after each SendData, `responder` sees the
   // octets sent and its answer (if not empty) arrives `delay` later.
   using Responder = std::function<std::vector<uint8_t>(const std::vector<uint8_t>& sent)>;
-  void AnswerWith(Responder responder,
-                  std::chrono::milliseconds delay = std::chrono::milliseconds(10)) {
-    responder_ = std::move(responder);
-    answer_delay_ = delay;
+  void AnswerWith(Responder responder, milliseconds delay = milliseconds(10)) {
+    responder_ = std::move(responder), answer_delay_ = delay;
   }
 
   // Every SendData call, in order, one entry each.
   const std::vector<std::vector<uint8_t>>& Sent() const { return sent_; }
   const std::string& RemoteHost() const { return remote_host_; }
-  int32_t RemotePort() const { return remote_port_; }
-
-  static constexpr int32_t kEphemeralPort = 50123;
 
  private:
-  enum class Outcome { kAccept, kRefuse, kNoAnswer };
-  void Script(Outcome outcome, std::chrono::milliseconds delay);
+  enum Outcome { kAccept, kRefuse, kNoAnswer };
   bool Open() const {
     return state_ == platform::kSocketConnected || state_ == platform::kSocketClosing;
   }
+  // Runs `action` after `delay` unless a Connect, Close or failure (or the
+  // socket's destruction) came first.
+  void Later(milliseconds delay, std::function<void()> action);
 
   FakeEnvironment& environment_;
   platform::SocketListener& listener_;
-  // Bumped by every Connect, Close and failure; scheduled outcomes hold it
-  // weakly, so a stale attempt or a destroyed socket drops them.
   std::shared_ptr<uint64_t> attempt_ = std::make_shared<uint64_t>(0);
-  Outcome outcome_ = Outcome::kAccept;
-  std::chrono::milliseconds delay_{0};
-  int32_t state_ = platform::kSocketClosed;
-  int32_t local_port_ = 0;
+  Outcome outcome_ = kAccept;
+  milliseconds delay_{0}, answer_delay_{10};
+  int32_t state_ = platform::kSocketClosed, local_port_ = 0;
   std::string remote_host_;
-  int32_t remote_port_ = 0;
   std::vector<uint8_t> input_;
   std::vector<std::vector<uint8_t>> sent_;
   Responder responder_;
-  std::chrono::milliseconds answer_delay_{10};
 };
 
 class FakeEnvironment final : public platform::Environment {
  public:
-  // Where MonotonicNow starts, and what the local clock reads then.
+  // Where MonotonicNow starts; the local clock then reads 2024-03-15 12:00:00.
   static constexpr std::chrono::steady_clock::time_point kStart{std::chrono::hours(1000)};
-  static inline const DateTime kLocalStart{2024, 3, 15, 12, 0, 0};
-  static constexpr std::chrono::milliseconds kYieldSlice{10};
 
   std::chrono::steady_clock::time_point MonotonicNow() override { return kStart + now_; }
   DateTime LocalNow() override;
   double SecondsSinceMidnight() override;
-  int32_t LocalTimeZoneBiasMinutes() override { return bias_minutes_; }
-  // Advances by kYieldSlice.
-  void Yield() override { Advance(kYieldSlice); }
+  int32_t LocalTimeZoneBiasMinutes() override { return 0; }
+  // Advances by 10 ms.
+  void Yield() override { Advance(milliseconds(10)); }
   std::unique_ptr<platform::Timer> CreateTimer(std::function<void()> on_tick) override;
   std::unique_ptr<platform::TcpSocket> CreateSocket(platform::SocketListener& listener) override;
 
   // Moves virtual time on by `duration`, running what falls due on the way
   // in time order (at equal times in the order scheduled).
-  void Advance(std::chrono::milliseconds duration);
+  void Advance(milliseconds duration);
   // Runs `action` once `delay` of virtual time has passed.
-  void At(std::chrono::milliseconds delay, std::function<void()> action);
-
-  void SetTimeZoneBias(int32_t minutes) { bias_minutes_ = minutes; }
-  std::chrono::milliseconds Elapsed() const { return now_; }
+  void At(milliseconds delay, std::function<void()> action) {
+    actions_.emplace(now_ + delay, std::move(action));
+  }
+  milliseconds Elapsed() const { return now_; }
   // The socket created last, null once it is destroyed.
   ScriptedSocket* LastSocket() const { return last_socket_; }
 
  private:
   friend class ScriptedSocket;
-
-  std::chrono::milliseconds now_{0};
-  int32_t bias_minutes_ = 0;
-  std::multimap<std::chrono::milliseconds, std::function<void()>> actions_;  // by due time
+  milliseconds now_{0};
+  std::multimap<milliseconds, std::function<void()>> actions_;  // by due time
   ScriptedSocket* last_socket_ = nullptr;
 };
 
