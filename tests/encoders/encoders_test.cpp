@@ -4,7 +4,7 @@
 // submit_multi, deliver_sm, query_sm, cancel_sm): one row per PDU. A row's setup is
 // "key=value|..." applied in order: a member put by name, "hex:<member>" /
 // "int:<member>" a bytes / number value, "Schedule=y,m,d,h,min,s",
-// "Recipient=ton/npi/address", "List=<name>", "Recipients=<count>",
+// "Recipient=ton/npi/address", "List=<name>", "Recipients=<count>" (as is),
 // "TLV=<tag>/<text>", "RawTLV=<tag>/<length>/<value>" (pushed as it is),
 // "ctx.protocol_id" / "ctx.no_payload" / "ctx.multi" for the session's part.
 // Its expectations: "hex=" the whole PDU, "@<offset>=" the octets from
@@ -55,33 +55,22 @@ std::vector<uint8_t> Encode(const Row& row) {
     int n[6] = {};
     std::sscanf(value.c_str(), "%d%*c%d%*c%d%*c%d%*c%d%*c%d", &n[0], &n[1], &n[2], &n[3], &n[4],
                 &n[5]);
-    if (key.starts_with("hex:"))
-      m.PutMember(key.substr(4), Variant(Hex(value)));
-    else if (key.starts_with("int:"))
-      m.PutMember(key.substr(4), Variant(int64_t{n[0]}));
-    else if (key == "Schedule")
-      m.ScheduledDeliveryTime = DateTime(n[0], n[1], n[2], n[3], n[4], n[5]);
-    else if (key == "Recipient")
-      m.AddRecipient(AddressTypeOfNumbers{n[0]}, AddressNumberPlanIndicators{n[1]},
-                     value.substr(4));
-    else if (key == "List")
-      m.AddDistributionList(value);
-    else if (key == "Recipients")
-      m.Recipients.assign(n[0], {MultiDestAddressTypes::SME, {}, {}, "1", 0});
-    else if (key == "RawRecipient")
-      m.Recipients.push_back({MultiDestAddressTypes::SME, AddressTypeOfNumbers{n[0]}, {}, "1", 0});
-    else if (key == "TLV")
-      m.AddOptionalParamString(n[0], value.substr(value.find('/') + 1));
-    else if (key == "RawTLV")
-      m.TLVs.push_back({n[0], n[1], value.substr(value.rfind('/') + 1)});
-    else if (key == "ctx.protocol_id")
-      protocol_id = n[0];
-    else if (key == "ctx.no_payload")
-      no_payload = true;
-    else if (key == "ctx.multi")
-      multi = true;
-    else
-      m.PutMember(key, Variant(value));
+    const std::string last = value.substr(value.rfind('/') + 1);
+    if (key.starts_with("hex:")) return m.PutMember(key.substr(4), Variant(Hex(value)));
+    if (key.starts_with("int:")) return m.PutMember(key.substr(4), Variant(int64_t{n[0]}));
+    if (key == "Schedule")
+      return void(m.ScheduledDeliveryTime = DateTime(n[0], n[1], n[2], n[3], n[4], n[5]));
+    if (key == "Recipient")
+      return m.AddRecipient(AddressTypeOfNumbers{n[0]}, AddressNumberPlanIndicators{n[1]}, last);
+    if (key == "List") return m.AddDistributionList(value);
+    if (key == "Recipients")
+      return m.Recipients.assign(n[0], {MultiDestAddressTypes::SME, {}, {}, "1", 0});
+    if (key == "TLV") return m.AddOptionalParamString(n[0], last);
+    if (key == "RawTLV") return m.TLVs.push_back({n[0], n[1], last});
+    if (key == "ctx.protocol_id") return void(protocol_id = n[0]);
+    if (key == "ctx.no_payload" || key == "ctx.multi")
+      return void((key == "ctx.multi" ? multi : no_payload) = true);
+    m.PutMember(key, Variant(value));
   });
   const DateTime now(2004, 3, 9, 14, 5, 7);
   switch (row.kind) {
@@ -169,7 +158,7 @@ const Row kRows[] = {
     {kS, "RawTLV=5120/65536/" + std::string(65536, 'v'), "error=6"},
     {kS, "RawTLV=5120/5/abc", "error=5"},
     {kS, "Recipients=256|ctx.multi=1", "error=6"},
-    {kS, "RawRecipient=256|ctx.multi=1", "error=6"},
+    {kS, "Recipient=256/0/1|ctx.multi=1", "error=6"},
     {kS, "SourceAddress=12\0003"s, "error=5"},
     {kS, "ValidityPeriodString=0\0"s, "error=5"},
     {kS, "Schedule=2004,2,30,0,0,0", "error=5"},
