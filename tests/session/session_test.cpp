@@ -1,13 +1,11 @@
-// The session's pure parts: the event sinks, the PDU framer, and the send
-// pacer on explicit time points.
+// The session's pure parts: the PDU framer, and the send pacer on explicit
+// time points.
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "session/event_sinks.hpp"
 #include "session/pdu_framer.hpp"
 #include "session/send_pacer.hpp"
 #include "support/loopback_smsc.hpp"
@@ -18,45 +16,11 @@ namespace {
 using Octets = std::vector<uint8_t>;
 using testing::MakePdu;
 
-// A sink that logs its name and runs an action when it is called.
-struct NamedSink : SMPPEvents {
-  NamedSink(char name, std::string& log) : name(name), log(log) {}
-  void LinkOk() override { log += name, on_event ? on_event() : void(); }
-  char name;
-  std::string& log;
-  std::function<void()> on_event;
-};
-
-// Sinks are called in subscription order, once each; during an event an
-// unsubscribing applies at once and a subscribing from the next event on,
-// also for a sole sink (called without a snapshot).
-TEST(EventSinksTest, SubscriptionsDuringAnEvent) {
-  std::string log;
-  NamedSink a{'a', log}, b{'b', log}, c{'c', log};
-  EventSinks sinks, sole;
-  const auto raise = [&](EventSinks& s) { s.Raise([](SMPPEvents& sink) { sink.LinkOk(); }); };
-  for (NamedSink* sink : {&a, &b, &a}) sinks.Subscribe(*sink);
-  sinks.Unsubscribe(c);
-  raise(sinks);
-  a.on_event = [&] { sinks.Unsubscribe(b), sinks.Subscribe(c); };
-  raise(sinks);
-  a.on_event = nullptr;
-  c.on_event = [&] { sinks.Unsubscribe(c); };
-  raise(sinks);
-  raise(sinks);
-  sole.Subscribe(a);
-  a.on_event = [&] { sole.Subscribe(b), sole.Unsubscribe(a); };
-  raise(sole);
-  raise(sole);
-  EXPECT_EQ(log, "abaacaab");
-}
-
 // Every split of a stream into two arrivals and an arrival per octet give
 // the same PDUs. A length that cannot start a PDU breaks the stream after
 // the whole PDUs, also when split across arrivals; the largest admitted
-// length is buffered. An arrival that is one whole PDU is taken without a
-// copy; one that completes a pending PDU is appended even when it reads
-// like a PDU. Each Feed shows as "<pdus> <pending>[ bad <length>]".
+// length is buffered. An arrival that completes a pending PDU is appended
+// even when it reads like a PDU. Each Feed shows as "<pdus> <pending>[ bad <length>]".
 TEST(PduFramerTest, CutsWholePdusWhereverTheStreamIsSplit) {
   std::vector<Octets> pdus;
   const auto fed = [&](PduFramer& framer, Octets octets) {
@@ -92,9 +56,6 @@ TEST(PduFramerTest, CutsWholePdusWhereverTheStreamIsSplit) {
   head.insert(head.end(), {0x00, 0x00});
   EXPECT_EQ(fed(framer, head), "1 2");
   EXPECT_EQ(fed(framer, {0x00, 0x05, 0xEE, 0xEE}), "0 0 bad 5");
-  Octets arrival = MakePdu(0x80000004, 0, 3, Octets(9, 0x30));
-  const uint8_t* storage = arrival.data();
-  EXPECT_EQ(framer.Feed(std::move(arrival)).pdus.at(0).data(), storage);
   Octets body(20, 0x41);
   body[0] = body[1] = body[2] = 0x00, body[3] = 20;
   const Octets pdu = MakePdu(5, 0, 1, body);

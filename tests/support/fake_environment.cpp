@@ -8,8 +8,6 @@
 namespace korvane::testing {
 namespace {
 
-const DateTime kLocalStart{2024, 3, 15, 12, 0, 0};
-
 // `action` wrapped to run only while `counter` lives and still holds its
 // present value.
 std::function<void()> WhileUnchanged(const std::shared_ptr<uint64_t>& counter,
@@ -58,15 +56,6 @@ class FakeTimer final : public platform::Timer {
 
 }  // namespace
 
-ScriptedSocket::ScriptedSocket(FakeEnvironment& environment, platform::SocketListener& listener)
-    : environment_(environment), listener_(listener) {
-  environment_.last_socket_ = this;
-}
-
-ScriptedSocket::~ScriptedSocket() {
-  if (environment_.last_socket_ == this) environment_.last_socket_ = nullptr;
-}
-
 void ScriptedSocket::Later(milliseconds delay, std::function<void()> action) {
   environment_.At(delay, WhileUnchanged(attempt_, std::move(action)));
 }
@@ -90,35 +79,14 @@ void ScriptedSocket::SendData(std::vector<uint8_t> data) {
   });
 }
 
-void ScriptedSocket::Close() {
-  ++*attempt_;
-  state_ = platform::kSocketClosed;
-  input_.clear();
-}
-
 void ScriptedSocket::LocalPort(int32_t port) {
   if (port < 0 || port > 65535) throw platform::InvalidPortError();
   local_port_ = port;
 }
 
-void ScriptedSocket::Receive(const std::vector<uint8_t>& octets) {
-  input_.insert(input_.end(), octets.begin(), octets.end());
-  listener_.OnSocketDataArrival(input_.size());
-}
-
-void ScriptedSocket::PeerClose() {
-  state_ = platform::kSocketClosing;
-  listener_.OnSocketClose();
-}
-
-void ScriptedSocket::Fail(int32_t number, const std::string& description) {
-  ++*attempt_;
-  state_ = platform::kSocketError;
-  listener_.OnSocketError(number, description);
-}
-
 DateTime FakeEnvironment::LocalNow() {
-  return kLocalStart.AddSeconds(std::chrono::floor<std::chrono::seconds>(now_).count());
+  return DateTime(2024, 3, 15, 12)
+      .AddSeconds(std::chrono::floor<std::chrono::seconds>(now_).count());
 }
 
 double FakeEnvironment::SecondsSinceMidnight() {
@@ -127,11 +95,6 @@ double FakeEnvironment::SecondsSinceMidnight() {
 
 std::unique_ptr<platform::Timer> FakeEnvironment::CreateTimer(std::function<void()> on_tick) {
   return std::make_unique<FakeTimer>(*this, std::move(on_tick));
-}
-
-std::unique_ptr<platform::TcpSocket> FakeEnvironment::CreateSocket(
-    platform::SocketListener& listener) {
-  return std::make_unique<ScriptedSocket>(*this, listener);
 }
 
 void FakeEnvironment::Advance(milliseconds duration) {

@@ -30,14 +30,14 @@ using std::chrono::milliseconds;
 class ScriptedSocket final : public platform::TcpSocket {
  public:
   ScriptedSocket(FakeEnvironment& environment, platform::SocketListener& listener);
-  ~ScriptedSocket() override;
+  ~ScriptedSocket() override;  // (both below FakeEnvironment)
 
   int32_t State() const override { return state_; }
   void Connect(const std::string& remote_host, int32_t remote_port) override;
   // Records `data` as one PDU; throws ComponentError 40006 unless connected.
   void SendData(std::vector<uint8_t> data) override;
   std::vector<uint8_t> GetData() override { return std::exchange(input_, {}); }
-  void Close() override;
+  void Close() override { ++*attempt_, state_ = platform::kSocketClosed, input_.clear(); }
   // The port set, or 50123 while open with none set.
   int32_t LocalPort() const override { return Open() && !local_port_ ? 50123 : local_port_; }
   void LocalPort(int32_t port) override;
@@ -56,9 +56,15 @@ class ScriptedSocket final : public platform::TcpSocket {
   // The peer's side: octets arrive (queued, then OnSocketDataArrival), the
   // peer closes (state 8, OnSocketClose), or the link fails (state 9,
   // OnSocketError).
-  void Receive(const std::vector<uint8_t>& octets);
-  void PeerClose();
-  void Fail(int32_t number, const std::string& description);
+  void Receive(const std::vector<uint8_t>& octets) {
+    input_.insert(input_.end(), octets.begin(), octets.end());
+    listener_.OnSocketDataArrival(input_.size());
+  }
+  void PeerClose() { state_ = platform::kSocketClosing, listener_.OnSocketClose(); }
+  void Fail(int32_t number, const std::string& description) {
+    ++*attempt_, state_ = platform::kSocketError;
+    listener_.OnSocketError(number, description);
+  }
 
   // The peer's automatic answers: after each SendData, `responder` sees the
   // octets sent and its answer (if not empty) arrives `delay` later.
@@ -104,7 +110,9 @@ class FakeEnvironment final : public platform::Environment {
   // Advances by 10 ms.
   void Yield() override { Advance(milliseconds(10)); }
   std::unique_ptr<platform::Timer> CreateTimer(std::function<void()> on_tick) override;
-  std::unique_ptr<platform::TcpSocket> CreateSocket(platform::SocketListener& listener) override;
+  std::unique_ptr<platform::TcpSocket> CreateSocket(platform::SocketListener& listener) override {
+    return std::make_unique<ScriptedSocket>(*this, listener);
+  }
 
   // Moves virtual time on by `duration`, running what falls due on the way
   // in time order (at equal times in the order scheduled).
@@ -123,5 +131,15 @@ class FakeEnvironment final : public platform::Environment {
   std::multimap<milliseconds, std::function<void()>> actions_;  // by due time
   ScriptedSocket* last_socket_ = nullptr;
 };
+
+inline ScriptedSocket::ScriptedSocket(FakeEnvironment& environment,
+                                      platform::SocketListener& listener)
+    : environment_(environment), listener_(listener) {
+  environment_.last_socket_ = this;
+}
+
+inline ScriptedSocket::~ScriptedSocket() {
+  if (environment_.last_socket_ == this) environment_.last_socket_ = nullptr;
+}
 
 }  // namespace korvane::testing
