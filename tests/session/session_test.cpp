@@ -1,11 +1,13 @@
-// The session's pure parts: the PDU framer, and the send pacer on explicit
-// time points.
+// The session's pure parts: the event sinks, the PDU framer, and the send
+// pacer on explicit time points.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "session/event_sinks.hpp"
 #include "session/pdu_framer.hpp"
 #include "session/send_pacer.hpp"
 #include "support/loopback_smsc.hpp"
@@ -15,6 +17,40 @@ namespace {
 
 using Octets = std::vector<uint8_t>;
 using testing::MakePdu;
+
+// A sink that logs its name and runs an action when it is called.
+struct NamedSink : SMPPEvents {
+  NamedSink(char name, std::string& log) : name(name), log(log) {}
+  void LinkOk() override { log += name, on_event ? on_event() : void(); }
+  char name;
+  std::string& log;
+  std::function<void()> on_event;
+};
+
+// Sinks are called in subscription order, once each; during an event an
+// unsubscribing applies at once and a subscribing from the next event on,
+// also for a sole sink (called without a snapshot).
+TEST(EventSinksTest, SubscriptionsDuringAnEvent) {
+  std::string log;
+  NamedSink a{'a', log}, b{'b', log}, c{'c', log};
+  EventSinks sinks, sole;
+  const auto raise = [&](EventSinks& s, std::function<void()> on_a, std::function<void()> on_c) {
+    a.on_event = std::move(on_a), c.on_event = std::move(on_c);
+    s.Raise([](SMPPEvents& sink) { sink.LinkOk(); });
+  };
+  for (NamedSink* sink : {&a, &b, &a}) sinks.Subscribe(*sink);
+  sinks.Unsubscribe(c);
+  raise(sinks, nullptr, nullptr);
+  raise(
+      sinks, [&] { sinks.Unsubscribe(b), sinks.Subscribe(c); }, nullptr);
+  raise(sinks, nullptr, [&] { sinks.Unsubscribe(c); });
+  raise(sinks, nullptr, nullptr);
+  sole.Subscribe(a);
+  raise(
+      sole, [&] { sole.Subscribe(b), sole.Unsubscribe(a); }, nullptr);
+  raise(sole, nullptr, nullptr);
+  EXPECT_EQ(log, "abaacaab");
+}
 
 // Every split of a stream into two arrivals and an arrival per octet give
 // the same PDUs. A length that cannot start a PDU breaks the stream after
