@@ -1,5 +1,5 @@
-// The wire codec (octets, command names, sequence counter, PDU header and
-// reader bounds, time strings), DateTime arithmetic and numeric text: one
+// The wire codec (octets, command names, sequence counter, PDU writer,
+// header and reader bounds, time strings), DateTime arithmetic and numeric text: one
 // row per call, its outcome as text ("error N" when it throws
 // ComponentError N).
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 #include "vocabulary/numeric_text.hpp"
 #include "vocabulary/octets.hpp"
 #include "vocabulary/pdu_reader.hpp"
+#include "vocabulary/pdu_writer.hpp"
 #include "vocabulary/protocol.hpp"
 #include "vocabulary/sequence_counter.hpp"
 #include "vocabulary/time_strings.hpp"
@@ -95,6 +96,35 @@ TEST(VocabularyTest, OctetsNamesSequenceAndTimeStrings) {
       {[] { return RelativePeriodString(32767); }, "000000090607000R"},  // 9:06:07
       {[] { return RelativePeriodString(100LL * 86400 - 1); }, "000099235959000R"},
       {[] { return RelativePeriodString(100LL * 86400); }, "error 6"},
+  });
+}
+
+// Computed and appended building give the same octets; an octet that
+// overflows leaves 0 and later fields in place; a TLV that overflows writes
+// nothing; a computed PDU must hold the header and be filled exactly.
+TEST(VocabularyTest, PduWriter) {
+  for (const bool computed : {true, false}) {
+    auto w = computed ? PduWriter::Computed(27, kSubmitSm, 4) : PduWriter::Appended(kSubmitSm, 4);
+    w.PutCString("a");
+    w.PutOctet(255);
+    ExpectOutcomes({{[&] { return w.PutOctet(256), ""; }, "error 6"},
+                    {[&] { return w.PutTlv(0x1403, std::string(0x10000, 'x')), ""; }, "error 6"},
+                    {[&] { return w.PutTlv(0x10000, "a"), ""; }, "error 6"},
+                    {[&] { return w.PutTlv(-1, "a"), ""; }, "error 6"},
+                    {[&] {
+                       w.PutTlv(0x1403, std::vector<uint8_t>{0x61, 0x62, 0x63});
+                       return HexText(std::move(w).Finish());
+                     },
+                     "00 00 00 1B 00 00 00 04 00 00 00 00 00 00 00 04 61 00 FF 00 14 03 00 03 61 "
+                     "62 63"}});
+  }
+  auto query = PduWriter::Computed(18, kQuerySm, 4);
+  query.PutOctet(1);
+  ExpectOutcomes({
+      {[&] { return query.PutShort(1), ""; }, "error 9"},
+      {[&] { return std::to_string(query.Position()); }, "17"},
+      {[&] { return HexText(std::move(query).Finish()); }, "error 5"},
+      {[] { return PduWriter::Computed(15, kUnbind, 4), ""; }, "error 5"},
   });
 }
 
