@@ -70,14 +70,27 @@ TEST(BuildErrorReportTest, GivesTheSevenLabelledLines) {
 }
 
 // Without a handler the report goes to standard error and the answer is
-// Ignore.
-TEST(HelperModuleTest, ReportsToStandardErrorAndGoesOn) {
+// Ignore; a handler decides. (That it cannot change the error being
+// reported: tests/api.)
+TEST(HelperModuleTest, ReportsToStandardErrorOrAsksTheHandler) {
   TrappedProcedure trap(HelperModule(), kHelperModuleName, "GetTZBiasString");
   ::testing::internal::CaptureStderr();
   trap.Step([] { throw std::overflow_error("bias"); });
   EXPECT_EQ(trap.Value(0, [] { return 1; }), 1);  // the next step runs
   EXPECT_TRUE(::testing::internal::GetCapturedStderr().starts_with(
       "UNEXPECTED ERROR\nError Number  :6\r\n"));
+  std::string report;
+  SetUnexpectedErrorHandler([&](const std::string& text) {
+    report = text;
+    return ErrorDecision::Abort;
+  });
+  EXPECT_EQ(korvane::testing::ErrorNumberOf(
+                [&] { trap.Step([] { throw ComponentError(13, "Type mismatch"); }); }),
+            13);
+  SetUnexpectedErrorHandler(nullptr);
+  EXPECT_TRUE(report.starts_with(
+      "Error Number  :13\r\nDescription   :Type mismatch\r\nBuild Number  :1\r\nModule Name   "
+      ":modCommon\r\n"));
 }
 
 // Blanks separate the pieces (any number, only the space); a piece is any

@@ -25,13 +25,15 @@ TEST(MessageObjectTest, RecipientsPropertiesAndMembers) {
   MessageObject m;
   m.DestAddress = "4479001";
   m.DestAddressTON = kTon;
+  m.DestAddressNPI = kNpi;
   m.AddRecipient(kTon, kNpi, "123456789012345678901234567890");
   m.AddDistributionList("Sales");
-  std::string text = m.DestAddress + std::to_string(int(m.DestAddressTON));
+  std::string text =
+      m.DestAddress + std::to_string(int(m.DestAddressTON)) + std::to_string(int(m.DestAddressNPI));
   for (const Recipient& r : m.Recipients)
     text += "|" + std::to_string(int(r.DestAddressType)) + "/" + std::to_string(int(r.AddressTON)) +
             "/" + std::to_string(int(r.AddressNPI)) + "/" + r.Address;
-  EXPECT_EQ(text, "0|1/2/1/123456789012345678901|2/0/0/Sales");
+  EXPECT_EQ(text, "00|1/2/1/123456789012345678901|2/0/0/Sales");
   for (int i = 2; i < 254; ++i) m.AddRecipient(kTon, kNpi, std::to_string(i));
   m.DestAddress = "4479001";
   try {
