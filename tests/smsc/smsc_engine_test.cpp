@@ -146,21 +146,6 @@ TEST_F(SmscEngineTest, TheConnectionClosesTheGivenTimeAfterItsBind) {
   EXPECT_EQ(engine->Counters().Get(FaultCounters::kDisconnects), 1u);
 }
 
-TEST_F(SmscEngineTest, ReceiptReturnsToTheSubmittingTransceiver) {
-  Start({.receipt_delay = 10ms});
-  Client& client = Bound(BindTypes::SmppBindAsTransceiver);
-  MessageObject message = TextTo("Hello from the test", true);
-  EXPECT_EQ(client.smpp.SendMessage(message, true), "0000000001");
-  ASSERT_TRUE(PumpUntil(client, "MessageReceived"));
-  const MessageObject r = client.events.Named("MessageReceived")[0].message;
-  const std::string text = r.ShortMessage.Text();
-  EXPECT_EQ(r.SourceAddress + ">" + r.DestAddress + " " + std::to_string(int(r.MessageType)) + " " +
-                std::to_string(int(r.MessageState)) + " " + r.GetOptionalParamStringValue(0x001E) +
-                text.substr(0, 44) + text.substr(text.find(" stat:")),
-            "12345>447700900123 4 2 0000000001\0id:0000000001 sub:001 dlvrd:001 submit date: "
-            "stat:DELIVRD err:000 text:Hello from the test"s);
-}
-
 TEST_F(SmscEngineTest, CancelDeletesAMessageEnRouteOnce) {
   Start({.receipt_delay = 60s});
   Client& client = Bound(BindTypes::SmppBindAsTransceiver);
