@@ -57,10 +57,9 @@ ClientRun RunLine(std::string line, LoopbackSmsc& smsc) {
 // A deliver_sm from 4479 to 12345 (optional parameters in hex).
 LoopbackSmsc::Octets Delivery(uint8_t esm_class, uint8_t data_coding, const std::string& text,
                               const std::string& tlvs = "") {
-  std::vector<uint8_t> body = Hex("00 01 01 34 34 37 39 00 01 01 31 32 33 34 35 00");
-  body.push_back(esm_class);
-  body.insert(body.end(), 6, 0);
-  body.insert(body.end(), {data_coding, 0, static_cast<uint8_t>(text.size())});
+  LoopbackSmsc::Octets body = Hex(
+      "00 01 01 34 34 37 39 00 01 01 31 32 33 34 35 00 " +
+      HexText({esm_class, 0, 0, 0, 0, 0, 0, data_coding, 0, static_cast<uint8_t>(text.size())}));
   body.insert(body.end(), text.begin(), text.end());
   for (const uint8_t octet : Hex(tlvs)) body.push_back(octet);
   return MakePdu(0x00000005, 0, 7, body);

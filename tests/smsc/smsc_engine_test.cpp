@@ -65,12 +65,11 @@ struct Client {
   SMPP smpp;
 };
 
-MessageObject TextTo(const std::string& text, bool receipt = false) {
+MessageObject TextTo(const std::string& text) {
   MessageObject message;
   message.SourceAddress = "447700900123";
   message.DestAddress = "12345";
   message.ShortMessage = text;
-  if (receipt) message.RegisteredDelivery = RegisteredDeliveryTypes::SMSCOnSuccessOrFailure;
   return message;
 }
 
@@ -149,7 +148,7 @@ TEST_F(SmscEngineTest, TheConnectionClosesTheGivenTimeAfterItsBind) {
 TEST_F(SmscEngineTest, CancelDeletesAMessageEnRouteOnce) {
   Start({.receipt_delay = 60s});
   Client& client = Bound(BindTypes::SmppBindAsTransceiver);
-  MessageObject message = TextTo("Never mind", true);
+  MessageObject message = TextTo("Never mind");
   ASSERT_FALSE(client.smpp.SendMessage(message, true).empty());
   client.smpp.CancelMessage(message);
   client.smpp.CancelMessage(message);  // refused: ESME_RCANCELFAIL, raised as Error
