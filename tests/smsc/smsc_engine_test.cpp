@@ -1,33 +1,111 @@
-// The simulator's engine over loopback TCP, driven by raw octets and by the
-// real client library, and the program itself.
+// The simulator's engine serving on its own thread over loopback TCP, driven
+// by raw octets and by the real client library, and the program itself.
 #include <gtest/gtest.h>
 
+#include <asio/io_context.hpp>
+#include <asio/read.hpp>
+#include <asio/write.hpp>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "korvane/smpp.hpp"
 #include "korvane/text.hpp"
 #include "smsc/engine.hpp"
-#include "smsc_fixture.hpp"
+#include "support/event_recorder.hpp"
 #include "support/loopback_smsc.hpp"
+#include "support/pump_until.hpp"
+#include "support/test_util.hpp"
 
 namespace korvane::smsc {
 namespace {
 
 using namespace std::chrono_literals;
 using namespace std::string_literals;
-using testing::HexText;
 
-MessageObject TextTo(const std::string& text, bool receipt = false) {
+// A blocking raw connection: writes one PDU (hex) and reads one whole PDU.
+struct RawClient {
+  explicit RawClient(uint16_t port) { socket.connect({asio::ip::make_address("127.0.0.1"), port}); }
+  std::string Read() {
+    Octets pdu(16);
+    asio::read(socket, asio::buffer(pdu));
+    pdu.resize((uint32_t{pdu[0]} << 24) | (pdu[1] << 16) | (pdu[2] << 8) | pdu[3]);
+    asio::read(socket, asio::buffer(pdu.data() + 16, pdu.size() - 16));
+    return testing::HexText(pdu);
+  }
+  std::string Exchange(const std::string& request) {
+    asio::write(socket, asio::buffer(testing::Hex(request)));
+    return Read();
+  }
+  asio::io_context io;
+  asio::ip::tcp::socket socket{io};
+};
+
+// bind of "esme" (command_id `id`), sequence 1.
+std::string BindEsme(const char* id) {
+  return "00 00 00 1B 00 00 00 "s + id +
+         " 00 00 00 00 00 00 00 01 65 73 6D 65 00 00 00 34 00 00 00";
+}
+
+// One ESME session of the library with its recorded events.
+struct Client {
+  Client(asio::io_context& loop, uint16_t port, const std::string& system_id) : smpp(loop) {
+    smpp.Subscribe(events);
+    smpp.SMPPServerAddress("127.0.0.1");
+    smpp.SMPPServerPort(port);
+    smpp.SystemID(system_id);
+    smpp.ProtocolID(ProtocolIDs::SMPPv34);
+    smpp.OperationsTimeout(2);
+    smpp.ConnectionTimeout(2);
+  }
+  testing::EventRecorder events;  // outlives the session, which unbinds on destruction
+  SMPP smpp;
+};
+
+MessageObject TextTo(const std::string& text) {
   MessageObject message;
   message.SourceAddress = "447700900123";
   message.DestAddress = "12345";
   message.ShortMessage = text;
-  if (receipt) message.RegisteredDelivery = RegisteredDeliveryTypes::SMSCOnSuccessOrFailure;
   return message;
 }
+
+// The engine serving on its own thread (stopped and joined at the end), and
+// the clients' loop.
+class SmscEngineTest : public ::testing::Test {
+ protected:
+  ~SmscEngineTest() override {
+    clients.clear();  // they unbind from the running simulator
+    engine->Stop();
+    thread.join();
+  }
+  void Start(SmscOptions options) {
+    options.port = 0;
+    engine = std::make_unique<SmscEngine>(smsc_loop, std::move(options));
+    thread = std::thread([this] { smsc_loop.run(); });
+  }
+  // A client bound as `type` (what the simulator sends right after the
+  // bind_resp may already have arrived).
+  Client& Bound(BindTypes type, const std::string& system_id = "esme") {
+    clients.push_back(std::make_unique<Client>(loop, engine->Port(), system_id));
+    EXPECT_EQ(clients.back()->smpp.Bind(type), static_cast<int16_t>(type));
+    return *clients.back();
+  }
+  // Pumps the clients' loop until `client` has raised `count` events `name`.
+  bool PumpUntil(const Client& client, const std::string& name, std::size_t count = 1) {
+    return testing::PumpUntil(
+        loop, [&] { return client.events.Named(name).size() >= count; }, 3s);
+  }
+
+  asio::io_context smsc_loop;
+  std::unique_ptr<SmscEngine> engine;
+  std::thread thread;
+  asio::io_context loop;
+  std::vector<std::unique_ptr<Client>> clients;
+};
 
 TEST_F(SmscEngineTest, BindsAreCheckedAgainstTheConfiguredCredentials) {
   Start({.system_id = "esme", .password = "secret"});
@@ -37,30 +115,25 @@ TEST_F(SmscEngineTest, BindsAreCheckedAgainstTheConfiguredCredentials) {
                    "6B 6F 72 76 61 6E 65 2D 73 6D 73 63 00"},
         {2, "esme\0wrong"s, "00 00 00 10 80 00 00 02 00 00 00 0E 00 00 00 01"},
         {1, "other\0secret"s, "00 00 00 10 80 00 00 01 00 00 00 0F 00 00 00 01"}}) {
-    asio::io_context io;
-    asio::ip::tcp::socket socket(io);
-    Connect(socket, engine->Port());
-    const std::string body = credentials + std::string("\0\0\x34\0\0\0", 6);
-    EXPECT_EQ(Exchange(socket, HexText(testing::MakePdu(command_id, 0, 1, testing::Octets(body)))),
-              answer);
+    const auto bind =
+        testing::MakePdu(command_id, 0, 1, testing::Octets(credentials + "\0\0\x34\0\0\0"s));
+    EXPECT_EQ(RawClient(engine->Port()).Exchange(testing::HexText(bind)), answer);
   }
 }
 
 TEST_F(SmscEngineTest, TheNthPduIsServedUnansweredThenTheRebindIsRefusedUntilAnUnbind) {
   Start({.faults = {.disconnect_every_pdus = 4, .rebind_guard = 60s}});
-  Client& dropped = BoundClient(BindTypes::SmppBindAsTransmitter);  // PDU 1
+  Client& dropped = Bound(BindTypes::SmppBindAsTransmitter);  // PDU 1
   MessageObject same = TextTo("same");
   EXPECT_EQ(dropped.smpp.SendMessage(same, true), "0000000001");
   EXPECT_EQ(dropped.smpp.SendMessage(same, true), "0000000002");           // a duplicate
   dropped.smpp.SubmitAsync(TextTo("fourth"), [](const SubmitResult&) {});  // never answered
-  ASSERT_TRUE(PumpUntilEvents(dropped, "ConnectionClosed"));
-  asio::io_context io;
-  asio::ip::tcp::socket too_soon(io);
-  Connect(too_soon, engine->Port());
-  EXPECT_EQ(Exchange(too_soon, kBindEsme), "00 00 00 10 80 00 00 02 00 00 00 05 00 00 00 01");
+  ASSERT_TRUE(PumpUntil(dropped, "ConnectionClosed"));
+  EXPECT_EQ(RawClient(engine->Port()).Exchange(BindEsme("02")),
+            "00 00 00 10 80 00 00 02 00 00 00 05 00 00 00 01");
   // Another system_id, and one whose binding ended with an unbind, bind at once.
-  BoundClient(BindTypes::SmppBindAsTransmitter, "other").smpp.Unbind();
-  BoundClient(BindTypes::SmppBindAsTransmitter, "other");
+  Bound(BindTypes::SmppBindAsTransmitter, "other").smpp.Unbind();
+  Bound(BindTypes::SmppBindAsTransmitter, "other");
   EXPECT_EQ(engine->Counters().SummaryLine(),
             "korvane-smsc summary: accepted=3 duplicates=1 throttled=0 queue_full=0 dropped=0 "
             "disconnects=1 rebinds_refused=1");
@@ -68,54 +141,38 @@ TEST_F(SmscEngineTest, TheNthPduIsServedUnansweredThenTheRebindIsRefusedUntilAnU
 
 TEST_F(SmscEngineTest, TheConnectionClosesTheGivenTimeAfterItsBind) {
   Start({.faults = {.disconnect_after_bind = 20ms}});
-  ASSERT_TRUE(PumpUntilEvents(BoundClient(BindTypes::SmppBindAsTransceiver), "ConnectionClosed"));
+  ASSERT_TRUE(PumpUntil(Bound(BindTypes::SmppBindAsTransceiver), "ConnectionClosed"));
   EXPECT_EQ(engine->Counters().Get(FaultCounters::kDisconnects), 1u);
-}
-
-TEST_F(SmscEngineTest, ReceiptReturnsToTheSubmittingTransceiver) {
-  Start({.receipt_delay = 10ms});
-  Client& client = BoundClient(BindTypes::SmppBindAsTransceiver);
-  MessageObject message = TextTo("Hello from the test", true);
-  EXPECT_EQ(client.smpp.SendMessage(message, true), "0000000001");
-  ASSERT_TRUE(PumpUntilEvents(client, "MessageReceived"));
-  const MessageObject r = client.events.Named("MessageReceived")[0].message;
-  EXPECT_EQ(r.SourceAddress + ">" + r.DestAddress + " " + std::to_string(int(r.MessageType)) + " " +
-                std::to_string(int(r.MessageState)) + " " + r.GetOptionalParamStringValue(0x001E) +
-                r.ShortMessage.Text().substr(0, 44) +
-                r.ShortMessage.Text().substr(r.ShortMessage.Text().find(" stat:")),
-            "12345>447700900123 4 2 0000000001\0id:0000000001 sub:001 dlvrd:001 submit date: "
-            "stat:DELIVRD err:000 text:Hello from the test"s);
 }
 
 TEST_F(SmscEngineTest, CancelDeletesAMessageEnRouteOnce) {
   Start({.receipt_delay = 60s});
-  Client& client = BoundClient(BindTypes::SmppBindAsTransceiver);
-  MessageObject message = TextTo("Never mind", true);
+  Client& client = Bound(BindTypes::SmppBindAsTransceiver);
+  MessageObject message = TextTo("Never mind");
   ASSERT_FALSE(client.smpp.SendMessage(message, true).empty());
   client.smpp.CancelMessage(message);
   client.smpp.CancelMessage(message);  // refused: ESME_RCANCELFAIL, raised as Error
-  ASSERT_TRUE(PumpUntilEvents(client, "Error"));
+  ASSERT_TRUE(PumpUntil(client, "Error"));
   EXPECT_EQ(client.events.Named("MessageCancelResult").at(0).message.CancelResultCode, 0);
   EXPECT_EQ(client.events.Named("Error")[0].number, 27000 + 0x11);
   client.smpp.QueryMessage(message, true);
   EXPECT_EQ(message.DeliveryStatus, MessageStates::Deleted);
 }
 
+// Sent before anyone can receive, a message waits for the next receiver; a
+// long text comes in concatenated parts, a non-Latin one in UCS-2.
 TEST_F(SmscEngineTest, MobileOriginatedMessagesReachReceivers) {
   Start({.mo_on_bind = {{"447700900001", "12345", "Hello on bind"}}});
-  // Sent before anyone can receive: it waits for the next receiver.
   engine->SendMo({"447700900002", "12345", "Hello from a phone"});
-  Client& transmitter = BoundClient(BindTypes::SmppBindAsTransmitter);
-  Client& receiver = BoundClient(BindTypes::SmppBindAsReceiver);
-  ASSERT_TRUE(PumpUntilEvents(receiver, "MessageReceived", 2));
-  // A long text comes in concatenated parts, a non-Latin one in UCS-2.
+  Client& transmitter = Bound(BindTypes::SmppBindAsTransmitter);
+  Client& receiver = Bound(BindTypes::SmppBindAsReceiver);
+  ASSERT_TRUE(PumpUntil(receiver, "MessageReceived", 2));
   engine->SendMo({"447700900003", "12345", std::string(300, 'x')});
   engine->SendMo({"447700900004", "12345", "\xd0\x9f\xd1\x80\xd0\xb8"});
-  ASSERT_TRUE(PumpUntilEvents(receiver, "MessageReceived", 5));
-  const auto received = receiver.events.Named("MessageReceived");
+  ASSERT_TRUE(PumpUntil(receiver, "MessageReceived", 5));
   text::Reassembler reassembler;
   std::string texts;
-  for (const auto& event : received)
+  for (const auto& event : receiver.events.Named("MessageReceived"))
     for (const auto& whole : reassembler.Add(event.message, {}))
       texts += event.message.SourceAddress + ">" + event.message.DestAddress + ":" +
                std::to_string(static_cast<int>(event.message.DataCoding)) + ":" +
@@ -130,7 +187,7 @@ TEST_F(SmscEngineTest, MobileOriginatedMessagesReachReceivers) {
 
 TEST_F(SmscEngineTest, ResponsesWaitTheAddedLatency) {
   Start({.latency = {40ms, 10ms}});
-  Client& client = BoundClient(BindTypes::SmppBindAsTransmitter);
+  Client& client = Bound(BindTypes::SmppBindAsTransmitter);
   std::vector<SubmitResult> results;
   for (int n = 0; n < 5; ++n)
     client.smpp.SubmitAsync(TextTo("x"), [&](const SubmitResult& r) { results.push_back(r); });
@@ -155,30 +212,20 @@ TEST(SmscProgramTest, ServesThenPrintsTheSummaryAndExitsAfterTheUnbind) {
   ASSERT_NE(std::fgets(line, sizeof line, program), nullptr);
   const std::string prefix = "korvane-smsc listening on 127.0.0.1:";
   ASSERT_EQ(std::string(line).rfind(prefix, 0), 0u) << line;
-  asio::io_context io;
-  asio::ip::tcp::socket socket(io);
-  Connect(socket, static_cast<uint16_t>(std::stoi(line + prefix.size())));
-  EXPECT_EQ(Exchange(socket,
-                     "00 00 00 1B 00 00 00 09 00 00 00 00 00 00 00 01 65 73 6D 65 00 00 00 34 00 "
-                     "00 00")
-                .substr(0, 47),
+  RawClient client(static_cast<uint16_t>(std::stoi(line + prefix.size())));
+  EXPECT_EQ(client.Exchange(BindEsme("09")).substr(0, 47),
             "00 00 00 1D 80 00 00 09 00 00 00 00 00 00 00 01");
-  const std::string mo = ReadPdu(socket);
+  const std::string mo = client.Read();
   EXPECT_NE(mo.find(" 08 48 69 20 74 68 65 72 65"), std::string::npos) << mo;
-  const struct {
-    const char* request;  // submit_sm to "1", text "Hi"; unbind
-    const char* answer;
-  } rows[] = {
-      {"00 00 00 24 00 00 00 04 00 00 00 00 00 00 00 02 00 00 00 00 00 00 31 00 00 00 00 00 00 "
-       "00 00 00 00 02 48 69",
-       "00 00 00 1B 80 00 00 04 00 00 00 00 00 00 00 02 30 30 30 30 30 30 30 30 30 31 00"},
-      {"00 00 00 24 00 00 00 04 00 00 00 00 00 00 00 03 00 00 00 00 00 00 31 00 00 00 00 00 00 "
-       "00 00 00 00 02 48 69",
-       "00 00 00 10 80 00 00 04 00 00 00 58 00 00 00 03"},
-      {"00 00 00 10 00 00 00 06 00 00 00 00 00 00 00 04",
-       "00 00 00 10 80 00 00 06 00 00 00 00 00 00 00 04"},
-  };
-  for (const auto& row : rows) EXPECT_EQ(Exchange(socket, row.request), row.answer);
+  // submit_sm to "1", text "Hi", twice; unbind.
+  const std::string submit = "00 00 00 24 00 00 00 04 00 00 00 00 00 00 00 0";
+  const std::string to_1 = " 00 00 00 00 00 00 31 00 00 00 00 00 00 00 00 00 00 02 48 69";
+  EXPECT_EQ(client.Exchange(submit + "2" + to_1),
+            "00 00 00 1B 80 00 00 04 00 00 00 00 00 00 00 02 30 30 30 30 30 30 30 30 30 31 00");
+  EXPECT_EQ(client.Exchange(submit + "3" + to_1),
+            "00 00 00 10 80 00 00 04 00 00 00 58 00 00 00 03");
+  EXPECT_EQ(client.Exchange("00 00 00 10 00 00 00 06 00 00 00 00 00 00 00 04"),
+            "00 00 00 10 80 00 00 06 00 00 00 00 00 00 00 04");
   ASSERT_NE(std::fgets(line, sizeof line, program), nullptr);
   EXPECT_STREQ(line,
                "korvane-smsc summary: accepted=1 duplicates=0 throttled=1 queue_full=0 dropped=0 "

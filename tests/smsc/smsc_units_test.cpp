@@ -23,17 +23,52 @@ using namespace std::chrono_literals;
 using testing::ErrorNumberOf;
 using testing::Hex;
 using testing::HexText;
-using Clock = std::chrono::steady_clock;
-const Clock::time_point t0 = Clock::time_point{} + 1h;
+const std::chrono::steady_clock::time_point t0 = std::chrono::steady_clock::time_point{} + 1h;
 
-// 3 in any second; the next once the first is a second old. The times are
-// milliseconds from t0, "+" admitted, "-" refused.
-TEST(ThrottleWindowTest, AdmitsNInAnySecond) {
+// Per decision, '+' yes and '-' no: the throttle window admitting 3 in any
+// second (at ms from t0); the rebind guard of 500 ms refusing "esme"
+// dropped at 0 and again at 2 s, and not "other"; the count of duplicate
+// texts kept ("" never counts); the --latency-ms option, MEAN[,JITTER] as
+// mean * 1000 + jitter (-1: refused).
+TEST(SmscDecisionsTest, FollowTheWindowsAndCounts) {
   ThrottleWindow window(3);
   std::string admitted;
   for (const int ms : {0, 0, 400, 400, 999, 1000, 1000, 1000, 1399, 1400, 1400, 5000})
     admitted += window.Admit(t0 + std::chrono::milliseconds(ms)) ? '+' : '-';
   EXPECT_EQ(admitted, "+++--++--+-+");
+
+  RebindGuard guard(500ms), off(0ms);
+  guard.BindingDropped("esme", t0);
+  off.BindingDropped("esme", t0);
+  std::string refused = off.Refuses("esme", t0) ? "+" : "-";
+  for (const auto& [system_id, at] : {std::pair{"esme", 0ms},
+                                      {"esme", 499ms},
+                                      {"esme", 500ms},
+                                      {"other", 0ms},
+                                      {"esme", 2000ms},
+                                      {"esme", 2499ms}}) {
+    if (at == 2s) guard.BindingDropped("esme", t0 + 2s);
+    refused += guard.Refuses(system_id, t0 + at) ? '+' : '-';
+  }
+  EXPECT_EQ(refused, "-++--++");
+
+  MessageStore store;
+  std::string duplicates;
+  StoredMessage message;
+  for (const char* body : {"one", "two", "one", "", "", "one"}) {
+    message.body = body;
+    store.Add(message);
+    duplicates += std::to_string(store.Duplicates());
+  }
+  EXPECT_EQ(duplicates, "001112");
+
+  std::string parsed;
+  for (const char* text : {"0", "20", "20,5", "", "-1", "20,", "20,5,1", "2x", "3600001"}) {
+    const std::optional<Latency> latency = ParseLatency(text);
+    parsed +=
+        std::to_string(latency ? latency->mean.count() * 1000 + latency->jitter.count() : -1) + " ";
+  }
+  EXPECT_EQ(parsed, "0 20000 20005 -1 -1 -1 -1 -1 -1 ");
 }
 
 // Per submission: 'q' answered queue full, 'd' its answer dropped.
@@ -64,48 +99,6 @@ TEST(SessionFaultsTest, DrawsFollowTheRatesAndRepeatWithTheSeedAndConnection) {
   EXPECT_EQ(faults.SubmitStatus(t0), kStatusQueueFull);  // not kStatusThrottled
 }
 
-// Dropped "esme" at 0 and at 2 s: refused for 500 ms after each.
-TEST(RebindGuardTest, RefusesTheSameSystemIdWithinTheSpanAfterADrop) {
-  RebindGuard guard(500ms), off(0ms);
-  guard.BindingDropped("esme", t0);
-  off.BindingDropped("esme", t0);
-  std::string refused;
-  for (const auto& [system_id, at] : {std::pair{"esme", 0ms},
-                                      {"esme", 499ms},
-                                      {"esme", 500ms},
-                                      {"other", 0ms},
-                                      {"esme", 2000ms},
-                                      {"esme", 2499ms}}) {
-    if (at == 2s) guard.BindingDropped("esme", t0 + 2s);
-    refused += guard.Refuses(system_id, t0 + at) ? '+' : '-';
-  }
-  EXPECT_EQ(refused, "++--++");
-  EXPECT_FALSE(off.Refuses("esme", t0));
-}
-
-TEST(MessageStoreTest, CountsMessagesWhoseTextWasKeptBefore) {
-  MessageStore store;
-  std::string duplicates;
-  for (const char* body : {"one", "two", "one", "", "", "one"}) {
-    StoredMessage message;
-    message.body = body;
-    store.Add(std::move(message));
-    duplicates += std::to_string(store.Duplicates());
-  }
-  EXPECT_EQ(duplicates, "001112");
-}
-
-// --latency-ms MEAN[,JITTER]: mean * 1000 + jitter; -1: refused.
-TEST(ResponseLatencyTest, TheOptionIsMeanAndAnOptionalJitterInMilliseconds) {
-  std::string parsed;
-  for (const char* text : {"0", "20", "20,5", "", "-1", "20,", "20,5,1", "2x", "3600001"}) {
-    const std::optional<Latency> latency = ParseLatency(text);
-    parsed +=
-        std::to_string(latency ? latency->mean.count() * 1000 + latency->jitter.count() : -1) + " ";
-  }
-  EXPECT_EQ(parsed, "0 20000 20005 -1 -1 -1 -1 -1 -1 ");
-}
-
 TEST(ResponseLatencyTest, ResponsesLeaveInTheOrderOfTheirDueTimes) {
   DelayedResponses delayed({20ms, 5ms}, 1);
   for (int n = 0; n < 100; ++n) EXPECT_LE(delayed.Draw(), 25ms);
@@ -121,26 +114,26 @@ TEST(ResponseLatencyTest, ResponsesLeaveInTheOrderOfTheirDueTimes) {
   EXPECT_TRUE(delayed.Empty());
 }
 
-StoredMessage DeliveredMessage() {
-  StoredMessage message;
-  message.id = "0000000007";
-  message.system_id = "esme";
-  message.source = {1, 1, "447700900123"};
-  message.dest = {0, 0, "12345"};
-  message.body = "Hello, this is a long text";
-  message.registered_delivery = 1;
-  message.state = kStateDelivered;
-  message.submit_time = "240315123000004+";
-  message.done_time = "240315123100004+";
-  return message;
-}
-
-TEST(SmscReceiptTest, TheReceiptTextAndItsDeliverSmAreByteExact) {
-  const std::string text = ReceiptText(DeliveredMessage());
+// The receipt's text and deliver_sm byte for byte; submit_multi with both
+// kinds of destination and message_payload; bodies running past their end
+// (a TLV declaring 5 octets and bringing 1, an unterminated string, no body)
+// throw and describe as malformed; responses; a long mobile-originated text
+// travels as message_payload.
+TEST(SmscPduTest, ReceiptsRequestsAndResponsesByteForByte) {
+  const StoredMessage delivered{.id = "0000000007",
+                                .system_id = "esme",
+                                .source = {1, 1, "447700900123"},
+                                .dest = {0, 0, "12345"},
+                                .body = "Hello, this is a long text",
+                                .registered_delivery = 1,
+                                .state = kStateDelivered,
+                                .submit_time = "240315123000004+",
+                                .done_time = "240315123100004+"};
+  const std::string text = ReceiptText(delivered);
   EXPECT_EQ(text,
             "id:0000000007 sub:001 dlvrd:001 submit date:2403151230 done date:2403151231 "
             "stat:DELIVRD err:000 text:Hello, this is a lon");
-  EXPECT_EQ(HexText(DeliverSm(9, ReceiptOf(DeliveredMessage()))),
+  EXPECT_EQ(HexText(DeliverSm(9, ReceiptOf(delivered))),
             "00 00 00 C0 00 00 00 05 00 00 00 00 00 00 00 09"  // header, sequence 9
             " 00"                                              // service_type
             " 00 00 31 32 33 34 35 00"                         // from the handset
@@ -150,52 +143,37 @@ TEST(SmscReceiptTest, TheReceiptTextAndItsDeliverSmAreByteExact) {
                 HexText(testing::Octets(text)) +
                 " 00 1E 00 0B 30 30 30 30 30 30 30 30 30 37 00"  // receipted_message_id
                 " 04 27 00 01 02");                              // message_state DELIVERED
-}
-
-TEST(SmscPduTest, SubmitMultiReadsBothKindsOfDestinationAndThePayload) {
-  const auto pdu =
+  const auto multi =
       Hex("00 00 00 3D 00 00 00 21 00 00 00 00 00 00 00 05 00 01 01 31 00 02"
           " 01 01 01 32 32 00 02 66 72 69 65 6E 64 73 00"  // SME "22", list "friends"
           " 00 00 00 00 00 01 00 00 00 00"                 // registered_delivery 1, sm_length 0
           " 04 24 00 05 48 65 6C 6C 6F 14 03 00 01 41");   // message_payload "Hello", one more
-  EXPECT_EQ(ParseSubmitMulti(pdu).tlvs.size(), 2u);
-  EXPECT_EQ(Describe(pdu),
+  EXPECT_EQ(ParseSubmitMulti(multi).tlvs.size(), 2u);
+  EXPECT_EQ(Describe(multi),
             "submit_multi seq=5 from=\"1\" to=\"22,list:friends\" reg=1 text=\"Hello\"");
-}
-
-TEST(SmscPduTest, BodiesThatRunPastTheirEndThrowAndDescribeAsMalformed) {
-  // submit_sm whose TLV declares 5 octets and brings 1.
   const auto truncated_tlv =
       Hex("00 00 00 27 00 00 00 04 00 00 00 00 00 00 00 02 00 00 00 00 00 00 31 00"
           " 00 00 00 00 00 00 00 00 00 00 04 24 00 05 41");
   EXPECT_EQ(ErrorNumberOf([&] { ParseSubmitSm(truncated_tlv); }), 9);
   EXPECT_EQ(Describe(truncated_tlv), "submit_sm seq=2 (malformed)");
-  const auto unterminated = Hex("00 00 00 14 00 00 00 02 00 00 00 00 00 00 00 01 61 62 63 64");
-  EXPECT_EQ(ErrorNumberOf([&] { ParseBind(unterminated); }), 9);
+  EXPECT_EQ(ErrorNumberOf([&] {
+              ParseBind(Hex("00 00 00 14 00 00 00 02 00 00 00 00 00 00 00 01 61 62 63 64"));
+            }),
+            9);
   EXPECT_EQ(
       ErrorNumberOf([&] { ParseQuery(Hex("00 00 00 10 00 00 00 03 00 00 00 00 00 00 00 01")); }),
       9);
-}
-
-TEST(SmscPduTest, ResponsesCarryTheirFieldsOrOnlyAnErrorStatus) {
   EXPECT_EQ(HexText(QueryResp(3, "7", "", kStateEnroute, 0)),
             "00 00 00 15 80 00 00 03 00 00 00 00 00 00 00 03 37 00 00 01 00");
   EXPECT_EQ(HexText(SubmitMultiResp(4, "8")),
             "00 00 00 13 80 00 00 21 00 00 00 00 00 00 00 04 38 00 00");
-  EXPECT_EQ(CommandName(0x80000021), "submit_multi_resp");
-  EXPECT_EQ(CommandName(0x00000123), "0x00000123");
-  EXPECT_EQ(Printable("a\"\x01"), "a\\x22\\x01");
-}
-
-TEST(SmscPduTest, LongMobileOriginatedTextTravelsAsMessagePayload) {
+  EXPECT_EQ(CommandName(0x80000021) + " " + CommandName(0x00000123) + " " + Printable("a\"\x01"),
+            "submit_multi_resp 0x00000123 a\\x22\\x01");
   Submission mo;
-  mo.source.address = "1";
   mo.dests.push_back({0, 0, "2"});
   mo.short_message = std::string(300, 'x');
-  const auto pdu = DeliverSm(1, mo);
-  const Submission read = ParseSubmitSm(pdu);
-  EXPECT_TRUE(read.short_message.empty());
-  EXPECT_EQ(read.Body(), mo.short_message);
+  const Submission read = ParseSubmitSm(DeliverSm(1, mo));
+  EXPECT_EQ(read.short_message + "|" + read.Body(), "|" + mo.short_message);
 }
 
 }  // namespace

@@ -17,16 +17,12 @@ constexpr std::size_t kHeaderLength = 16;
 constexpr uint32_t kMaxPduLength = 1024 * 1024;
 constexpr uint32_t kResponseBit = 0x80000000;
 
-// Big-endian 4 octets at `offset`; the caller has checked the bounds.
-uint32_t ReadUint32(const std::vector<uint8_t>& octets, std::size_t offset) {
-  return static_cast<uint32_t>(octets[offset]) << 24 |
-         static_cast<uint32_t>(octets[offset + 1]) << 16 |
-         static_cast<uint32_t>(octets[offset + 2]) << 8 | static_cast<uint32_t>(octets[offset + 3]);
-}
-
-void AppendUint32(std::vector<uint8_t>& octets, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8)
-    octets.push_back(static_cast<uint8_t>(value >> shift));
+// The big-endian header field at `offset`, or 0 when there is no whole header.
+uint32_t HeaderField(const std::vector<uint8_t>& pdu, std::size_t offset) {
+  uint32_t value = 0;
+  for (std::size_t n = offset; n < offset + 4 && pdu.size() >= kHeaderLength; ++n)
+    value = value << 8 | pdu[n];
+  return value;
 }
 
 }  // namespace
@@ -39,8 +35,7 @@ struct LoopbackSmsc::Connection {
 
   tcp::socket socket;
   std::array<uint8_t, 4096> chunk{};
-  Octets pending;            // received octets not yet framed into a whole PDU
-  bool read_parked = false;  // reading is paused and no read is outstanding
+  Octets pending;  // received octets not yet framed into a whole PDU
   bool ended = false;
 };
 
@@ -62,37 +57,26 @@ LoopbackSmsc::~LoopbackSmsc() {
 
 std::vector<LoopbackSmsc::Octets> LoopbackSmsc::DefaultAnswer(const Octets& pdu,
                                                               uint32_t bind_status) {
-  const uint32_t command_id = CommandIdOf(pdu), sequence = SequenceNumberOf(pdu);
-  if (pdu.size() < kHeaderLength || (command_id & kResponseBit) != 0) return {};
-  const std::string id = "MSG" + std::to_string(sequence);
+  const uint32_t id = CommandIdOf(pdu), sequence = SequenceNumberOf(pdu);
+  if (pdu.size() < kHeaderLength || (id & kResponseBit) != 0) return {};
+  if (id == 0x01 || id == 0x02 || id == 0x09)  // the binds
+    return {MakePdu(id | kResponseBit, bind_status, sequence,
+                    {'L', 'O', 'O', 'P', 'B', 'A', 'C', 'K', 0})};
+  // The message id, and for submit_multi no_unsuccess 0.
+  const std::string message_id =
+      "MSG" + std::to_string(sequence) + std::string(id == 0x21 ? 2 : 1, 0);
   Octets body;
-  switch (command_id) {
-    case 0x01:  // the binds
-    case 0x02:
-    case 0x09:
-      return {MakePdu(command_id | kResponseBit, bind_status, sequence,
-                      {'L', 'O', 'O', 'P', 'B', 'A', 'C', 'K', 0})};
-    case 0x06:  // unbind, enquire_link, cancel_sm
-    case 0x15:
-    case 0x08:
-      break;
-    case 0x04:  // submit_sm, submit_multi (with no_unsuccess 0)
-    case 0x21:
-      body.assign(id.c_str(), id.c_str() + id.size() + 1);
-      if (command_id == 0x21) body.push_back(0);
-      break;
-    case 0x03:  // query_sm: the queried id, no final_date, state delivered, error_code 0
-      body.assign(pdu.begin() + kHeaderLength,
-                  std::find(pdu.begin() + kHeaderLength, pdu.end(), 0));
-      body.insert(body.end(), {0, 0, 2, 0});
-      break;
-    case 0x05:  // deliver_sm
-      body = {0};
-      break;
-    default:  // generic_nack, invalid command id
-      return {MakePdu(kResponseBit, 3, sequence)};
+  if (id == 0x04 || id == 0x21) body.assign(message_id.begin(), message_id.end());
+  if (id == 0x03) {  // query_sm: the queried id, no final_date, state delivered, error_code 0
+    body.assign(pdu.begin() + kHeaderLength, std::find(pdu.begin() + kHeaderLength, pdu.end(), 0));
+    body.insert(body.end(), {0, 0, 2, 0});
   }
-  return {MakePdu(command_id | kResponseBit, 0, sequence, body)};
+  if (id == 0x05) body = {0};  // deliver_sm
+  // Any other request but unbind, enquire_link and cancel_sm: generic_nack,
+  // invalid command id.
+  if (body.empty() && id != 0x06 && id != 0x15 && id != 0x08)
+    return {MakePdu(kResponseBit, 3, sequence)};
+  return {MakePdu(id | kResponseBit, 0, sequence, body)};
 }
 
 void LoopbackSmsc::SetResponder(Responder responder) {
@@ -108,20 +92,6 @@ void LoopbackSmsc::SetReceiveBufferSize(int octets) {
 void LoopbackSmsc::SetRecording(bool recording) {
   std::lock_guard lock(mutex_);
   recording_ = recording;
-}
-
-void LoopbackSmsc::PauseReading() {
-  asio::post(io_, [this] { reading_paused_ = true; });
-}
-
-void LoopbackSmsc::ResumeReading() {
-  asio::post(io_, [this] {
-    reading_paused_ = false;
-    if (current_ && current_->read_parked) {
-      current_->read_parked = false;
-      Read(current_);
-    }
-  });
 }
 
 std::vector<LoopbackSmsc::Octets> LoopbackSmsc::Received() const {
@@ -171,16 +141,11 @@ void LoopbackSmsc::Accept() {
 // command_length out of range leaves no way to find the next PDU, so the
 // connection is closed.
 void LoopbackSmsc::Read(const ConnectionPtr& connection) {
-  if (!connection->socket.is_open()) return;
-  if (reading_paused_ && !connection->ended) {
-    connection->read_parked = true;
-    return;
-  }
   connection->socket.async_read_some(
       asio::buffer(connection->chunk),
       [this, connection](const std::error_code& error, std::size_t size) {
-        std::error_code ignored;
         if (error) {  // the client closed, or the link failed
+          std::error_code ignored;
           connection->socket.close(ignored);
           if (connection == current_) current_.reset();
           return;
@@ -189,8 +154,8 @@ void LoopbackSmsc::Read(const ConnectionPtr& connection) {
         if (!connection->ended)
           pending.insert(pending.end(), connection->chunk.begin(),
                          connection->chunk.begin() + size);
-        while (!connection->ended && pending.size() >= 4) {
-          const uint32_t length = ReadUint32(pending, 0);
+        while (!connection->ended && pending.size() >= kHeaderLength) {
+          const uint32_t length = HeaderField(pending, 0);
           if (length < kHeaderLength || length > kMaxPduLength) {
             End(connection, false);
             break;
@@ -233,21 +198,16 @@ void LoopbackSmsc::End(ConnectionPtr connection, bool reset) {  // by value: it 
 std::vector<uint8_t> MakePdu(uint32_t command_id, uint32_t command_status, uint32_t sequence_number,
                              const std::vector<uint8_t>& body) {
   std::vector<uint8_t> pdu;
-  pdu.reserve(kHeaderLength + body.size());
-  AppendUint32(pdu, static_cast<uint32_t>(kHeaderLength + body.size()));
-  AppendUint32(pdu, command_id);
-  AppendUint32(pdu, command_status);
-  AppendUint32(pdu, sequence_number);
+  for (const uint32_t field : {static_cast<uint32_t>(kHeaderLength + body.size()), command_id,
+                               command_status, sequence_number})
+    for (int shift = 24; shift >= 0; shift -= 8)
+      pdu.push_back(static_cast<uint8_t>(field >> shift));
   pdu.insert(pdu.end(), body.begin(), body.end());
   return pdu;
 }
 
-uint32_t CommandIdOf(const std::vector<uint8_t>& pdu) {
-  return pdu.size() < kHeaderLength ? 0 : ReadUint32(pdu, 4);
-}
+uint32_t CommandIdOf(const std::vector<uint8_t>& pdu) { return HeaderField(pdu, 4); }
 
-uint32_t SequenceNumberOf(const std::vector<uint8_t>& pdu) {
-  return pdu.size() < kHeaderLength ? 0 : ReadUint32(pdu, 12);
-}
+uint32_t SequenceNumberOf(const std::vector<uint8_t>& pdu) { return HeaderField(pdu, 12); }
 
 }  // namespace korvane::testing

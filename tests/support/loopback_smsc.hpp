@@ -49,18 +49,14 @@ class LoopbackSmsc {
   // Every answer carries the request's sequence_number.
   static std::vector<Octets> DefaultAnswer(const Octets& pdu, uint32_t bind_status);
 
-  // Runs on the SMSC thread; an empty responder restores DefaultAnswer.
+  // Runs on the SMSC thread, which reads nothing more while it runs; an
+  // empty responder restores DefaultAnswer.
   void SetResponder(Responder responder);
   // The receive buffer of connections accepted from now on, in octets (the
   // kernel may round it); 0 keeps the system's default, which grows on demand.
-  // A small one makes a peer that stops reading push back sooner.
+  // A small one makes a peer that stops reading (a responder that blocks)
+  // push back sooner.
   void SetReceiveBufferSize(int octets);
-  // A peer that stops reading: no read is started on the connection until
-  // ResumeReading (one already started may still complete), so what the
-  // client sends stays in the kernel's buffers and, once they are full, in
-  // the client. Applies to later connections too.
-  void PauseReading();
-  void ResumeReading();
 
   // Whether received PDUs are kept for Received() (default true). A long
   // run turns this off and counts in its responder instead.
@@ -89,8 +85,7 @@ class LoopbackSmsc {
   asio::io_context io_;
   asio::ip::tcp::acceptor acceptor_;
   uint16_t port_ = 0;
-  ConnectionPtr current_;        // SMSC thread only
-  bool reading_paused_ = false;  // SMSC thread only
+  ConnectionPtr current_;  // SMSC thread only
 
   mutable std::mutex mutex_;  // guards everything below
   Responder responder_;
