@@ -52,8 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     more = end != std::string_view::npos;
     if (more) text.remove_prefix(end + 1);
     const std::size_t sent_before = s.socket.Sent().size();
-    const uint32_t received_before = s.sink.messages_received;
-    const uint32_t errors_before = s.sink.errors;
+    const std::size_t received_before = s.Count("MessageReceived");
+    const std::size_t errors_before = s.Count("Error");
     std::vector<uint8_t> pdu;
     try {
       s.smpp.DebugPDU(line);
@@ -64,11 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
     if (pdu.size() < 16) continue;
     const uint32_t command = CommandIdOf(pdu);
-    if (command == 0x05 && s.sink.messages_received > received_before &&
+    if (command == 0x05 && s.Count("MessageReceived") > received_before &&
         !Answered(s, sent_before, pdu))
       Broken("a deliver_sm raised unanswered");
-    if (command == 0x05 && s.sink.messages_received == received_before &&
-        s.sink.errors == errors_before)
+    if (command == 0x05 && s.Count("MessageReceived") == received_before &&
+        s.Count("Error") == errors_before)
       Broken("a deliver_sm neither raised nor reported");
     if ((command == 0x15 || command == 0x06) && !Answered(s, sent_before, pdu))
       Broken("an enquire_link or unbind not answered");

@@ -71,9 +71,9 @@ void HostCall(FuzzSession& s, const std::vector<uint8_t>& octets) {
       },
       [&] { s.smpp.EnableTraceMessages(!s.smpp.EnableTraceMessages()); },
       [&] { s.smpp.AutoEnquireLinkInterval(s.smpp.AutoEnquireLinkInterval() > 0 ? 0 : 1); },
-      [&] {  // possibly while an event is raised: the sink moves to the end of the list
-        s.smpp.Unsubscribe(s.sink);
-        s.smpp.Subscribe(s.sink);
+      [&] {  // possibly while an event is raised: the recorder moves to the end of the list
+        s.smpp.Unsubscribe(s.events);
+        s.smpp.Subscribe(s.events);
       }};
   calls[octets[0] % std::size(calls)]();
 }
@@ -97,19 +97,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   // without end.
   int depth = 0;
   if (options & 0x10) {
-    s.sink.on_message = [&](MessageObject& message) {
+    s.on_event = [&](const korvane::testing::RecordedEvent& event) {
       if (depth > 2) return;
       ++depth;
-      MessageObject copy = message;
-      s.smpp.SendMessage(copy, false);
-      s.smpp.DeliverShortMessage(copy);
-      s.smpp.QueryMessage(copy, false);
-      --depth;
-    };
-    s.sink.on_link_event = [&] {
-      if (depth > 2) return;
-      ++depth;
-      s.smpp.EnquireLink();
+      MessageObject copy = event.message;
+      if (event.name == "LinkOk" || event.name == "GenericNACK") s.smpp.EnquireLink();
+      if (event.name.starts_with("Message")) {
+        s.smpp.SendMessage(copy, false);
+        s.smpp.DeliverShortMessage(copy);
+        s.smpp.QueryMessage(copy, false);
+      }
       --depth;
     };
   }

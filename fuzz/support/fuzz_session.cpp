@@ -1,5 +1,6 @@
 #include "support/fuzz_session.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -51,10 +52,19 @@ uint64_t InspectMessage(const MessageObject& m, bool built_by_library) {
   return std::hash<std::string>()(read);
 }
 
+std::size_t FuzzSession::Count(const std::string& event_name) const {
+  return std::ranges::count(events.events, event_name, &testing::RecordedEvent::name);
+}
+
 FuzzSession::FuzzSession() : smpp(environment), socket(*environment.LastSocket()) {
   // A failing helper procedure would otherwise print its report for every input.
   SetUnexpectedErrorHandler([](const std::string&) { return ErrorDecision::Ignore; });
-  smpp.Subscribe(sink);
+  events.on_event = [this](const testing::RecordedEvent& event) {
+    if (event.name == "Error" && event.text.empty()) Broken("an Error event without a description");
+    if (event.name.starts_with("Message")) digest += InspectMessage(event.message, true);
+    if (on_event) on_event(event);
+  };
+  smpp.Subscribe(events);
   smpp.SMPPServerAddress("smsc.fuzz");
   smpp.SMPPServerPort(2775);
   smpp.OperationsTimeout(1);

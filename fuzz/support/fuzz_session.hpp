@@ -1,10 +1,11 @@
 // What the fuzz targets share: a reader of every member of a message that
-// aborts on a broken invariant (the fuzzer records it as a crash), an event
-// sink that reads everything a session raises, and a session on the fake
-// environment (virtual time, scripted socket) whose peer answers the bind
-// with octets the target chooses, then accepts every bind and answers every
-// unbind, so that destroying the session ends promptly. Waits are short
-// (one second of virtual time), so an input that never answers costs little.
+// aborts on a broken invariant (the fuzzer records it as a crash), and a
+// session on the fake environment (virtual time, scripted socket) whose
+// events are recorded and checked as they come, and whose peer answers the
+// bind with octets the target chooses, then accepts every bind and answers
+// every unbind, so that destroying the session ends promptly. Waits are
+// short (one second of virtual time), so an input that never answers costs
+// little.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "korvane/smpp.hpp"
+#include "support/event_recorder.hpp"
 #include "support/fake_environment.hpp"
 
 namespace korvane::fuzzing {
@@ -31,70 +33,28 @@ std::vector<std::string> MemberNames();
 // whose TagLength is their value's length and whose tags fit 16 bits.
 uint64_t InspectMessage(const MessageObject& message, bool built_by_library = false);
 
-class ReadingSink final : public SMPPEvents {
- public:
-  // Called after a message event was read, and after LinkOk or GenericNACK
-  // (the events a host answers with a request of its own).
-  std::function<void(MessageObject&)> on_message;
-  std::function<void()> on_link_event;
-  uint64_t digest = 0;
-  uint32_t errors = 0;
-  uint32_t messages_received = 0;
-
-  void LinkOk() override { Act(); }
-  void Error(int32_t number, const std::string& source, const std::string& description) override {
-    ++errors;
-    if (description.empty()) Broken("an Error event without a description");
-    Note(std::to_string(number) + source + description);
-  }
-  void MessageDelivered(MessageObject& message) override { Read(message); }
-  void MessageCancelResult(MessageObject& message) override { Read(message); }
-  void MessageStatusReceived(MessageObject& message) override { Read(message); }
-  void GenericNACK(int32_t status, int32_t sequence_number) override {
-    Note(std::to_string(status) + ':' + std::to_string(sequence_number));
-    Act();
-  }
-  void Warning(int32_t number, const std::string& source, const std::string& description) override {
-    Note(std::to_string(number) + source + description);
-  }
-  void MessageReceived(MessageObject& message) override {
-    ++messages_received;
-    Read(message);
-  }
-  void DebugLog(const std::string& text) override { Note(text); }
-  void TraceLog(const std::string& text) override { Note(text); }
-
- private:
-  void Act() {
-    if (on_link_event) on_link_event();
-  }
-  void Read(MessageObject& message) {
-    digest += InspectMessage(message, true);
-    if (on_message) on_message(message);
-  }
-  void Note(const std::string& text) { digest += std::hash<std::string>()(text); }
-};
-
 class FuzzSession {
  public:
+  // Every event is recorded; an Error must have a description, a message
+  // passes InspectMessage; then `on_event` sees it.
   FuzzSession();
-  // The handlers' actions may refer to the target's own state, which ends
+  // The handler's actions may refer to the target's own state, which ends
   // before the session's final unbind.
-  ~FuzzSession() {
-    sink.on_message = nullptr;
-    sink.on_link_event = nullptr;
-  }
+  ~FuzzSession() { on_event = nullptr; }
 
   // Connects and binds as `type`, the bind answered with `bind_answer`.
   int16_t Bind(BindTypes type, std::vector<uint8_t> bind_answer) {
     first_answer_ = std::move(bind_answer);
     return smpp.Bind(type);
   }
+  std::size_t Count(const std::string& event_name) const;
 
   // In this order: the session is destroyed first and unbinds while the
-  // sink and the environment are still there.
+  // recorder and the environment are still there.
   testing::FakeEnvironment environment;
-  ReadingSink sink;
+  testing::EventRecorder events;
+  std::function<void(const testing::RecordedEvent&)> on_event;
+  uint64_t digest = 0;
   SMPP smpp;
   testing::ScriptedSocket& socket;
 
