@@ -1,20 +1,19 @@
 // Round trips against the npm `smpp` package as SMSC (peer_smsc.js), one
-// row per peer: the session binds and acts, then one transcript of what the
-// peer decoded (its `key=value` lines), the events the session raised and
-// what the host saw is compared with the row's. Skips where node is absent.
+// row per peer: the session binds, acts and ends, then one transcript of
+// what the peer decoded (its `key=value` lines), the events the session
+// raised and what the host saw is compared with the row's. Skips where node
+// is absent.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <asio/io_context.hpp>
 #include <cctype>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,8 +27,6 @@ namespace korvane {
 namespace {
 
 using Record = std::vector<std::string>;  // "== <command>", then "key=value" lines
-using testing::PumpUntil;
-constexpr auto kCap = std::chrono::seconds(10);
 
 std::string Field(const Record& record, const std::string& key) {
   for (const std::string& line : record)
@@ -54,108 +51,84 @@ MessageObject MessageOf(const std::string& members) {
   return message;
 }
 
-// The peer under node; its output is read without blocking while the
-// session's loop is pumped. Ended at destruction.
+// The peer under node, for a minute at most; it ends with its connection,
+// and its output is read to the end then.
 class NpmPeer {
  public:
   explicit NpmPeer(const std::string& scenario) {
     setenv("KORVANE_PEER", scenario.c_str(), 1);
-    pipe_ = popen("NODE_PATH=" KORVANE_NPM_MODULES " node " KORVANE_PEER_SCRIPT " 2>&1", "r");
-    const auto deadline = std::chrono::steady_clock::now() + kCap;
-    while (port == 0 && pipe_ && std::chrono::steady_clock::now() < deadline && Read(100)) {
-    }
+    pipe_ = popen("NODE_PATH=" KORVANE_NPM_MODULES " timeout 60 node " KORVANE_PEER_SCRIPT " 2>&1",
+                  "r");
+    for (std::string line; port == 0 && ReadLine(line);)
+      if (line.starts_with("port=")) port = std::stoi(line.substr(5));
   }
   ~NpmPeer() {
-    if (pid_ > 0) kill(pid_, SIGTERM);
     if (pipe_) pclose(pipe_);
   }
 
-  // The first record with this head not yet taken, pumping `loop` meanwhile.
-  Record Take(asio::io_context& loop, const std::string& head) {
-    Record found;
-    PumpUntil(
-        loop,
-        [&] {
-          Read(0);
-          const auto at = std::find_if(records_.begin(), records_.end(),
-                                       [&](const Record& record) { return record[0] == head; });
-          if (at == records_.end()) return false;
-          found = std::move(*at);
-          records_.erase(at);
-          return true;
-        },
-        kCap);
+  void ReadToEnd() {
+    for (std::string line; ReadLine(line);) {
+      if (line.starts_with("== ")) records.emplace_back();
+      if (!records.empty()) records.back().push_back(line);
+    }
+  }
+  // The first record with this head not yet taken.
+  Record Take(const std::string& head) {
+    const auto at = std::ranges::find(records, head, [](const Record& r) { return r[0]; });
+    if (at == records.end()) return {};
+    const Record found = *at;
+    records.erase(at);
     return found;
   }
 
   int port = 0;
   std::string transcript;
+  std::vector<Record> records;
 
  private:
-  // Takes what arrived within `wait_ms`; false at the end of the output.
-  bool Read(int wait_ms) {
-    pollfd readable{fileno(pipe_), POLLIN, 0};
-    if (poll(&readable, 1, wait_ms) <= 0) return true;
+  bool ReadLine(std::string& line) {
     char chunk[4096];
-    const ssize_t count = read(readable.fd, chunk, sizeof chunk);
-    if (count <= 0) return false;
-    buffer_.append(chunk, static_cast<std::size_t>(count));
-    for (std::size_t end; (end = buffer_.find('\n')) != std::string::npos;
-         buffer_.erase(0, end + 1)) {
-      const std::string line = buffer_.substr(0, end);
-      transcript += "  peer: " + line + "\n";
-      if (line.starts_with("port=")) port = std::stoi(line.substr(5));
-      if (line.starts_with("pid=")) pid_ = std::stoi(line.substr(4));
-      if (line.starts_with("== ")) records_.emplace_back();
-      if (!records_.empty()) records_.back().push_back(line);
-    }
+    if (!pipe_ || !fgets(chunk, sizeof chunk, pipe_)) return false;
+    line = chunk;
+    if (line.ends_with('\n')) line.pop_back();
+    transcript += "  peer: " + line + "\n";
     return true;
   }
 
   FILE* pipe_ = nullptr;
-  pid_t pid_ = 0;
-  std::string buffer_;
-  std::vector<Record> records_;
 };
 
-// A session bound to the peer; declared before the session, the peer
-// outlives it and answers its closing unbind.
 struct Exchange {
-  explicit Exchange(const std::string& scenario) : peer(scenario), smpp(loop) {
-    smpp.Subscribe(events);
-    smpp.SMPPServerAddress("127.0.0.1");
-    smpp.SMPPServerPort(peer.port);
-    smpp.SystemID("korvane");
-    smpp.Password(Variant("secret"));
-    smpp.SystemType("VMA");
-    smpp.AddressTON(AddressTypeOfNumbers::tonInternational);
-    smpp.AddressNPI(AddressNumberPlanIndicators::npiISDN);
-    smpp.ReceiverAddressRange("^4477");
-    smpp.ProtocolID(ProtocolIDs::SMPPv34);
-    smpp.OperationsTimeout(10);
-    smpp.ConnectionTimeout(10);
-    smpp.TimeZoneBias("04+");
+  explicit Exchange(const std::string& scenario) : peer(scenario) {
+    smpp.emplace(loop);
+    smpp->Subscribe(events);
+    smpp->SMPPServerAddress("127.0.0.1");
+    smpp->SMPPServerPort(peer.port);
+    smpp->SystemID("korvane");
+    smpp->Password(Variant("secret"));
+    smpp->SystemType("VMA");
+    smpp->AddressTON(AddressTypeOfNumbers::tonInternational);
+    smpp->AddressNPI(AddressNumberPlanIndicators::npiISDN);
+    smpp->ReceiverAddressRange("^4477");
+    smpp->ProtocolID(ProtocolIDs::SMPPv34);
+    smpp->OperationsTimeout(10);
+    smpp->ConnectionTimeout(10);
+    smpp->TimeZoneBias("04+");
   }
   // Sends a message made of "Member=value|..." after `more` filled it in.
   void Send(const std::string& members, const std::function<void(MessageObject&)>& more = {}) {
     MessageObject message = MessageOf(members);
     if (more) more(message);
-    EXPECT_FALSE(smpp.SendMessage(message, true).empty());
+    EXPECT_FALSE(smpp->SendMessage(message, true).empty());
     host["sent"] += std::to_string(message.SequenceNumber) + " ";
-  }
-  bool Traced(const std::string& start) {
-    return PumpUntil(loop, [&] {
-      return std::ranges::any_of(events.Named("TraceLog"),
-                                 [&](const auto& trace) { return trace.text.starts_with(start); });
-    });
   }
 
   NpmPeer peer;
-  testing::EventRecorder events;
   asio::io_context loop;
-  SMPP smpp;
+  testing::EventRecorder events;
+  std::optional<SMPP> smpp;                        // ended before the peer's output is read
   std::map<std::string, std::size_t> events_seen;  // by name
-  std::map<std::string, std::string> host;         // what a row's action found
+  std::map<std::string, std::string> host;         // what the host found
 };
 
 std::string HexOf(const std::string& octets) {
@@ -170,8 +143,7 @@ std::string HexOf(const std::string& octets) {
 // the next PDU of that command ("closed" the end of the connection); an
 // upper-case one is the next event of that name (with its number, when
 // the head has one), its keys members of its message, "tlv.<hex tag>" an
-// optional parameter's octets; "host" shows what the row's action found;
-// "end" the state at the end.
+// optional parameter's octets; "host" shows what the host found.
 std::string Observed(Exchange& x, const std::string& expected) {
   std::istringstream lines(expected);
   std::string observed;
@@ -180,24 +152,18 @@ std::string Observed(Exchange& x, const std::string& expected) {
     std::function<std::string(const std::string&)> value_of;
     if (head == "host") {
       value_of = [&](const std::string& key) { return x.host[key]; };
-    } else if (head == "end") {
-      x.host["bound"] = x.smpp.ConnectedAndBound ? "1" : "0";
-      for (const char* name : {"Bound", "Error"})
-        x.host[name] = std::to_string(x.events.Named(name).size());
-      value_of = [&](const std::string& key) { return x.host[key]; };
     } else if (std::islower(head[0])) {
-      const Record record = x.peer.Take(x.loop, "== " + head);
+      const Record record = x.peer.Take("== " + head);
       if (record.empty()) head += " (not seen)";
       value_of = [record](const std::string& key) { return Field(record, key); };
     } else {
       const std::string name = head.substr(0, head.find(' '));
-      std::size_t& seen = x.events_seen[name];
-      if (!PumpUntil(
-              x.loop, [&] { return x.events.Named(name).size() > seen; }, kCap)) {
+      const std::vector<testing::RecordedEvent> raised = x.events.Named(name);
+      if (raised.size() <= x.events_seen[name]) {
         observed += name + " not raised\n";
         continue;
       }
-      const testing::RecordedEvent event = x.events.Named(name)[seen++];
+      const testing::RecordedEvent event = raised[x.events_seen[name]++];
       if (name != head) head = name + " " + std::to_string(event.number);
       value_of = [event](const std::string& key) {
         if (!key.starts_with("tlv.")) return event.message.GetMember(key).ToText();
@@ -233,25 +199,23 @@ const std::string kAddressed =
 const Row kRows[] = {
     {"refused_bind", BindTypes::SmppBindAsTransceiver,
      R"({"answer": {"bind_transceiver": {"command_status": 13}}})", [](Exchange&) {},
-     "Error 27013\nend: bound=0|Bound=0|Error=2"},
+     "Error 27013\nhost: bound=0|Bound=0|Error=2"},
     // Requests of ours: a deliver_sm's callback number takes the source
     // address's TON and NPI; the peer's deliver_sm_resp is taken without
     // complaint; a queried message takes the answer's values; the peer
     // closes once it has answered the unbind.
     {"our_requests", BindTypes::SmppBindAsTransceiver, "{}",
      [](Exchange& x) {
-       EXPECT_TRUE(x.smpp.EnquireLink());
+       EXPECT_TRUE(x.smpp->EnquireLink());
        MessageObject m = MessageOf(kAddressed + "|ShortMessage=to the SMSC|CallbackNumber=5551");
-       x.smpp.EnableTraceMessages(true);
-       x.smpp.DeliverShortMessage(m);
+       x.smpp->DeliverShortMessage(m);
        x.host["sent"] += std::to_string(m.SequenceNumber) + " ";
-       x.host["resp"] = x.Traced("Received DELIVER_SM_RESP") ? "traced" : "missing";
-       x.host["query"] = x.smpp.QueryMessage(m, true).ToText();
+       x.host["query"] = x.smpp->QueryMessage(m, true).ToText();
        x.host["final"] = m.FinalDeliveryDate.ToString();
        x.host["sent"] += std::to_string(m.SequenceNumber) + " ";
        x.host["status"] = m.GetMember("DeliveryStatus").ToText();
-       x.smpp.CancelMessage(m);
-       x.smpp.Unbind();
+       x.smpp->CancelMessage(m);
+       x.smpp->Unbind();
      },
      "enquire_link: command_length=16|sequence_number=1\n"
      "deliver_sm: sequence_number=4|service_type=CMT|source_addr=4477|destination_addr=0612|"
@@ -266,7 +230,7 @@ const Row kRows[] = {
      "MessageStatusReceived: MessageID=NPM-5|DeliveryStatus=2|"
      "DeliveryErrorCode=7\n"
      "MessageCancelResult: SequenceNumber=6|CancelResultCode=0\nUnBound\n"
-     "host: resp=traced|query=|final=2026-12-06 12:00:00|status=2|sent=4 5 \nend: "
+     "host: query=|final=2026-12-06 12:00:00|status=2|sent=4 5 |"
      "bound=0|Bound=1|Error=0"},
     // The peer's requests, each answered: three deliveries (a mobile
     // originated message, a receipt, a body in message_payload), an
@@ -286,7 +250,11 @@ const Row kRows[] = {
        ["deliver_sm", {"source_addr": "447700900002", "destination_addr": "4477",
        "data_coding": 8, "message_payload": {"hex": "0410041104120413"}}],
        ["enquire_link", {}], ["unbind", {}]]})",
-     [](Exchange&) {},
+     [](Exchange& x) {
+       testing::PumpUntil(
+           x.loop, [&] { return !x.events.Named("ConnectionClosed").empty(); },
+           std::chrono::seconds(10));
+     },
      "deliver_sm_resp: sequence_number=1|command_status=0|message_id=|matches_sent=yes\n"
      "deliver_sm_resp: sequence_number=2|command_status=0|matches_sent=yes\n"
      "deliver_sm_resp: sequence_number=3|command_status=0|matches_sent=yes\n"
@@ -303,7 +271,7 @@ const Row kRows[] = {
      "tlv.001e=4e504d2d3700|tlv.0423=03002a\n"
      "MessageReceived: SequenceNumber=3|DataCoding=8|ShortMessage=|"
      "Payload=\x04\x10\x04\x11\x04\x12\x04\x13\n"
-     "Warning 28282\nError 29006\nConnectionClosed\nend: bound=0|Bound=1|Error=1"},
+     "Warning 28282\nError 29006\nConnectionClosed\nhost: bound=0|Bound=1|Error=1"},
     // Latin-1 text, one octet a character; a tag the peer does not know
     // (0x1403) comes out as its octets. For submit_multi, addresses go
     // before distribution lists; "*99#" is not all digits: digit mode 1.
@@ -353,30 +321,30 @@ const Row kRows[] = {
      "MessageDelivered: MessageID=NPM-1\n"
      "MessageDelivered: MessageID=MULTI-2|UnsuccessfulDeliveries=2|"
      "Recipients.Count=2\n"
-     "host: sent=4 5 |unsuccessful=1/1/447700900001/11 2/8/0612/69 \nend: bound=1|Bound=1|Error=0"},
+     "host: sent=4 5 |unsuccessful=1/1/447700900001/11 2/8/0612/69 |bound=1|Bound=1|Error=0"},
     // A long UCS-2 text with a surrogate pair at a part boundary, in parts
     // with a concatenation UDH (IEI 0, length 3, the reference's low octet,
     // total, number) and with SAR parameters.
     {"concatenated_parts", BindTypes::SmppBindAsTransmitter, "{}",
      [](Exchange& x) {
-       const std::string text = "\xd0\x9f" + std::string(65, 'a') + "\xf0\x9f\x98\x80 ok";
-       for (const auto method : {text::SplitMethod::Udh8, text::SplitMethod::Sar}) {
-         std::string joined;
-         for (MessageObject& part : text::SplitText(text, {.method = method, .reference = 0x0102},
-                                                    MessageOf("DestAddress=1234"))) {
-           EXPECT_FALSE(x.smpp.SendMessage(part, true).empty());
-           const Record pdu = x.peer.Take(x.loop, "== submit_sm");
-           joined += Field(pdu, "short_message.message");
-           for (const char* key : {"data_coding", "esm_class", "short_message.udh.0",
-                                   "sar_msg_ref_num", "sar_total_segments", "sar_segment_seqnum"})
-             x.host[method == text::SplitMethod::Sar ? "sar" : "udh"] += Field(pdu, key) + " ";
-         }
-         x.host["joined"] += joined == text ? "yes " : "no ";
-       }
+       for (const auto method : {text::SplitMethod::Udh8, text::SplitMethod::Sar})
+         for (MessageObject& part : text::SplitText(
+                  "\xd0\x9f" + std::string(65, 'a') + "\xf0\x9f\x98\x80 ok",
+                  {.method = method, .reference = 0x0102}, MessageOf("DestAddress=1234")))
+           EXPECT_FALSE(x.smpp->SendMessage(part, true).empty());
      },
-     "host: udh=8 64 0003020201 <none> <none> <none> 8 64 0003020202 <none> <none> <none> |"
-     "sar=8 0 <none> 258 2 1 8 0 <none> 258 2 2 |joined=yes yes \n"
-     "end: bound=1|Bound=1|Error=0"},
+     "submit_sm: data_coding=8|esm_class=64|short_message.udh.0=0003020201|sar_msg_ref_num=<none>|"
+     "short_message.message=\xd0\x9f" +
+         std::string(65, 'a') +
+         "\n"
+         "submit_sm: "
+         "esm_class=64|short_message.udh.0=0003020202|short_message.message=\xf0\x9f\x98\x80 ok\n"
+         "submit_sm: data_coding=8|esm_class=0|short_message.udh.0=<none>|sar_msg_ref_num=258|"
+         "sar_total_segments=2|sar_segment_seqnum=1|short_message.message=\xd0\x9f" +
+         std::string(65, 'a') +
+         "\n"
+         "submit_sm: sar_segment_seqnum=2|short_message.message=\xf0\x9f\x98\x80 ok\n"
+         "host: bound=1|Bound=1|Error=0"},
 };
 
 class RoundTripTest : public ::testing::TestWithParam<Row> {};
@@ -389,19 +357,24 @@ TEST_P(RoundTripTest, PeerDecodesAndSessionRaises) {
   Exchange x(row.scenario);
   ASSERT_NE(x.peer.port, 0) << x.peer.transcript;
   const bool refused = row.name == std::string("refused_bind");
-  if (refused) x.smpp.OperationsTimeout(1);  // a refused bind waits it out
-  EXPECT_EQ(x.smpp.Bind(row.bind), refused ? 0 : static_cast<int16_t>(row.bind));
+  if (refused) x.smpp->OperationsTimeout(1);  // a refused bind waits it out
+  EXPECT_EQ(x.smpp->Bind(row.bind), refused ? 0 : static_cast<int16_t>(row.bind));
   row.act(x);
+  x.host["bound"] = x.smpp->ConnectedAndBound ? "1" : "0";
+  x.smpp.reset();  // unbinds when bound; the peer ends with the connection
+  x.peer.ReadToEnd();
+  for (const char* name : {"Bound", "Error"})
+    x.host[name] = std::to_string(x.events.Named(name).size());
   // A transmitter receives nothing: its bind carries no range.
-  const std::string bind =
-      std::string(row.bind == BindTypes::SmppBindAsTransmitter ? "bind_transmitter: "
-                  : row.bind == BindTypes::SmppBindAsReceiver  ? "bind_receiver: "
-                                                               : "bind_transceiver: ") +
-      "system_id=korvane|password=secret|system_type=VMA|interface_version=52|addr_ton=1|"
+  const bool tx = row.bind == BindTypes::SmppBindAsTransmitter;
+  const std::string expected =
+      std::string(tx                                          ? "bind_transmitter"
+                  : row.bind == BindTypes::SmppBindAsReceiver ? "bind_receiver"
+                                                              : "bind_transceiver") +
+      ": system_id=korvane|password=secret|system_type=VMA|interface_version=52|addr_ton=1|"
       "addr_npi=1|address_range=" +
-      (row.bind == BindTypes::SmppBindAsTransmitter ? "" : "^4477");
-  EXPECT_EQ(Observed(x, bind + "\n" + row.expected), bind + "\n" + row.expected + "\n")
-      << x.peer.transcript;
+      (tx ? "" : "^4477") + "\n" + row.expected + "\n";
+  EXPECT_EQ(Observed(x, expected), expected) << x.peer.transcript;
 }
 
 INSTANTIATE_TEST_SUITE_P(Npm, RoundTripTest, ::testing::ValuesIn(kRows),
