@@ -49,39 +49,19 @@ std::string HexOf(const std::string& octets) {
   return hex;
 }
 
-// The peer under node, for a minute at most; it ends with its connection.
-struct NpmPeer {
-  explicit NpmPeer(const std::string& scenario) {
+// The peer under node (for a minute at most; it ends with its connection)
+// and a session bound to it.
+struct Exchange {
+  explicit Exchange(const std::string& scenario) {
     setenv("KORVANE_PEER", scenario.c_str(), 1);
     pipe = popen("NODE_PATH=" KORVANE_NPM_MODULES " timeout 60 node " KORVANE_PEER_SCRIPT " 2>&1",
                  "r");
     for (std::string line; port == 0 && ReadLine(line);)
       if (line.starts_with("port=")) port = std::stoi(line.substr(5));
-  }
-  ~NpmPeer() {
-    if (pipe) pclose(pipe);
-  }
-  // The next line of its output; false at the end.
-  bool ReadLine(std::string& line) {
-    char chunk[4096];
-    if (!pipe || !fgets(chunk, sizeof chunk, pipe)) return false;
-    line = chunk;
-    if (line.ends_with('\n')) line.pop_back();
-    transcript += "  peer: " + line + "\n";
-    return true;
-  }
-
-  FILE* pipe = nullptr;
-  int port = 0;
-  std::string transcript;
-};
-
-struct Exchange {
-  explicit Exchange(const std::string& scenario) : peer(scenario) {
     smpp.emplace(loop);
     smpp->Subscribe(events);
     smpp->SMPPServerAddress("127.0.0.1");
-    smpp->SMPPServerPort(peer.port);
+    smpp->SMPPServerPort(port);
     smpp->SystemID("korvane");
     smpp->Password(Variant("secret"));
     smpp->SystemType("VMA");
@@ -91,6 +71,19 @@ struct Exchange {
     smpp->ProtocolID(ProtocolIDs::SMPPv34);
     smpp->TimeZoneBias("04+");
   }
+  ~Exchange() {
+    smpp.reset();
+    if (pipe) pclose(pipe);
+  }
+  // The next line of the peer's output; false at the end.
+  bool ReadLine(std::string& line) {
+    char chunk[4096];
+    if (!pipe || !fgets(chunk, sizeof chunk, pipe)) return false;
+    line = chunk;
+    if (line.ends_with('\n')) line.pop_back();
+    transcript += "  peer: " + line + "\n";
+    return true;
+  }
   // Sends a message made of "Member=value|..." after `more` filled it in.
   void Send(const std::string& members, const std::function<void(MessageObject&)>& more = {}) {
     MessageObject message = MessageOf(members);
@@ -99,7 +92,9 @@ struct Exchange {
     host["sent"] += std::to_string(message.SequenceNumber) + " ";
   }
 
-  NpmPeer peer;
+  FILE* pipe = nullptr;
+  int port = 0;
+  std::string transcript;  // the peer's output
   asio::io_context loop;
   testing::EventRecorder events;
   std::optional<SMPP> smpp;                 // ended before the peer's output is read
@@ -301,7 +296,7 @@ TEST_P(RoundTripTest, PeerDecodesAndSessionRaises) {
   if (std::system("command -v node >/dev/null") != 0) GTEST_SKIP() << "node is not on PATH";
   const Row& row = GetParam();
   Exchange x(row.scenario);
-  ASSERT_NE(x.peer.port, 0) << x.peer.transcript;
+  ASSERT_NE(x.port, 0) << x.transcript;
   EXPECT_EQ(x.smpp->Bind(row.bind), static_cast<int16_t>(row.bind));
   row.act(x);
   x.host["bound"] = x.smpp->ConnectedAndBound ? "1" : "0";
@@ -309,7 +304,7 @@ TEST_P(RoundTripTest, PeerDecodesAndSessionRaises) {
   for (const char* name : {"Bound", "Error"})
     x.host[name] = std::to_string(x.events.Named(name).size());
   std::vector<Seen> seen;
-  for (std::string line; x.peer.ReadLine(line);) {
+  for (std::string line; x.ReadLine(line);) {
     if (line.starts_with("== ")) seen.push_back({line.substr(3), {}, {}});
     const std::size_t equals = line.find('=');
     if (!seen.empty() && equals != 0)
@@ -327,7 +322,7 @@ TEST_P(RoundTripTest, PeerDecodesAndSessionRaises) {
       ": system_id=korvane|password=secret|system_type=VMA|interface_version=52|addr_ton=1|"
       "addr_npi=1|address_range=" +
       (tx ? "" : "^4477") + "\n" + row.expected + "\n";
-  EXPECT_EQ(Observed(seen, expected), expected) << x.peer.transcript;
+  EXPECT_EQ(Observed(seen, expected), expected) << x.transcript;
 }
 
 INSTANTIATE_TEST_SUITE_P(Npm, RoundTripTest, ::testing::ValuesIn(kRows),
