@@ -35,17 +35,12 @@ std::string AnyText(FuzzedDataProvider& in) { return in.ConsumeRandomLengthStrin
 
 // Mostly a number in the ranges of the members, sometimes anything.
 Variant AnyVariant(FuzzedDataProvider& in) {
-  switch (in.ConsumeIntegralInRange(0, 4)) {
-    case 0:
-      return Variant();
-    case 1:
-      return Variant(AnyText(in));
-    case 2:
-      return Variant(in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange(0, 300)));
-    case 3:
-      return Variant(in.ConsumeIntegralInRange<int64_t>(-9, 70000));
-  }
-  return Variant(in.ConsumeIntegral<int64_t>());
+  const int kind = in.ConsumeIntegralInRange(0, 4);
+  if (kind == 0) return Variant();
+  if (kind == 1) return Variant(AnyText(in));
+  if (kind == 2) return Variant(in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange(0, 300)));
+  return Variant(kind == 3 ? in.ConsumeIntegralInRange<int64_t>(-9, 70000)
+                           : in.ConsumeIntegral<int64_t>());
 }
 
 uint64_t Apply(FuzzedDataProvider& in, MessageObject& m) {
