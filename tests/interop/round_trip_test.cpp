@@ -304,10 +304,9 @@ TEST_P(RoundTripTest, PeerDecodesAndSessionRaises) {
   seen.push_back({"host", x.host, {}});
   // A transmitter receives nothing: its bind carries no range.
   const bool tx = row.bind == BindTypes::SmppBindAsTransmitter;
+  const char* kinds[] = {"", "receiver", "transmitter", "transceiver"};
   const std::string expected =
-      std::string(tx                                          ? "bind_transmitter"
-                  : row.bind == BindTypes::SmppBindAsReceiver ? "bind_receiver"
-                                                              : "bind_transceiver") +
+      std::string("bind_") + kinds[static_cast<int>(row.bind)] +
       ": system_id=korvane|password=secret|system_type=VMA|interface_version=52|addr_ton=1|"
       "addr_npi=1|address_range=" +
       (tx ? "" : "^4477") + "\n" + row.expected + "\n";
