@@ -8,7 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <string_view>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "diagnostics/hex_octets.hpp"
@@ -18,14 +19,15 @@
 
 namespace {
 
-using korvane::fuzzing::Broken;
+using namespace korvane;
+using fuzzing::Broken;
 
 uint32_t CommandIdOf(const std::vector<uint8_t>& pdu) {
-  return korvane::vocabulary::BigEndian32(std::span<const uint8_t, 4>(pdu.data() + 4, 4));
+  return vocabulary::BigEndian32(std::span<const uint8_t, 4>(pdu.data() + 4, 4));
 }
 
 // True when a PDU sent since `sent_before` answers `request` with its response.
-bool Answered(const korvane::fuzzing::FuzzSession& s, std::size_t sent_before,
+bool Answered(const fuzzing::FuzzSession& s, std::size_t sent_before,
               const std::vector<uint8_t>& request) {
   const auto& sent = s.socket.Sent();
   return std::any_of(sent.begin() + sent_before, sent.end(), [&](const auto& pdu) {
@@ -37,39 +39,33 @@ bool Answered(const korvane::fuzzing::FuzzSession& s, std::size_t sent_before,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  korvane::fuzzing::FuzzSession s;
+  fuzzing::FuzzSession s;
   s.smpp.EnableTraceMessages(true);
   s.smpp.EnableDebugMessages(true);
   // bind_transceiver_resp, status 0, sequence 2, system_id "SMSC".
-  if (s.Bind(korvane::BindTypes::SmppBindAsTransceiver,
+  if (s.Bind(BindTypes::SmppBindAsTransceiver,
              {0, 0, 0, 0x15, 0x80, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0, 2, 'S', 'M', 'S', 'C', 0}) != 3)
     Broken("the fixed bind failed");
 
-  std::string_view text(reinterpret_cast<const char*>(data), size);
-  for (bool more = true; more;) {
-    const std::size_t end = text.find('\n');
-    const std::string line(text.substr(0, end));
-    more = end != std::string_view::npos;
-    if (more) text.remove_prefix(end + 1);
+  std::istringstream lines(std::string(reinterpret_cast<const char*>(data), size));
+  for (std::string line; std::getline(lines, line);) {
     const std::size_t sent_before = s.socket.Sent().size();
-    const uint32_t received_before = s.sink.messages_received;
-    const uint32_t errors_before = s.sink.errors;
+    const std::size_t received_before = s.Count("MessageReceived");
+    const std::size_t errors_before = s.Count("Error");
     std::vector<uint8_t> pdu;
     try {
       s.smpp.DebugPDU(line);
-      pdu = korvane::diagnostics::ParseHexOctets(line);
-    } catch (const korvane::ComponentError& error) {
+      pdu = diagnostics::ParseHexOctets(line);
+    } catch (const ComponentError& error) {
       if (error.Number() != 13 && error.Number() != 6)
         Broken("DebugPDU threw an error it does not document");
     }
     if (pdu.size() < 16) continue;
     const uint32_t command = CommandIdOf(pdu);
-    if (command == 0x05 && s.sink.messages_received > received_before &&
-        !Answered(s, sent_before, pdu))
-      Broken("a deliver_sm raised unanswered");
-    if (command == 0x05 && s.sink.messages_received == received_before &&
-        s.sink.errors == errors_before)
-      Broken("a deliver_sm neither raised nor reported");
+    const bool raised = s.Count("MessageReceived") > received_before;
+    if (command == 0x05 &&
+        (raised ? !Answered(s, sent_before, pdu) : s.Count("Error") == errors_before))
+      Broken("a deliver_sm raised unanswered, or neither raised nor reported");
     if ((command == 0x15 || command == 0x06) && !Answered(s, sent_before, pdu))
       Broken("an enquire_link or unbind not answered");
   }

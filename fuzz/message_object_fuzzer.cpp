@@ -26,121 +26,111 @@
 
 namespace {
 
-using korvane::DateTime;
-using korvane::MessageObject;
-using korvane::Variant;
-using korvane::fuzzing::Broken;
+using namespace korvane;
+using fuzzing::Broken;
 
-constexpr std::size_t kMaxText = 300;
 volatile uint64_t digest_sink = 0;  // what the reads add up to, so none is optimised away
 
-std::string AnyText(FuzzedDataProvider& in) { return in.ConsumeRandomLengthString(kMaxText); }
+std::string AnyText(FuzzedDataProvider& in) { return in.ConsumeRandomLengthString(300); }
 
+// Mostly a number in the ranges of the members, sometimes anything.
 Variant AnyVariant(FuzzedDataProvider& in) {
   const int kind = in.ConsumeIntegralInRange(0, 4);
   if (kind == 0) return Variant();
   if (kind == 1) return Variant(AnyText(in));
   if (kind == 2) return Variant(in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange(0, 300)));
-  // Mostly numbers in the ranges of the members, sometimes anything.
   return Variant(kind == 3 ? in.ConsumeIntegralInRange<int64_t>(-9, 70000)
                            : in.ConsumeIntegral<int64_t>());
 }
 
-std::string AnyMemberName(FuzzedDataProvider& in) {
-  static const std::vector<std::string> names = korvane::fuzzing::MemberNames();
-  if (in.ConsumeIntegralInRange(0, 15) == 0) return AnyText(in);
-  return names[in.ConsumeIntegralInRange<std::size_t>(0, names.size() - 1)];
-}
-
-// A tag that often repeats one already used, so lookups find something.
-int32_t AnyTag(FuzzedDataProvider& in) {
-  return in.ConsumeBool() ? in.ConsumeIntegralInRange(0x1400, 0x1403)
-                          : in.ConsumeIntegral<int32_t>();
-}
-
 uint64_t Apply(FuzzedDataProvider& in, MessageObject& m) {
+  static const std::vector<std::string> names = fuzzing::MemberNames();
+  const auto name = [&] {
+    if (in.ConsumeIntegralInRange(0, 15) == 0) return AnyText(in);
+    return names[in.ConsumeIntegralInRange<std::size_t>(0, names.size() - 1)];
+  };
   const auto number = [&in] { return in.ConsumeIntegral<int32_t>(); };
+  // Mostly within [low, high], sometimes anything.
+  const auto around = [&](int low, int high) {
+    return in.ConsumeBool() ? in.ConsumeIntegralInRange(low, high) : number();
+  };
+  // A tag that often repeats one already used, so lookups find something.
+  const auto tag = [&] { return around(0x1400, 0x1403); };
   const std::function<uint64_t()> operations[] = {
-      [&] { return m.PutMember(AnyMemberName(in), AnyVariant(in)), 0u; },
-      [&] { return m.GetMember(AnyMemberName(in)).ToText().size(); },
-      [&] {  // mostly plausible dates, sometimes anything
-        m.ScheduledDeliveryTime =
-            in.ConsumeBool()
-                ? DateTime(in.ConsumeIntegralInRange(1990, 2099), in.ConsumeIntegralInRange(0, 13),
-                           in.ConsumeIntegralInRange(0, 32), in.ConsumeIntegralInRange(-1, 24),
-                           in.ConsumeIntegralInRange(-1, 60), in.ConsumeIntegralInRange(-1, 60))
-                : DateTime(number(), number(), number(), number(), number(), number());
+      [&] { return m.PutMember(name(), AnyVariant(in)), 0u; },
+      [&] { return m.GetMember(name()).ToText().size(); },
+      [&] {
+        m.ScheduledDeliveryTime = DateTime(around(1990, 2099), around(0, 13), around(0, 32),
+                                           around(-1, 24), around(-1, 60), around(-1, 60));
         return m.ScheduledDeliveryTime.AddSeconds(in.ConsumeIntegral<int64_t>()).ToString().size();
       },
       [&] {  // runs of additions reach the 254-recipient limit
-        const auto ton = static_cast<korvane::AddressTypeOfNumbers>(number());
-        const auto npi = static_cast<korvane::AddressNumberPlanIndicators>(number());
+        const auto ton = static_cast<AddressTypeOfNumbers>(number());
+        const auto npi = static_cast<AddressNumberPlanIndicators>(number());
         for (int n = in.ConsumeIntegralInRange(1, 64); n > 0; --n)
           m.AddRecipient(ton, npi, AnyText(in));
-        m.AddDistributionList(AnyText(in));
-        return 0u;
+        return m.AddDistributionList(AnyText(in)), 0u;
       },
-      [&] { return m.AddOptionalParamString(AnyTag(in), AnyText(in)), 0u; },
-      [&] { return m.AddOptionalParamByte(AnyTag(in), AnyVariant(in)), 0u; },
+      [&] { return m.AddOptionalParamString(tag(), AnyText(in)), 0u; },
+      [&] { return m.AddOptionalParamByte(tag(), AnyVariant(in)), 0u; },
       [&] {
-        const int32_t tag = AnyTag(in);
-        return m.GetOptionalParamStringValue(tag).size() +
-               m.GetOptionalParamBytesValue(tag).ToText().size();
+        const int32_t t = tag();
+        return m.GetOptionalParamStringValue(t).size() +
+               m.GetOptionalParamBytesValue(t).ToText().size();
       },
       [&] {
-        const int32_t tag = AnyTag(in);
-        return uint64_t{m.UpdateOptionalParamString(tag, AnyText(in))} +
-               m.UpdateOptionalParamBytes(tag, AnyVariant(in));
+        const int32_t t = tag();
+        return uint64_t{m.UpdateOptionalParamString(t, AnyText(in))} +
+               m.UpdateOptionalParamBytes(t, AnyVariant(in));
       },
-      [&] { return uint64_t{m.RemoveTLV(AnyTag(in))}; },
+      [&] { return uint64_t{m.RemoveTLV(tag())}; },
       [&] {  // the host fills the public lists directly, with anything, or clears them
         if (in.ConsumeBool()) return m.ClearTLVs(), m.ClearRecipients(), 0u;
-        m.TLVs.push_back({AnyTag(in), number(), AnyText(in)});
-        for (int n = in.ConsumeIntegralInRange(0, 300); n > 0; --n) {
-          m.Recipients.push_back({static_cast<korvane::MultiDestAddressTypes>(number()),
-                                  static_cast<korvane::AddressTypeOfNumbers>(number()),
-                                  static_cast<korvane::AddressNumberPlanIndicators>(number()),
-                                  AnyText(in), in.ConsumeIntegral<int16_t>()});
-        }
+        m.TLVs.push_back({tag(), number(), AnyText(in)});
+        for (int n = in.ConsumeIntegralInRange(0, 300); n > 0; --n)
+          m.Recipients.push_back({static_cast<MultiDestAddressTypes>(number()),
+                                  static_cast<AddressTypeOfNumbers>(number()),
+                                  static_cast<AddressNumberPlanIndicators>(number()), AnyText(in),
+                                  in.ConsumeIntegral<int16_t>()});
         return 0u;
       },
       // The conversion SendMessageAsp makes of a late-bound object.
-      [&] { return korvane::fuzzing::InspectMessage(korvane::message::MessageFromMembers(m)); },
+      [&] { return fuzzing::InspectMessage(message::MessageFromMembers(m)); },
       [&] { return m = MessageObject(m), 0u; }};  // a value type: a copy stands alone
   return operations[in.ConsumeIntegralInRange<std::size_t>(0, std::size(operations) - 1)]();
 }
 
-// Runs `encode`; a PDU it built has its own length, the command, the sequence number.
+// Runs `encode`; a PDU it built has its own length, the command, the
+// sequence number; a deliver_sm decodes again.
 void CheckBuilt(const std::function<std::vector<uint8_t>()>& encode, uint32_t command_id,
                 int32_t sequence) {
   try {
     const std::vector<uint8_t> pdu = encode();
-    if (pdu.size() < 16) Broken("an encoded PDU shorter than its header");
     const auto field = [&](std::size_t at) {
-      return korvane::vocabulary::BigEndian32(std::span<const uint8_t, 4>(pdu.data() + at, 4));
+      return vocabulary::BigEndian32(std::span<const uint8_t, 4>(pdu.data() + at, 4));
     };
-    if (field(0) != pdu.size()) Broken("command_length is not the PDU's length");
-    if (field(4) != command_id) Broken("an encoded PDU with the wrong command_id");
-    if (field(12) != static_cast<uint32_t>(sequence)) Broken("wrong sequence_number");
+    if (pdu.size() < 16 || field(0) != pdu.size() || field(4) != command_id ||
+        field(12) != static_cast<uint32_t>(sequence))
+      Broken("an encoded PDU whose header does not fit it");
     if (command_id != 5) return;
-    const korvane::decoders::DecodedDeliverSm decoded = korvane::decoders::DecodeDeliverSm(pdu);
+    const decoders::DecodedDeliverSm decoded = decoders::DecodeDeliverSm(pdu);
     if (!decoded.faults.empty() || !decoded.ShortMessageComplete())
       Broken("a deliver_sm the encoder built does not decode");
-    korvane::fuzzing::InspectMessage(decoded.message, true);
-  } catch (const korvane::ComponentError&) {
+    fuzzing::InspectMessage(decoded.message, true);
+  } catch (const ComponentError&) {
   }
 }
 
 void EncodeAll(FuzzedDataProvider& in, const MessageObject& m) {
-  using namespace korvane::encoders;
+  using namespace encoders;
   const int32_t sequence = in.ConsumeIntegralInRange<int32_t>(1, 0x7FFFFFFF);
   const DateTime now(2024, 3, 15, 12, 0, 0);
   const bool no_payload = in.ConsumeBool();
   const int32_t protocol_id = in.ConsumeBool() ? 0x34 : in.ConsumeIntegral<int32_t>();
   // The suffix a session derives from the local zone's bias, when it is one
   // the session would accept.
-  std::string suffix = korvane::vocabulary::TimeZoneSuffixOf(in.ConsumeIntegral<int32_t>());
-  if (!korvane::vocabulary::IsAcceptableTimeZoneSuffix(suffix)) suffix = "04+";
+  std::string suffix = vocabulary::TimeZoneSuffixOf(in.ConsumeIntegral<int32_t>());
+  if (!vocabulary::IsAcceptableTimeZoneSuffix(suffix)) suffix = "04+";
   for (const bool multi : {false, true}) {
     const SubmitContext context{multi, protocol_id, no_payload, now, suffix};
     CheckBuilt([&] { return EncodeSubmit(m, context, sequence); }, multi ? 0x21 : 0x04, sequence);
@@ -160,10 +150,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   for (int operations = 0; in.remaining_bytes() > 0 && operations < 64; ++operations) {
     try {
       digest += Apply(in, message);
-    } catch (const korvane::ComponentError&) {
+    } catch (const ComponentError&) {
     }
   }
-  digest_sink = digest + korvane::fuzzing::InspectMessage(message);
+  digest_sink = digest + fuzzing::InspectMessage(message);
   EncodeAll(in, message);
   return 0;
 }

@@ -29,28 +29,23 @@
 
 namespace {
 
-using korvane::MessageObject;
-using korvane::fuzzing::FuzzSession;
+using namespace korvane;
 using std::chrono::milliseconds;
 
-// A message whose fields come from `argument`, as a host might fill them.
-MessageObject MessageFrom(const std::vector<uint8_t>& argument) {
-  MessageObject message;
+// A host call, chosen by the first octet, with a message made of the rest
+// as a host might fill it.
+void HostCall(fuzzing::FuzzSession& s, const std::vector<uint8_t>& octets) {
+  if (octets.empty()) return;
+  const std::vector<uint8_t> argument(octets.begin() + 1, octets.end());
   const std::string text(argument.begin(), argument.end());
+  MessageObject message;
   message.DestAddress = text.substr(0, 21);
   message.SourceAddress = text.substr(0, 8);
   message.MessageID = text;
-  message.ShortMessage = korvane::Variant(text);
-  if (!argument.empty() && (argument[0] & 1)) message.Payload = korvane::Variant(argument);
+  message.ShortMessage = Variant(text);
+  if (!argument.empty() && (argument[0] & 1)) message.Payload = Variant(argument);
   if (!argument.empty() && (argument[0] & 2)) message.AddRecipient({}, {}, text.substr(0, 5));
-  message.RegisteredDelivery = korvane::RegisteredDeliveryTypes::SMSCOnSuccessOrFailure;
-  return message;
-}
-
-void HostCall(FuzzSession& s, const std::vector<uint8_t>& octets) {
-  if (octets.empty()) return;
-  const std::vector<uint8_t> argument(octets.begin() + 1, octets.end());
-  MessageObject message = MessageFrom(argument);
+  message.RegisteredDelivery = RegisteredDeliveryTypes::SMSCOnSuccessOrFailure;
   const std::function<void()> calls[] = {
       [&] { s.smpp.EnquireLink(); },
       [&] { s.smpp.SendMessage(message, false); },
@@ -59,21 +54,21 @@ void HostCall(FuzzSession& s, const std::vector<uint8_t>& octets) {
       [&] { s.smpp.CancelMessage(message); },
       [&] { s.smpp.DeliverShortMessage(message); },
       [&] { s.smpp.Unbind(); },
-      [&] { s.smpp.Bind(korvane::BindTypes::SmppBindAsTransceiver); },
+      [&] { s.smpp.Bind(BindTypes::SmppBindAsTransceiver); },
       [&] {
         std::string hex;
         for (const uint8_t octet : argument)
           hex += {"0123456789ABCDEF"[octet >> 4], "0123456789ABCDEF"[octet & 15], ' '};
         try {
           s.smpp.DebugPDU(hex);
-        } catch (const korvane::ComponentError&) {
+        } catch (const ComponentError&) {
         }
       },
       [&] { s.smpp.EnableTraceMessages(!s.smpp.EnableTraceMessages()); },
       [&] { s.smpp.AutoEnquireLinkInterval(s.smpp.AutoEnquireLinkInterval() > 0 ? 0 : 1); },
-      [&] {  // possibly while an event is raised: the sink moves to the end of the list
-        s.smpp.Unsubscribe(s.sink);
-        s.smpp.Subscribe(s.sink);
+      [&] {  // possibly while an event is raised: the recorder moves to the end of the list
+        s.smpp.Unsubscribe(s.events);
+        s.smpp.Subscribe(s.events);
       }};
   calls[octets[0] % std::size(calls)]();
 }
@@ -82,11 +77,8 @@ void HostCall(FuzzSession& s, const std::vector<uint8_t>& octets) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  static constexpr korvane::BindTypes kBindTypes[] = {
-      korvane::BindTypes::SmppBindAsTransceiver, korvane::BindTypes::SmppBindAsReceiver,
-      korvane::BindTypes::SmppBindAsTransmitter, korvane::BindTypes::SmppBindAsTransceiver};
   const uint8_t options = data[0];
-  FuzzSession s;
+  fuzzing::FuzzSession s;
   s.smpp.EnableTraceMessages(options & 0x01);
   s.smpp.EnableDebugMessages(options & 0x02);
   s.smpp.ForceNoPayloadFieldUsage = (options & 0x40) != 0;
@@ -97,19 +89,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   // without end.
   int depth = 0;
   if (options & 0x10) {
-    s.sink.on_message = [&](MessageObject& message) {
+    s.on_event = [&](const testing::RecordedEvent& event) {
       if (depth > 2) return;
       ++depth;
-      MessageObject copy = message;
-      s.smpp.SendMessage(copy, false);
-      s.smpp.DeliverShortMessage(copy);
-      s.smpp.QueryMessage(copy, false);
-      --depth;
-    };
-    s.sink.on_link_event = [&] {
-      if (depth > 2) return;
-      ++depth;
-      s.smpp.EnquireLink();
+      MessageObject copy = event.message;
+      if (event.name == "LinkOk" || event.name == "GenericNACK") s.smpp.EnquireLink();
+      if (event.name.starts_with("Message")) {
+        s.smpp.SendMessage(copy, false);
+        s.smpp.DeliverShortMessage(copy);
+        s.smpp.QueryMessage(copy, false);
+      }
       --depth;
     };
   }
@@ -125,7 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     input = input.subspan(octets.size());
     return octets;
   };
-  s.Bind(kBindTypes[(options >> 2) & 3], next());
+  const int bind = (options >> 2) & 3;  // 0 and 3: transceiver
+  s.Bind(static_cast<BindTypes>(bind == 0 ? 3 : bind), next());
   milliseconds at{0};
   while (!input.empty()) {
     std::vector<uint8_t> octets = next();

@@ -10,7 +10,7 @@
 // wire check captures it); otherwise the system chooses.
 //
 // Reports on stdout, one `key=value` a line: first `pid=` and `port=`, then
-// for every PDU a head line `== received <command>` or `== sent <command>`
+// for every PDU a head line `== <command>` (received) or `== sent <command>`
 // followed by its decoded fields, flattened with dotted paths
 // ("callback_num.0.number", "short_message.message"); Buffers are lower-case
 // hex, numbers decimal, "raw.<field>" a time field as sent. A response to
@@ -112,7 +112,7 @@ const server = smpp.createServer(function (session) {
     print(['== sent ' + pdu.command, 'sequence_number=' + pdu.sequence_number]);
   });
   session.on('pdu', function (pdu) {
-    const lines = ['== received ' + pdu.command];
+    const lines = ['== ' + pdu.command];
     for (const key of Object.keys(pdu)) {
       if (key !== 'command' && typeof pdu[key] !== 'function') flatten(pdu[key], key, lines);
     }
