@@ -1,7 +1,6 @@
-// The rules of a few properties, the error reports and the waits.
+// The rules of a few properties and the error reports.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -13,7 +12,6 @@ namespace korvane {
 namespace {
 
 using testing::Join;
-using TimePoint = std::chrono::steady_clock::time_point;
 
 class PropertiesTest : public testing::ApiTest {};
 
@@ -67,41 +65,6 @@ TEST_F(PropertiesTest, AFailureInATrappedStepIsReportedAndTheProcedureGoesOn) {
   EXPECT_EQ(session::Session::Of(smpp).ReportError("SMPP", "SendMessage"), ErrorDecision::Ignore);
   EXPECT_EQ(diagnostics::CurrentError(), failure);
   diagnostics::CurrentError() = {};
-}
-
-// The fake environment, with the deadlines that waits hand over recorded;
-// a pass with a deadline jumps straight to it, as an idle real loop sleeps.
-class DeadlineEnvironment final : public platform::Environment {
- public:
-  TimePoint MonotonicNow() override { return fake.MonotonicNow(); }
-  DateTime LocalNow() override { return fake.LocalNow(); }
-  double SecondsSinceMidnight() override { return fake.SecondsSinceMidnight(); }
-  int32_t LocalTimeZoneBiasMinutes() override { return 0; }
-  void Yield() override { calls += "yield;"; }
-  void YieldUntil(TimePoint deadline) override {
-    calls += std::to_string((deadline - fake.MonotonicNow()) / std::chrono::milliseconds(1)) + ";";
-    fake.Advance(std::chrono::ceil<std::chrono::milliseconds>(deadline - fake.MonotonicNow()));
-  }
-  std::unique_ptr<platform::Timer> CreateTimer(std::function<void()> on_tick) override {
-    return fake.CreateTimer(std::move(on_tick));
-  }
-  std::unique_ptr<platform::TcpSocket> CreateSocket(platform::SocketListener& listener) override {
-    return fake.CreateSocket(listener);
-  }
-
-  testing::FakeEnvironment fake;
-  std::string calls;
-};
-
-// An idle wait gives the environment its deadline once and is over when that
-// passes; a wait whose condition holds does not yield.
-TEST(SessionWaitTest, AnIdleWaitHandsItsDeadlineToTheEnvironmentOnce) {
-  DeadlineEnvironment environment;
-  SMPP smpp(environment);
-  session::Session::Of(smpp).WaitUntil(3, [] { return false; });
-  session::Session::Of(smpp).WaitUntil(3, [] { return true; });
-  EXPECT_EQ(environment.calls, "3000;");
-  EXPECT_EQ(environment.fake.Elapsed(), std::chrono::seconds(3));
 }
 
 }  // namespace

@@ -159,12 +159,12 @@ TEST_F(ReconnectTest, ADeadLinkLeadsToRebindsBackingOffUpToTheMost) {
   EXPECT_EQ(socket.Sent().back(), first_bind);
   environment.Advance(milliseconds(960));
   socket.PeerClose();
-  EXPECT_EQ(timeline,
-            "ConnectionClosed#0@8000, Reconnecting#1{1000}@8000, Error#10061@9000, "
-            "ReconnectFailed#1{could not connect}@9010, Reconnecting#2{1500}@9010, "
-            "Error#10061@10510, ReconnectFailed#2{could not connect}@10520, "
-            "Reconnecting#3{1500}@10520, Bound#0@12040, Reconnected#3@12040, "
-            "ConnectionClosed#0@13000, Reconnecting#1{1000}@13000");
+  EXPECT_EQ(
+      timeline,
+      "ConnectionClosed#0@8000, Reconnecting#1{1000}@8000, Error#10061@9000, "
+      "ReconnectFailed#1{could not connect}@9010, Reconnecting#2{1500}@9010, Error#10061@10510, "
+      "ReconnectFailed#2{could not connect}@10520, Reconnecting#3{1500}@10520, Bound#0@12040, "
+      "Reconnected#3@12040, ConnectionClosed#0@13000, Reconnecting#1{1000}@13000");
 }
 
 TEST_F(ReconnectTest, QueuedSubmissionsGoOutOnceAfterTheRebindAndSentOnesAreLost) {
@@ -240,9 +240,10 @@ TEST_F(ReconnectTest, DestroyingTheSessionCompletesEverySubmissionOnce) {
     const std::string lost = "0:3 1:3connection lost, outcome unknown ";
     EXPECT_EQ(outcomes, rebinding == 2 ? lost : "");
     other.reset();
-    EXPECT_EQ(outcomes, rebinding == 2 ? lost + "2:4not sent 3:4not sent nested:4 "
-                                       : "0:3 nested:4 1:3connection lost, outcome unknown 2:4not "
-                                         "sent 3:4not sent ")
+    EXPECT_EQ(outcomes,
+              rebinding == 2
+                  ? lost + "2:4not sent 3:4not sent nested:4 "
+                  : "0:3 nested:4 1:3connection lost, outcome unknown 2:4not sent 3:4not sent ")
         << rebinding;
     other_environment.Advance(milliseconds(600000));  // nothing left to run
   }

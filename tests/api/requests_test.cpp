@@ -45,22 +45,18 @@ TEST_F(RequestsTest, BindAndUnbindSendTheExactPdus) {
   smpp.EnableTraceMessages(true);
   AnswerLikeAnSmsc();
   EXPECT_EQ(Run([&] { return Bind(kTx) + " " + socket.RemoteHost(); }),
-            "2 1 7 smsc.test | TraceLog{Sent Bind Transmitter}, Bound, TraceLog{Received "
-            "BIND_TRANSMITTER_RESP} | 2:1 | 20ms");
+            "2 1 7 smsc.test | >Bind Transmitter, Bound, <BIND_TRANSMITTER_RESP | 2:1 | 20ms");
   smpp.ReceiverAddressRange("12");
   EXPECT_EQ(Run([&] { return Bind(kRx); }, true),
-            "1 1 7 | TraceLog{Sent Unbind}, UnBound, TraceLog{Received UNBIND_RESP}, "
-            "TraceLog{Sent Bind Receiver}, Bound, TraceLog{Received BIND_RECEIVER_RESP} | 00 00 00 "
-            "10 00 00 00 06 00 00 00 00 00 00 00 04, 00 00 00 1C 00 00 00 01 00 00 00 00 00 00 00 "
-            "02 61 62 63 00 00 00 34 01 01 31 32 00 | 30ms");
+            "1 1 7 | >Unbind, UnBound, <UNBIND_RESP, >Bind Receiver, Bound, <BIND_RECEIVER_RESP | "
+            "00 00 00 10 00 00 00 06 00 00 00 00 00 00 00 04, 00 00 00 1C 00 00 00 01 00 00 00 00 "
+            "00 00 00 02 61 62 63 00 00 00 34 01 01 31 32 00 | 30ms");
   EXPECT_EQ(Run([&] {
               const std::string bound = Bind(kTRx);
               return bound + " " + Unbind();
             }),
-            "3 1 7 0 0 | TraceLog{Sent Unbind}, UnBound, TraceLog{Received UNBIND_RESP}, "
-            "TraceLog{Sent Bind Transceiver}, Bound, TraceLog{Received BIND_TRANSCEIVER_RESP}, "
-            "TraceLog{Sent Unbind}, UnBound, TraceLog{Received UNBIND_RESP} | 6:5, 9:2, 6:6 | "
-            "40ms");
+            "3 1 7 0 0 | >Unbind, UnBound, <UNBIND_RESP, >Bind Transceiver, Bound, "
+            "<BIND_TRANSCEIVER_RESP, >Unbind, UnBound, <UNBIND_RESP | 6:5, 9:2, 6:6 | 40ms");
   smpp.EnableTraceMessages(false);
   smpp.ProtocolID(static_cast<ProtocolIDs>(300));
   smpp.SystemID(std::string(300, 'x'));
@@ -129,9 +125,9 @@ TEST_F(RequestsTest, EnquireLinksGoOnRequestAndEveryIntervalWhileBound) {
   };
   EXPECT_EQ(Run([&] { return times(seconds(45)); }), " |  |  | 45000ms");
   BindAs(kTx);
-  EXPECT_EQ(Run([&] { return times(seconds(95)); }),
-            "980;30980;60980;90980; | LinkOk, LinkOk, LinkOk, LinkOk | 15:1, 15:1, 15:1, 15:1 | "
-            "95000ms");
+  EXPECT_EQ(
+      Run([&] { return times(seconds(95)); }),
+      "980;30980;60980;90980; | LinkOk, LinkOk, LinkOk, LinkOk | 15:1, 15:1, 15:1, 15:1 | 95000ms");
   smpp.AutoEnquireLinkInterval(-5);
   EXPECT_EQ(Run([&] { return Join(smpp.AutoEnquireLinkInterval(), times(seconds(40))); }),
             "0  |  |  | 40000ms");
@@ -164,8 +160,7 @@ TEST_F(RequestsTest, QueryCancelAndDeliverTakeTheNextSequenceNumber) {
               return Join(message.SequenceNumber, sent_at_trace.at(0) - sent,
                           events.events.at(1).message.SequenceNumber);
             }),
-            "7 0 7 | TraceLog{Sent CANCEL_SM}, MessageCancelResult, TraceLog{Received "
-            "CANCEL_SM_RESP} | 8:7 | 10ms");
+            "7 0 7 | >CANCEL_SM, MessageCancelResult, <CANCEL_SM_RESP | 8:7 | 10ms");
   events.on_event = nullptr;
   smpp.EnableTraceMessages(false);
   BindAs(kTRx);

@@ -59,21 +59,20 @@ TEST_F(SubmitTest, DestAddressChoosesSubmitSmAndRecipientsSubmitMulti) {
     const std::string sent = Send(false);
     return sent + " " + std::to_string(LastSent()[offset]);
   };
-  EXPECT_EQ(Run([&] { return send(28); }), "  4  51 | TraceLog{Sent SUBMIT_SM} | 4:4 | 0ms");
+  EXPECT_EQ(Run([&] { return send(28); }), "  4  51 | >SUBMIT_SM | 4:4 | 0ms");
   smpp.UseMessageProtocolID = true;
-  EXPECT_EQ(Run([&] { return send(28); }), "  5  65 | TraceLog{Sent SUBMIT_SM} | 4:5 | 0ms");
+  EXPECT_EQ(Run([&] { return send(28); }), "  5  65 | >SUBMIT_SM | 4:5 | 0ms");
   environment.Advance(milliseconds(50));
   message.DestAddress = "";
   message.MessageID = "kept";
-  EXPECT_EQ(
-      Run([&] {
-        const std::string sent = send(20);
-        environment.Advance(milliseconds(50));
-        return Join(sent, smpp.LastMessageID,
-                    events.Named("MessageDelivered").at(0).message.MessageID);
-      }),
-      " kept 6  3 MSG6 MSG6 | TraceLog{Sent SUBMIT_SM_MULTI}, MessageDelivered, TraceLog{Received "
-      "SUBMIT_MULTI_RESP} | 21:6 | 50ms");
+  EXPECT_EQ(Run([&] {
+              const std::string sent = send(20);
+              environment.Advance(milliseconds(50));
+              return Join(sent, smpp.LastMessageID,
+                          events.Named("MessageDelivered").at(0).message.MessageID);
+            }),
+            " kept 6  3 MSG6 MSG6 | >SUBMIT_SM_MULTI, MessageDelivered, <SUBMIT_MULTI_RESP | 21:6 "
+            "| 50ms");
 }
 
 // A waited submission ends on any response with its sequence number, at
@@ -190,16 +189,15 @@ TEST_F(SubmitTest, EachAsyncOutcomeCompletesOnce) {
   const struct {
     uint32_t command_id, status;
     const char* expected;
-  } cases[] = {
-      {0x80000004, 0, "0 ID1 0 4 20000000 ; | MessageDelivered | 4:4 | 11000ms"},
-      {0x80000004, 0x458,
-       "1  1112 5 20000000 refused with status 0x00000458; | Error#28000, Error#29004 | 4:5 | "
-       "11000ms"},
-      {0x80000000, 3,
-       "1  3 6 20000000 refused with status 0x00000003; | Error#27003, Warning#29000, "
-       "GenericNACK#3{6} | 4:6 | 11000ms"},
-      {0x80000021, 0, "0 ID1 0 7 20000000 ; | MessageDelivered | 4:7 | 11000ms"},
-      {0, 0, "2  0 8 10000000000 timed out; |  | 4:8 | 11000ms"}};
+  } cases[] = {{0x80000004, 0, "0 ID1 0 4 20000000 ; | MessageDelivered | 4:4 | 11000ms"},
+               {0x80000004, 0x458,
+                "1  1112 5 20000000 refused with status 0x00000458; | Error#28000, Error#29004 | "
+                "4:5 | 11000ms"},
+               {0x80000000, 3,
+                "1  3 6 20000000 refused with status 0x00000003; | Error#27003, Warning#29000, "
+                "GenericNACK#3{6} | 4:6 | 11000ms"},
+               {0x80000021, 0, "0 ID1 0 7 20000000 ; | MessageDelivered | 4:7 | 11000ms"},
+               {0, 0, "2  0 8 10000000000 timed out; |  | 4:8 | 11000ms"}};
   for (const auto& c : cases) {
     Answer(c.command_id, c.status, "ID1", milliseconds(20));
     EXPECT_EQ(Run([&] {

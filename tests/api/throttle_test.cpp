@@ -64,8 +64,8 @@ TEST_F(ThrottleTest, ARetriedSubmissionKeepsItsPlaceAheadOfLaterOnes) {
   EXPECT_EQ(
       Submit({"1001", "1002", "1003", "1004"}, 5,
              [&](const std::string& dest) { return dest == "1001" && !throttled++ ? 0x58u : 0u; }),
-      "1001@0 1002@0 1001@556 1003@1112 1004@1248 "
-      "| 1002:0 0 0 5 1001:0 0 1 6 1003:0 0 0 7 1004:0 0 0 8");
+      "1001@0 1002@0 1001@556 1003@1112 1004@1248 | 1002:0 0 0 5 1001:0 0 1 6 1003:0 0 0 7 1004:0 "
+      "0 0 8");
   // The same PDU again with its new sequence number (after the bind: 1001,
   // 1002, then 1001 again).
   std::vector<uint8_t> again = socket.Sent().at(3);
