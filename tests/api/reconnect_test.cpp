@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,44 +66,34 @@ class ReconnectTest : public testing::ApiTest {
   std::chrono::milliseconds start{};
 };
 
+// Rows: "initial most attempt jitter delay".
 TEST_F(ReconnectTest, DelayDoublesUpToTheMostWithJitter) {
-  const struct {
-    int32_t initial, most, attempt;
-    double jitter;
-    int32_t delay;
-  } rows[] = {{1000, 60000, 1, 0, 1000},   {1000, 60000, 3, 1, 4800},  {1000, 60000, 3, -1, 3200},
-              {1000, 60000, 7, -1, 48000}, {1000, 60000, 7, 1, 60000}, {1000, 60000, 99, 0, 60000},
-              {1000, 60000, 2, 7, 2400},   {0, 60000, 1, 0, 1},        {5000, 2000, 1, 0, 2000}};
-  for (const auto& row : rows) {
-    smpp.ReconnectInitialDelayMs(row.initial);
-    smpp.ReconnectMaxDelayMs(row.most);
-    Jitter(row.jitter);
-    EXPECT_EQ(session::Session::Of(smpp).reconnector().DelayBefore(row.attempt), row.delay)
-        << row.initial << " " << row.most << " " << row.attempt << " " << row.jitter;
+  for (const char* row : {"1000 60000 1 0 1000", "1000 60000 3 1 4800", "1000 60000 3 -1 3200",
+                          "1000 60000 7 -1 48000", "1000 60000 7 1 60000", "1000 60000 99 0 60000",
+                          "1000 60000 2 7 2400", "0 60000 1 0 1", "5000 2000 1 0 2000"}) {
+    int32_t initial = 0, most = 0, attempt = 0, delay = 0;
+    double jitter = 0;
+    std::sscanf(row, "%d %d %d %lf %d", &initial, &most, &attempt, &jitter, &delay);
+    smpp.ReconnectInitialDelayMs(initial);
+    smpp.ReconnectMaxDelayMs(most);
+    Jitter(jitter);
+    EXPECT_EQ(session::Session::Of(smpp).reconnector().DelayBefore(attempt), delay) << row;
   }
 }
 
 // A close or a reset of a bound connection starts it when it is on; the
 // SMSC's own unbind ends the binding on purpose.
 TEST_F(ReconnectTest, LostConnectionsStartARebindOnlyWhenBoundAndOn) {
-  const struct {
-    const char* loss;
-    bool auto_reconnect;
-    const char* events;
-  } rows[] = {
-      {"close", true, "ConnectionClosed, Reconnecting#1{1000}"},
-      {"close", false, "ConnectionClosed"},
-      {"reset", true, "Error#10054[Winsock], ConnectionClosed, Reconnecting#1{1000}"},
-      {"unbind", true, "Error#29006, ConnectionClosed"},
-  };
-  for (const auto& row : rows) {
+  for (const std::string row :
+       {"close | ConnectionClosed, Reconnecting#1{1000}", "close off | ConnectionClosed",
+        "reset | Error#10054[Winsock], ConnectionClosed, Reconnecting#1{1000}",
+        "unbind | Error#29006, ConnectionClosed"}) {
     BindAs(BindTypes::SmppBindAsTransmitter);
-    smpp.AutoReconnect(row.auto_reconnect);
-    const std::string loss = row.loss;
-    if (loss == "reset") socket.Fail(10054, "Connection reset by peer");
-    if (loss == "unbind") socket.Receive(testing::MakePdu(0x00000006, 0, 7, {}));
-    if (loss != "reset") socket.PeerClose();
-    EXPECT_EQ(Events(), row.events) << row.loss;
+    smpp.AutoReconnect(!row.starts_with("close off"));
+    if (row.starts_with("reset")) socket.Fail(10054, "Connection reset by peer");
+    if (row.starts_with("unbind")) socket.Receive(testing::MakePdu(0x00000006, 0, 7, {}));
+    if (!row.starts_with("reset")) socket.PeerClose();
+    EXPECT_EQ(Events(), row.substr(row.find("| ") + 2));
     smpp.Unbind();  // stops what started
   }
 }
@@ -112,16 +103,16 @@ TEST_F(ReconnectTest, LostConnectionsStartARebindOnlyWhenBoundAndOn) {
 TEST_F(ReconnectTest, EachFailedAttemptIsReportedAndTheNextFollows) {
   smpp.OperationsTimeout(3);
   smpp.ConnectionTimeout(2);
+  // Rows: failure, when it fails, the timeline after "ConnectionClosed#0@0,
+  // Reconnecting#1{1000}@0, ".
   const struct {
-    const char* failure;
-    int32_t fails_at_ms;
-    const char* timeline;  // after "ConnectionClosed#0@0, Reconnecting#1{1000}@0, "
+    const char *failure, *fails_at_ms, *timeline;
   } rows[] = {
-      {"no answer", 3010, "ReconnectFailed#1{connect timed out}@3010, Reconnecting#2{2000}@3010"},
-      {"bind refused", 1020,
+      {"no answer", "3010", "ReconnectFailed#1{connect timed out}@3010, Reconnecting#2{2000}@3010"},
+      {"bind refused", "1020",
        "Error#27013@1020, Error#29002@1020, ReconnectFailed#1{bind refused with status "
        "0x0000000D}@1020, Reconnecting#2{2000}@1020"},
-      {"no bind_resp", 4010,
+      {"no bind_resp", "4010",
        "ReconnectFailed#1{no bind response in time}@4010, Reconnecting#2{2000}@4010"},
   };
   for (const auto& row : rows) {
@@ -133,7 +124,7 @@ TEST_F(ReconnectTest, EachFailedAttemptIsReportedAndTheNextFollows) {
     if (failure == "no bind_resp") NeverAnswer();
     Restart();
     socket.PeerClose();
-    environment.Advance(milliseconds(row.fails_at_ms));
+    environment.Advance(milliseconds(std::stoi(row.fails_at_ms)));
     EXPECT_EQ(timeline,
               "ConnectionClosed#0@0, Reconnecting#1{1000}@0, " + std::string(row.timeline));
     EXPECT_EQ(socket.State(), platform::kSocketClosed) << failure;
@@ -246,32 +237,6 @@ TEST_F(ReconnectTest, DestroyingTheSessionCompletesEverySubmissionOnce) {
                   : "0:3 nested:4 1:3connection lost, outcome unknown 2:4not sent 3:4not sent ")
         << rebinding;
     other_environment.Advance(milliseconds(600000));  // nothing left to run
-  }
-}
-
-// Nothing heard for LinkTimeout seconds (an enquire_link unanswered): unbind
-// and drop; anything heard restarts the count.
-TEST_F(ReconnectTest, DeadLinkDropsTheConnectionAfterLinkTimeoutAndNotBefore) {
-  smpp.AutoReconnect(false);
-  const struct {
-    int16_t link_timeout;
-    int32_t heard_at_ms;           // something arrives then; 0: nothing
-    const char* last_millisecond;  // events | PDUs sent
-  } rows[] = {{3, 0, "ConnectionClosed | 6:5"}, {0, 0, " | "}, {3, 2000, " | "}};
-  for (const auto& row : rows) {
-    BindAs(BindTypes::SmppBindAsTransmitter);
-    smpp.LinkTimeout(row.link_timeout);
-    NeverAnswer();
-    ASSERT_TRUE(smpp.EnquireLink());
-    if (row.heard_at_ms > 0)
-      environment.At(milliseconds(row.heard_at_ms),
-                     [&] { socket.Receive(testing::MakePdu(0x80000015, 0, 1, {})); });
-    environment.Advance(milliseconds(2999));
-    EXPECT_TRUE(smpp.ConnectedAndBound) << row.link_timeout;
-    EXPECT_EQ(Run([&] { return environment.Advance(milliseconds(1)), std::string(); }),
-              std::string(" | ") + row.last_millisecond + " | 1ms")
-        << row.link_timeout;
-    smpp.LinkTimeout(0);
   }
 }
 

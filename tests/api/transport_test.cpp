@@ -77,16 +77,5 @@ TEST_F(TransportTest, AFailedConnectionIsReportedAndEndsTheBinding) {
   }
 }
 
-TEST_F(TransportTest, SocketPropertiesComeFromTheConnection) {
-  const auto properties = [&] {
-    return Join(smpp.LocalIPAddress(), smpp.LocalTCPPort(), smpp.SocketHandle());
-  };
-  EXPECT_EQ(properties(), "127.0.0.1 50123 1001");
-  smpp.Unbind();
-  smpp.LocalTCPPort(40000);
-  EXPECT_EQ(Run([&] { return smpp.LocalTCPPort(70000), properties(); }),
-            " 40000 0 | Error#380{@LocalTCPPort[Property Let]} |  | 0ms");
-}
-
 }  // namespace
 }  // namespace korvane
