@@ -4,11 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <sstream>
 #include <stdexcept>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "api/api_fixture.hpp"
 #include "decoders/final_date.hpp"

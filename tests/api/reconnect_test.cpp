@@ -1,13 +1,12 @@
-// Dead-link detection and the automatic rebind in virtual time: the back-off,
-// the events in order, the bind PDU, the submissions across a rebind, and
-// what stopping or destroying the session does to them.
+// The connection under the session: broken lengths and failures; dead-link
+// detection and the automatic rebind in virtual time: the back-off, the
+// events in order, the bind PDU, the submissions across a rebind, and what
+// stopping or destroying the session does to them.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <optional>
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "api/api_fixture.hpp"
 #include "session/session.hpp"
@@ -17,6 +16,7 @@ namespace {
 
 using std::chrono::milliseconds;
 using testing::Join;
+using testing::MakePdu;
 
 // Only the bind and unbind requests are answered (binds with `bind_status`).
 testing::ScriptedSocket::Responder BindsOnly(uint32_t bind_status = 0) {
@@ -249,6 +249,48 @@ TEST_F(ReconnectTest, WaitsEndWhenTheConnectionIsLost) {
   environment.At(milliseconds(100), [&] { socket.PeerClose(); });
   EXPECT_EQ(Run([&] { return std::to_string(smpp.Bind(BindTypes::SmppBindAsTransmitter)); }),
             "0 | ConnectionClosed | 2:1 | 100ms");
+}
+
+class TransportTest : public testing::ApiTest {
+ protected:
+  void SetUp() override { BindAs(BindTypes::SmppBindAsTransceiver); }
+  const std::vector<uint8_t> link_ok_ = MakePdu(0x80000015, 0, 1);
+};
+
+// A broken length is reported and closes the connection.
+TEST_F(TransportTest, ABrokenLengthIsReportedAndClosesTheConnection) {
+  brief = false;
+  std::vector<uint8_t> stream = link_ok_;
+  stream.insert(stream.end(), {0, 0, 0, 0, 0x80, 0, 0, 0x15});
+  EXPECT_EQ(
+      Run([&] { return socket.Receive(stream), Join(smpp.ConnectedAndBound, socket.State()); }),
+      "0 0 | LinkOk, Error#29984{Invalid command_length 0 received (allowed 16 to 262144). "
+      "Connection closed}, ConnectionClosed |  | 0ms");
+}
+
+// An aborted connection warns, any other failure is an error; either ends
+// the binding and closes the socket. A host may bind again from the handler.
+TEST_F(TransportTest, AFailedConnectionIsReportedAndEndsTheBinding) {
+  for (const auto& row :
+       {std::tuple{10053, "0 0 | ConnectionClosed, Warning#10053[Winsock] |  | 0ms"},
+        std::tuple{10054, "0 0 | Error#10054[Winsock], ConnectionClosed |  | 0ms"}}) {
+    BindAs(BindTypes::SmppBindAsTransceiver);
+    EXPECT_EQ(Run([&] {
+                socket.Fail(std::get<0>(row), "failed");
+                return Join(smpp.ConnectedAndBound, socket.State());
+              }),
+              std::get<1>(row));
+  }
+  for (const char* trigger : {"Error", "ConnectionClosed"}) {
+    BindAs(BindTypes::SmppBindAsTransceiver);
+    events.on_event = [&, trigger](const testing::RecordedEvent& e) {
+      if (e.name == trigger && socket.State() != platform::kSocketConnected)
+        smpp.Bind(BindTypes::SmppBindAsTransceiver);
+    };
+    socket.Fail(10054, "Connection reset by peer");
+    events.on_event = nullptr;
+    EXPECT_EQ(Join(smpp.ConnectedAndBound, socket.State()), "1 7") << trigger;
+  }
 }
 
 }  // namespace

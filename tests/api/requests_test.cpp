@@ -1,10 +1,6 @@
-// Bind, Unbind, EnquireLink, QueryMessage, CancelMessage and
-// DeliverShortMessage: what each call returned, raised, sent and took.
+// Bind, Unbind, EnquireLink, QueryMessage and CancelMessage: what each call returned, raised, sent
+// and took.
 #include <gtest/gtest.h>
-
-#include <chrono>
-#include <string>
-#include <vector>
 
 #include "api/api_fixture.hpp"
 
@@ -114,7 +110,7 @@ TEST_F(RequestsTest, EnquireLinksGoOnRequestAndEveryIntervalWhileBound) {
 
 // Each takes the next sequence number; a waited query ends on its answer;
 // cancel needs only an open connection and traces before it sends.
-TEST_F(RequestsTest, QueryCancelAndDeliverTakeTheNextSequenceNumber) {
+TEST_F(RequestsTest, QueryAndCancelTakeTheNextSequenceNumber) {
   smpp.OperationsTimeout(10);
   message.MessageID = "MSG4";
   BindAs(kTx);
@@ -140,14 +136,6 @@ TEST_F(RequestsTest, QueryCancelAndDeliverTakeTheNextSequenceNumber) {
             }),
             "7 0 7 | >CANCEL_SM, MessageCancelResult, <CANCEL_SM_RESP | 8:7 | 10ms");
   events.on_event = nullptr;
-  smpp.EnableTraceMessages(false);
-  BindAs(kTRx);
-  message.CallbackNumber = "12345678901234567890";
-  EXPECT_EQ(Run([&] {
-              const bool empty = smpp.DeliverShortMessage(message).IsEmpty();
-              return Join(empty, message.CallbackNumber, message.SequenceNumber);
-            }),
-            "1 123456789012345 9 |  | 5:9 | 0ms");
 }
 
 // A waited query copies the last result when its own answer does not come:
