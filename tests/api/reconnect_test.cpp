@@ -240,17 +240,6 @@ TEST_F(ReconnectTest, DestroyingTheSessionCompletesEverySubmissionOnce) {
   }
 }
 
-TEST_F(ReconnectTest, WaitsEndWhenTheConnectionIsLost) {
-  smpp.AutoReconnect(false);
-  NeverAnswer();
-  environment.At(milliseconds(100), [&] { socket.PeerClose(); });
-  EXPECT_EQ(Run([&] { return smpp.SendMessage(message, true); }),
-            " | ConnectionClosed | 4:4 | 100ms");
-  environment.At(milliseconds(100), [&] { socket.PeerClose(); });
-  EXPECT_EQ(Run([&] { return std::to_string(smpp.Bind(BindTypes::SmppBindAsTransmitter)); }),
-            "0 | ConnectionClosed | 2:1 | 100ms");
-}
-
 class TransportTest : public testing::ApiTest {
  protected:
   void SetUp() override { BindAs(BindTypes::SmppBindAsTransceiver); }

@@ -118,28 +118,5 @@ TEST_F(PropertiesTest, PropertiesKeepTheirOwnRulesAndReportsTheEnvironmentsTime)
   EXPECT_EQ(title + " " + version, std::string("KorvaneSMPP ") + KORVANE_SMPP_VERSION_STRING);
 }
 
-// A failing step is reported and the procedure goes on; a host handler that
-// changes the current error (for instance through a failing call of its
-// own) does not change the error being reported.
-TEST_F(PropertiesTest, AFailureInATrappedStepIsReportedAndTheProcedureGoesOn) {
-  bool next_step_ran = false;
-  auto procedure = session::Session::Of(smpp).Procedure("Bind");
-  procedure.Step([] { throw ComponentError(6, "Overflow"); });
-  procedure.Step([&] { next_step_ran = true; });
-  EXPECT_EQ(Join(events.Summary(), next_step_ran, diagnostics::CurrentError().number),
-            "Error#6{@Bind} 1 0");
-  struct Meddler : SMPPEvents {
-    void Error(int32_t, const std::string&, const std::string&) override {
-      diagnostics::CurrentError() = {91, "Object variable not set", "Host", "", 0};
-    }
-  } meddler;
-  smpp.Subscribe(meddler);
-  const diagnostics::ErrorRecord failure{13, "Type mismatch", "KorvaneSMPP", "", 0};
-  diagnostics::CurrentError() = failure;
-  EXPECT_EQ(session::Session::Of(smpp).ReportError("SMPP", "SendMessage"), ErrorDecision::Ignore);
-  EXPECT_EQ(diagnostics::CurrentError(), failure);
-  diagnostics::CurrentError() = {};
-}
-
 }  // namespace
 }  // namespace korvane
