@@ -160,23 +160,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 using InboundTest = testing::ApiTest;
 
-TEST_F(InboundTest, TransceiverRaisesBoundBeforeItSetsTheFlag) {
-  for (const auto& [command_id, seen_bound] :
-       {std::pair{0x80000001u, true}, {0x80000002u, true}, {0x80000009u, false}}) {
-    smpp.ConnectedAndBound = false;
-    bool seen = !seen_bound;
-    events.on_event = [&](const testing::RecordedEvent& e) {
-      if (e.name == "Bound") seen = smpp.ConnectedAndBound;
-    };
-    smpp.DebugPDU(testing::HexText(MakePdu(command_id, 0, 1)));
-    EXPECT_EQ(Join(smpp.ConnectedAndBound, seen), Join(true, seen_bound));
-  }
-  events.on_event = nullptr;
-  // A text that is not hexadecimal octets is the caller's error.
-  EXPECT_EQ(testing::ErrorNumberOf([&] { smpp.DebugPDU("00 XY"); }), 13);
-  EXPECT_EQ(testing::ErrorNumberOf([&] { smpp.DebugPDU("100"); }), 6);
-}
-
 // The response to deliver_sm / data_sm goes first with 0; under
 // AckAfterHandler it follows MessageReceived with the handler's status
 // (0x64 when it throws). Rows: "after handler pdu | sent before the handler
@@ -213,14 +196,6 @@ TEST_F(InboundTest, AckAfterHandlerAnswersWithTheHandlersStatus) {
               row.substr(8));
   }
   smpp.Unsubscribe(sink);
-}
-
-TEST_F(InboundTest, The255thDestinationDoesNotFitAndIsLeftOutQuietly) {
-  std::vector<uint8_t> body{'7', '7', 0, 255};
-  for (int entry = 0; entry < 255; ++entry) body.insert(body.end(), {1, 1, '1', 0, 0, 0, 0, 0});
-  smpp.DebugPDU(testing::HexText(MakePdu(0x80000021, 0, 3, body)));
-  ASSERT_EQ(events.Summary(), "MessageDelivered");
-  EXPECT_EQ(events.events[0].message.Recipients.size(), 254u);
 }
 
 // Two-digit years, rolling over like a date serial; the zero date without a

@@ -5,15 +5,10 @@
 // submissions over real TCP.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <asio/co_spawn.hpp>
-#include <asio/detached.hpp>
-#include <asio/use_awaitable.hpp>
+#include <cstdio>
 #include <map>
 
 #include "api/api_fixture.hpp"
-#include "korvane/async_submit.hpp"
-#include "support/loopback_fixture.hpp"
 
 namespace korvane {
 namespace {
@@ -22,7 +17,6 @@ using std::chrono::milliseconds;
 using std::chrono::seconds;
 using testing::Join;
 using testing::MakePdu;
-using AwaitSubmitTest = testing::LoopbackFixture;
 
 // A script host's object: members by name, nothing else.
 struct ScriptObject : LateBound {
@@ -96,43 +90,6 @@ TEST_F(SubmitTest, TheWaitEndsOnItsAnswerOrAfterTheTimeout) {
     message.MessageID = "stale";
     smpp.LastMessageID = "old";
     EXPECT_EQ(Run([&] { return Send(true); }), c.expected);
-  }
-}
-
-// Whatever other responses arrive first; each accepted one still sets
-// LastMessageID and raises MessageDelivered.
-TEST_F(SubmitTest, AWaitedSubmissionEndsOnItsOwnResponse) {
-  const struct {
-    uint32_t status_a, status_b;  // A is sent first without waiting
-    bool b_first;
-    const char* expected;
-  } cases[] = {
-      {0, 0, false, "B B 5 B | MessageDelivered, MessageDelivered | 4:5 | 110ms"},
-      {0, 0, true, "B B 7 A | MessageDelivered, MessageDelivered | 4:7 | 110ms"},
-      {0, 0x58, true, "  9 A | Error#27088, Error#29004, MessageDelivered | 4:9 | 110ms"},
-      {0x58, 0, false, "B B 11 B | Error#27088, Error#29004, MessageDelivered | 4:11 | 110ms"}};
-  for (const auto& c : cases) {
-    NeverAnswer();
-    MessageObject a;
-    a.DestAddress = "1111";
-    smpp.SendMessage(a);
-    const auto answer = [](uint32_t status, int32_t sequence, const char* id) {
-      return MakePdu(0x80000004, status, sequence,
-                     status == 0 ? std::vector<uint8_t>{uint8_t(*id), 0} : std::vector<uint8_t>{});
-    };
-    const std::vector<uint8_t> answer_a = answer(c.status_a, a.SequenceNumber, "A");
-    socket.AnswerWith([=](const std::vector<uint8_t>& sent) {
-      std::vector<uint8_t> both = answer(c.status_b, testing::SequenceNumberOf(sent), "B");
-      both.insert(c.b_first ? both.end() : both.begin(), answer_a.begin(), answer_a.end());
-      return both;
-    });
-    message.MessageID = "stale";
-    EXPECT_EQ(Run([&] {
-                const std::string sent = Send(true);
-                environment.Advance(milliseconds(100));  // what is left arrives afterwards
-                return sent;
-              }),
-              c.expected);
   }
 }
 
@@ -221,105 +178,39 @@ TEST_F(SubmitTest, TheWindowLimitsWhatIsInFlightAndTheQueueIsBounded) {
             "full; | MessageDelivered, ConnectionClosed | 4:7 | 1ms");
 }
 
-TEST_F(AwaitSubmitTest, ACoroutineAwaitsEachSubmissionsResult) {
-  BindAs(BindTypes::SmppBindAsTransmitter);
-  std::string results;
-  MessageObject message;
-  message.DestAddress = "447700900123";
-  auto submit_three = [&]() -> asio::awaitable<void> {
-    for (int n = 0; n < 3; ++n) {
-      const SubmitResult r = co_await smpp.AsyncSubmit(message, asio::use_awaitable);
-      results += Join(static_cast<int>(r.Outcome), r.MessageID) + ";";
-    }
-  };
-  asio::co_spawn(loop, submit_three, asio::detached);
-  ASSERT_TRUE(testing::PumpUntil(
-      loop, [&] { return std::count(results.begin(), results.end(), ';') == 3; }));
-  EXPECT_EQ(results, "0 MSG4;0 MSG5;0 MSG6;");
-}
-
-class ThrottleTest : public testing::ApiTest {
- protected:
-  void SetUp() override {
-    smpp.OperationsTimeout(30);
-    BindAs(BindTypes::SmppBindAsTransmitter);
-  }
-  // Submits to each destination and runs `seconds`; each submit_sm is
-  // answered 10 ms later with `status_of(destination)`. Returns each send as
-  // "destination@ms", then each result as "destination:outcome status
-  // retries sequence".
-  std::string Submit(const std::vector<std::string>& destinations, int seconds,
-                     const std::function<uint32_t(const std::string&)>& status_of) {
-    const auto origin = environment.Elapsed();
-    std::string sends, results;
-    socket.AnswerWith([&](const std::vector<uint8_t>& sent) {
-      if (sent[7] != 0x04) return std::vector<uint8_t>{};
-      const std::string dest(sent.begin() + 22, sent.begin() + 26);  // after two empty texts
-      sends += dest + "@" + std::to_string((environment.Elapsed() - origin).count()) + " ";
-      const uint32_t status = status_of(dest);
-      const uint32_t sequence = testing::SequenceNumberOf(sent);
-      return testing::MakePdu(
-          0x80000004, status, sequence,
-          testing::Octets(status ? "" : "ID" + std::to_string(sequence) + '\0'));
-    });
-    for (const std::string& dest : destinations) {
-      message.DestAddress = dest;
-      smpp.SubmitAsync(message, [&results, dest](const SubmitResult& r) {
-        results += " " + dest + ":" +
-                   Join(static_cast<int>(r.Outcome), r.CommandStatus, r.Retries, r.SequenceNumber);
-      });
-    }
-    environment.Advance(std::chrono::seconds(seconds));
-    NeverAnswer();
-    return sends + "|" + results;
-  }
-};
-
-// 1001 is throttled once while 1002 is in flight beside it; it goes again
-// ahead of 1003 and 1004, the same PDU with a new sequence number, once its
-// back-off and the pace allow: cut to what the SMSC took (two sends in the
-// last second: 1.8 per second), then rising by 10 per second for each
-// second of use.
-TEST_F(ThrottleTest, ARetriedSubmissionKeepsItsPlaceAheadOfLaterOnes) {
-  smpp.MaxOutstanding(2);
-  int throttled = 0;
-  EXPECT_EQ(
-      Submit({"1001", "1002", "1003", "1004"}, 5,
-             [&](const std::string& dest) { return dest == "1001" && !throttled++ ? 0x58u : 0u; }),
-      "1001@0 1002@0 1001@556 1003@1112 1004@1248 | 1002:0 0 0 5 1001:0 0 1 6 1003:0 0 0 7 1004:0 "
-      "0 0 8");
-  // The same PDU again with its new sequence number (after the bind: 1001,
-  // 1002, then 1001 again).
-  std::vector<uint8_t> again = socket.Sent().at(3);
-  EXPECT_EQ(again[15], 6);
-  again[15] = 4;
-  EXPECT_EQ(again, socket.Sent().at(1));
-}
-
 // Throttled every time: sent 1 + ThrottleRetryLimit times, then Refused with
 // the last status; other refusals are never sent again. MaxSubmitsPerSecond
-// R: one send every 1/R s; no cap, all at once as the window allows.
-TEST_F(ThrottleTest, RetriesUpToTheLimitAndSendsAtTheCap) {
-  const struct {
-    int32_t retry_limit, cap;
-    uint32_t status;
-    int count;  // destinations 1001, 1002, ...
-    const char* expected;
-  } cases[] = {
-      {0, 0, 0x58, 1, "1001@0 | 1001:1 88 0 4"},
-      {2, 0, 0x14, 1, "1001@0 1001@1000 1001@2000 | 1001:1 20 2 7"},
-      {5, 0, 0x45, 1, "1001@0 | 1001:1 69 0 8"},
-      {5, 0, 0, 3, "1001@0 1002@0 1003@0 | 1001:0 0 0 9 1002:0 0 0 10 1003:0 0 0 11"},
-      {5, 50, 0, 3, "1001@0 1002@20 1003@40 | 1001:0 0 0 12 1002:0 0 0 13 1003:0 0 0 14"},
-  };
-  for (const auto& c : cases) {
-    smpp.ThrottleRetryLimit(c.retry_limit);
-    smpp.MaxSubmitsPerSecond(c.cap);
-    const std::vector<std::string> all = {"1001", "1002", "1003"};
-    EXPECT_EQ(Submit({all.begin(), all.begin() + c.count}, 60,
-                     [&](const std::string&) { return c.status; }),
-              c.expected)
-        << c.retry_limit << " " << c.cap;
+// R: one send every 1/R s; no cap, all at once as the window allows. Rows:
+// "retry limit, cap, status, destinations | each send as destination@ms and
+// each result as destination:outcome status retries sequence, in order".
+TEST_F(SubmitTest, ThrottleRetriesUpToTheLimitAndSendsAtTheCap) {
+  smpp.OperationsTimeout(30);
+  for (const std::string row :
+       {"0 0 88 1 | 1001@0 1001:1 88 0 4", "2 0 20 1 | 1001@0 1001@1000 1001@2000 1001:1 20 2 7",
+        "5 0 69 1 | 1001@0 1001:1 69 0 8",
+        "5 0 0 3 | 1001@0 1002@0 1003@0 1001:0 0 0 9 1002:0 0 0 10 1003:0 0 0 11",
+        "5 50 0 3 | 1001@0 1001:0 0 0 12 1002@20 1002:0 0 0 13 1003@40 1003:0 0 0 14"}) {
+    int32_t limit = 0, cap = 0, status = 0, count = 0;
+    std::sscanf(row.c_str(), "%d %d %d %d", &limit, &cap, &status, &count);
+    smpp.ThrottleRetryLimit(limit);
+    smpp.MaxSubmitsPerSecond(cap);
+    const auto origin = environment.Elapsed();
+    std::string line;
+    socket.AnswerWith([&](const std::vector<uint8_t>& sent) {
+      line += " " + std::string(sent.begin() + 22, sent.begin() + 26) + "@" +
+              std::to_string((environment.Elapsed() - origin).count());
+      return MakePdu(0x80000004, status, testing::SequenceNumberOf(sent),
+                     status ? std::vector<uint8_t>{} : std::vector<uint8_t>{'I', 'D', 0});
+    });
+    for (int n = 1; n <= count; ++n) {
+      message.DestAddress = std::to_string(1000 + n);
+      smpp.SubmitAsync(message, [&line, dest = message.DestAddress](const SubmitResult& r) {
+        line += " " + dest + ":" +
+                Join(static_cast<int>(r.Outcome), r.CommandStatus, r.Retries, r.SequenceNumber);
+      });
+    }
+    environment.Advance(seconds(60));
+    EXPECT_EQ(line, row.substr(row.find('|') + 1)) << row;
   }
 }
 
