@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <stdexcept>
-#include <utility>
 
 #include "api/api_fixture.hpp"
 #include "decoders/final_date.hpp"

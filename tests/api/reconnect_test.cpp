@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <optional>
 #include <tuple>
 
 #include "api/api_fixture.hpp"
@@ -78,23 +77,6 @@ TEST_F(ReconnectTest, DelayDoublesUpToTheMostWithJitter) {
     smpp.ReconnectMaxDelayMs(most);
     Jitter(jitter);
     EXPECT_EQ(session::Session::Of(smpp).reconnector().DelayBefore(attempt), delay) << row;
-  }
-}
-
-// A close or a reset of a bound connection starts it when it is on; the
-// SMSC's own unbind ends the binding on purpose.
-TEST_F(ReconnectTest, LostConnectionsStartARebindOnlyWhenBoundAndOn) {
-  for (const std::string row :
-       {"close | ConnectionClosed, Reconnecting#1{1000}", "close off | ConnectionClosed",
-        "reset | Error#10054[Winsock], ConnectionClosed, Reconnecting#1{1000}",
-        "unbind | Error#29006, ConnectionClosed"}) {
-    BindAs(BindTypes::SmppBindAsTransmitter);
-    smpp.AutoReconnect(!row.starts_with("close off"));
-    if (row.starts_with("reset")) socket.Fail(10054, "Connection reset by peer");
-    if (row.starts_with("unbind")) socket.Receive(testing::MakePdu(0x00000006, 0, 7, {}));
-    if (!row.starts_with("reset")) socket.PeerClose();
-    EXPECT_EQ(Events(), row.substr(row.find("| ") + 2));
-    smpp.Unbind();  // stops what started
   }
 }
 
@@ -197,46 +179,6 @@ TEST_F(ReconnectTest, HostUnbindOrBindStopsTheRebindingInEveryPhase) {
     events.events.clear();
     environment.Advance(milliseconds(600000));
     EXPECT_EQ(Join(Events(), smpp.ConnectedAndBound), Join("", row.by_bind)) << row.stop_at_ms;
-  }
-}
-
-// Destroying a session, bound (unbinding or not) or rebinding, completes
-// each submission once, sent ones ConnectionLost, queued ones NotSent; one
-// made from inside a completion then completes NotSent at once.
-TEST_F(ReconnectTest, DestroyingTheSessionCompletesEverySubmissionOnce) {
-  for (const int rebinding : {0, 1, 2}) {
-    testing::FakeEnvironment other_environment;
-    std::optional<SMPP> other(std::in_place, other_environment);
-    SMPP* session = &*other;  // still valid inside its destructor
-    other->SMPPServerAddress("smsc.test");
-    other->AutoReconnect(true);
-    other->AutoUnbindOnDestroy(rebinding != 1);
-    session::Session::Of(*other).reconnector().UseJitter([] { return 0.0; });
-    other_environment.LastSocket()->AnswerWith(BindsOnly());
-    ASSERT_EQ(other->Bind(BindTypes::SmppBindAsTransmitter), 2);
-    other->MaxOutstanding(2);
-    outcomes.clear();
-    submitted = 0;
-    SubmitSome(*other, 1);
-    message.DestAddress = "0";
-    other->SubmitAsync(message, [&](const SubmitResult& r) {
-      outcomes += "0:" + std::to_string(static_cast<int>(r.Outcome)) + " ";
-      session->SubmitAsync(message, [&](const SubmitResult& again) {
-        outcomes += "nested:" + std::to_string(static_cast<int>(again.Outcome)) + " ";
-      });
-    });
-    SubmitSome(*other, 2);
-    if (rebinding == 2) other_environment.LastSocket()->PeerClose();
-    other_environment.Advance(milliseconds(1005));  // connecting again
-    const std::string lost = "0:3 1:3connection lost, outcome unknown ";
-    EXPECT_EQ(outcomes, rebinding == 2 ? lost : "");
-    other.reset();
-    EXPECT_EQ(outcomes,
-              rebinding == 2
-                  ? lost + "2:4not sent 3:4not sent nested:4 "
-                  : "0:3 nested:4 1:3connection lost, outcome unknown 2:4not sent 3:4not sent ")
-        << rebinding;
-    other_environment.Advance(milliseconds(600000));  // nothing left to run
   }
 }
 

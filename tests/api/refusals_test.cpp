@@ -57,12 +57,6 @@ TEST_F(RefusalTest, EachOperationRefusesWhatItCannotSend) {
        " 123456789012345  77 | Error#6{@SubmitSMS} |  | 0ms"},
       {kTransmitter,
        [&](MessageObject& m) {
-         m.SourceAddressTON = AddressTypeOfNumbers{256};
-         return std::to_string(smpp.QueryMessage(m, false).IsEmpty());
-       },
-       "1  77 | Error#6{@QueryTSM} |  | 0ms"},
-      {kTransmitter,
-       [&](MessageObject& m) {
          m.ShortMessage = std::string(256, 'x');
          return deliver(m);
        },

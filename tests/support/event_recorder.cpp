@@ -26,8 +26,6 @@ std::string EventRecorder::Summary() const {
     std::string text = event.text;
     if (event.name == "TraceLog") text = text.substr(0, text.find(":\t"));
     if (const auto lines = ReportLines(text); lines.size() > 4) text = "@" + lines[4].substr(15);
-    if (event.name == "DebugLog" && &event != &events.front() && text == (&event - 1)->text)
-      text = "=";  // repeats the error or warning before it
     if (!text.empty()) line += "{" + text + "}";
   }
   return line;
