@@ -60,7 +60,7 @@ class ApiTest : public ::testing::Test {
 
   // EventRecorder::Summary, a trace shown as "<label" when received and
   // ">label" when sent, without the texts of errors, warnings and debug lines
-  // when `brief` (the status table's own tests pin those) but with a trapped
+  // (the status table's own tests pin those) but with a trapped
   // error's procedure.
   std::string Events() const {
     std::string line = events.Summary();
@@ -75,7 +75,7 @@ class ApiTest : public ::testing::Test {
         line.replace(from, close + 1 - from,
                      (received ? "<" : ">") + line.substr(label, close - label));
         open = from;
-      } else if (brief && (texted || name == "DebugLog") && line[open + 1] != '@') {
+      } else if ((texted || name == "DebugLog") && line[open + 1] != '@') {
         line.erase(open, close - open + 1);
       } else {
         open = close;
@@ -124,7 +124,6 @@ class ApiTest : public ::testing::Test {
   SMPP smpp;
   ScriptedSocket& socket;
   MessageObject message;
-  bool brief = true;
 };
 
 }  // namespace korvane::testing

@@ -175,8 +175,6 @@ TEST_F(InboundTest, AckAfterHandlerAnswersWithTheHandlersStatus) {
   smpp.Subscribe(sink);
   for (const std::string row :
        {"0 1 d | 1 | MessageReceived | 80000005:7 | 0ms",
-        "0 2 d | 1 | MessageReceived, Error#5{@Handle} | 80000005:7 | 0ms",
-        "1 0 d | 0 | MessageReceived | 80000005:7 | 0ms",
         "1 1 d | 0 | MessageReceived | 80000005:7/45 | 0ms",
         "1 2 d | 0 | MessageReceived, Error#5{@Handle} | 80000005:7/64 | 0ms",
         "1 2 t | 0 | MessageReceived, Error#5{@Handle} | 80000103:7/64 | 0ms"}) {

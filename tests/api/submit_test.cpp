@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <map>
+#include <tuple>
 
 #include "api/api_fixture.hpp"
 
@@ -72,24 +73,19 @@ TEST_F(SubmitTest, DestAddressChoosesSubmitSmAndRecipientsSubmitMulti) {
 // A waited submission ends on any response with its sequence number, at
 // once on its refusal, and otherwise after the whole timeout.
 TEST_F(SubmitTest, TheWaitEndsOnItsAnswerOrAfterTheTimeout) {
-  const struct {
-    uint32_t command_id, status;
-    const char *dest, *expected;
-  } cases[] = {
-      {0x80000004, 0, "1234", "M1 M1 4 M1 | MessageDelivered | 4:4 | 2000ms"},
-      {0x80000003, 0, "1234", "M1 M1 5 M1 | MessageStatusReceived | 4:5 | 2000ms"},
-      {0x80000004, 0x58, "1234", "  6  | Error#27088, Error#29004 | 4:6 | 2000ms"},
-      {0, 0, "1234", "  7  |  | 4:7 | 3000ms"},
-      {0x80000004, 0, "", "  7  | Error#28733 |  | 3000ms"},
-  };
   smpp.OperationsTimeout(3);
-  for (const auto& c : cases) {
-    Answer(c.command_id, c.status, c.command_id == 0x80000003 ? std::string("M1\0\0\2", 5) : "M1",
+  for (const auto& [command_id, status, dest, expected] :
+       {std::tuple{0x80000004u, 0u, "1234", "M1 M1 4 M1 | MessageDelivered | 4:4 | 2000ms"},
+        {0x80000003u, 0u, "1234", "M1 M1 5 M1 | MessageStatusReceived | 4:5 | 2000ms"},
+        {0x80000004u, 0x58u, "1234", "  6  | Error#27088, Error#29004 | 4:6 | 2000ms"},
+        {0u, 0u, "1234", "  7  |  | 4:7 | 3000ms"},
+        {0x80000004u, 0u, "", "  7  | Error#28733 |  | 3000ms"}}) {
+    Answer(command_id, status, command_id == 0x80000003 ? std::string("M1\0\0\2", 5) : "M1",
            seconds(2));
-    message.DestAddress = c.dest;
+    message.DestAddress = dest;
     message.MessageID = "stale";
     smpp.LastMessageID = "old";
-    EXPECT_EQ(Run([&] { return Send(true); }), c.expected);
+    EXPECT_EQ(Run([&] { return Send(true); }), expected);
   }
 }
 
@@ -113,20 +109,17 @@ TEST_F(SubmitTest, SendMessageAspTakesAMessageObjectOrAScriptObject) {
 }
 
 TEST_F(SubmitTest, EachAsyncOutcomeCompletesOnce) {
-  const struct {
-    uint32_t command_id, status;
-    const char* expected;
-  } cases[] = {{0x80000004, 0, "0 ID1 0 4 20000000 ; | MessageDelivered | 4:4 | 11000ms"},
-               {0x80000004, 0x458,
-                "1  1112 5 20000000 refused with status 0x00000458; | Error#28000, Error#29004 | "
-                "4:5 | 11000ms"},
-               {0x80000000, 3,
-                "1  3 6 20000000 refused with status 0x00000003; | Error#27003, Warning#29000, "
-                "GenericNACK#3{6} | 4:6 | 11000ms"},
-               {0x80000021, 0, "0 ID1 0 7 20000000 ; | MessageDelivered | 4:7 | 11000ms"},
-               {0, 0, "2  0 8 10000000000 timed out; |  | 4:8 | 11000ms"}};
-  for (const auto& c : cases) {
-    Answer(c.command_id, c.status, "ID1", milliseconds(20));
+  for (const auto& [command_id, status, expected] :
+       {std::tuple{0x80000004u, 0u, "0 ID1 0 4 20000000 ; | MessageDelivered | 4:4 | 11000ms"},
+        {0x80000004u, 0x458u,
+         "1  1112 5 20000000 refused with status 0x00000458; | Error#28000, Error#29004 | 4:5 | "
+         "11000ms"},
+        {0x80000000u, 3u,
+         "1  3 6 20000000 refused with status 0x00000003; | Error#27003, Warning#29000, "
+         "GenericNACK#3{6} | 4:6 | 11000ms"},
+        {0x80000021u, 0u, "0 ID1 0 7 20000000 ; | MessageDelivered | 4:7 | 11000ms"},
+        {0u, 0u, "2  0 8 10000000000 timed out; |  | 4:8 | 11000ms"}}) {
+    Answer(command_id, status, "ID1", milliseconds(20));
     EXPECT_EQ(Run([&] {
                 std::string line;
                 smpp.SubmitAsync(message, [&](const SubmitResult& r) {
@@ -137,7 +130,7 @@ TEST_F(SubmitTest, EachAsyncOutcomeCompletesOnce) {
                 environment.Advance(seconds(11));
                 return line;
               }),
-              c.expected);
+              expected);
   }
 }
 
