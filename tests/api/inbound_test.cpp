@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
         "80000006/8/43 | Error#27008, Error#29006, <UNBIND_RESP |  | bound=0 id=before",
         "15/0/300 | Warning#28282[KvSmpp], <ENQUIRE_LINK, >ENQUIRE_LINK_RESP | 80000015:300",
         "80000103/0/1 | <unhandled PDU | ", "102/0/7 00 00 00 | <unhandled PDU | ",
-        "80000999/0/8 | <unhandled PDU | ", "7/0/6 | >GENERIC_NACK, <unhandled PDU | 80000000:6/3",
+        "7/0/6 | >GENERIC_NACK, <unhandled PDU | 80000000:6/3",
         "raw 00 00 00 21 00 00 01 03 00 00 00 00 00 00 00 2A 00 01 01 31 00 01 01 32 00 00 00 00 "
         "04 24 00 02 48 69 | >DATA_SM_RESP, MessageReceived, <DATA_SM | 80000103:42 | bound=1 "
         "id=before | id= seq=42 1>2 payload=Hi 0 0 0 0",

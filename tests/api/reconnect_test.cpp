@@ -29,7 +29,6 @@ testing::ScriptedSocket::Responder BindsOnly(uint32_t bind_status = 0) {
 class ReconnectTest : public testing::ApiTest {
  protected:
   void SetUp() override {
-    smpp.SystemID("abc");
     smpp.AutoReconnect(true);
     Jitter(0.0);
     BindAs(BindTypes::SmppBindAsTransmitter);

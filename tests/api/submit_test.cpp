@@ -40,7 +40,6 @@ class SubmitTest : public testing::ApiTest {
     const std::string id = smpp.SendMessage(message, wait);
     return Join(id, message.MessageID, message.SequenceNumber, smpp.LastMessageID);
   }
-  const std::vector<uint8_t>& LastSent() const { return socket.Sent().back(); }
 };
 
 TEST_F(SubmitTest, DestAddressChoosesSubmitSmAndRecipientsSubmitMulti) {
@@ -52,7 +51,7 @@ TEST_F(SubmitTest, DestAddressChoosesSubmitSmAndRecipientsSubmitMulti) {
   // (the session's unless the message's is asked for), number_of_dests.
   const auto send = [&](std::size_t offset) {
     const std::string sent = Send(false);
-    return sent + " " + std::to_string(LastSent()[offset]);
+    return sent + " " + std::to_string(socket.Sent().back()[offset]);
   };
   EXPECT_EQ(Run([&] { return send(28); }), "  4  51 | >SUBMIT_SM | 4:4 | 0ms");
   smpp.UseMessageProtocolID = true;
