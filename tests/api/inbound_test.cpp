@@ -14,14 +14,12 @@ namespace korvane {
 namespace {
 
 using testing::Join;
-using testing::MakePdu;
 
 // "command_id/command_status/sequence body | events | sent | state | fields":
 // a PDU (its octets after "raw"; "D" stands for kAddresses) and, after it,
 // ApiTest::Events, the PDUs sent back, the binding flag and LastMessageID
 // ("bound=1 id=before" when left out), and the fields of each message raised
 // with the last query's when it changed.
-using Row = const char*;
 
 const std::string kAddresses =
     "00 01 01 2B 34 34 37 39 00 01 01 31 32 33 34 35 00 00 00 00 00 00 00 00 00 00";
@@ -35,7 +33,7 @@ std::vector<uint8_t> PduOf(std::string text) {
   std::getline(in >> head, body);
   uint32_t id = 0, status = 0, sequence = 0;
   std::sscanf(head.c_str(), "%x/%x/%u", &id, &status, &sequence);
-  return MakePdu(id, status, sequence, testing::Hex(body));
+  return testing::MakePdu(id, status, sequence, testing::Hex(body));
 }
 
 // The fields a message event may carry, those set only.
@@ -62,7 +60,7 @@ std::string Fields(const MessageObject& m) {
   return line;
 }
 
-class InboundPduTest : public testing::ApiTest, public ::testing::WithParamInterface<Row> {
+class InboundPduTest : public testing::ApiTest, public ::testing::WithParamInterface<const char*> {
  protected:
   void SetUp() override {
     BindAs(BindTypes::SmppBindAsTransceiver);

@@ -15,7 +15,6 @@ namespace {
 
 using std::chrono::milliseconds;
 using testing::Join;
-using testing::MakePdu;
 
 // Only the bind and unbind requests are answered (binds with `bind_status`).
 testing::ScriptedSocket::Responder BindsOnly(uint32_t bind_status = 0) {
@@ -32,17 +31,13 @@ class ReconnectTest : public testing::ApiTest {
     smpp.AutoReconnect(true);
     Jitter(0.0);
     BindAs(BindTypes::SmppBindAsTransmitter);
-    // Each event but logs as "name#number{text}@ms", the time from Restart.
+    // Each event but logs as "name#number{text}@ms", the time from `start`.
     events.on_event = [this](const testing::RecordedEvent& e) {
       if (e.name.ends_with("Log")) return;
       const std::string text = e.name != "Error" && !e.text.empty() ? "{" + e.text + "}" : "";
       timeline += (timeline.empty() ? "" : ", ") + e.name + "#" + std::to_string(e.number) + text +
                   "@" + std::to_string((environment.Elapsed() - start).count());
     };
-  }
-  void Restart() {
-    timeline.clear();
-    start = environment.Elapsed();
   }
   // The session's destruction still raises events, after this part is gone.
   ~ReconnectTest() override { events.on_event = nullptr; }
@@ -103,7 +98,7 @@ TEST_F(ReconnectTest, EachFailedAttemptIsReportedAndTheNextFollows) {
     if (failure == "no answer") socket.NeverAnswerConnect();
     socket.AnswerWith(BindsOnly(failure == "bind refused" ? 0x0000000D : 0));
     if (failure == "no bind_resp") NeverAnswer();
-    Restart();
+    timeline.clear(), start = environment.Elapsed();
     socket.PeerClose();
     environment.Advance(milliseconds(std::stoi(row.fails_at_ms)));
     EXPECT_EQ(timeline,
@@ -123,7 +118,7 @@ TEST_F(ReconnectTest, ADeadLinkLeadsToRebindsBackingOffUpToTheMost) {
   smpp.AutoEnquireLinkInterval(2);
   socket.AnswerWith(BindsOnly());
   socket.RefuseConnect();
-  Restart();
+  timeline.clear(), start = environment.Elapsed();
   environment.Advance(milliseconds(11000));
   socket.AcceptConnect();
   AnswerLikeAnSmsc();
@@ -181,7 +176,7 @@ TEST_F(ReconnectTest, HostUnbindOrBindStopsTheRebindingInEveryPhase) {
 class TransportTest : public testing::ApiTest {
  protected:
   void SetUp() override { BindAs(BindTypes::SmppBindAsTransceiver); }
-  const std::vector<uint8_t> link_ok_ = MakePdu(0x80000015, 0, 1);
+  const std::vector<uint8_t> link_ok_ = testing::MakePdu(0x80000015, 0, 1);
 };
 
 // A broken length is reported and closes the connection.
