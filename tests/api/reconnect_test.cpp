@@ -79,30 +79,25 @@ TEST_F(ReconnectTest, DelayDoublesUpToTheMostWithJitter) {
 TEST_F(ReconnectTest, EachFailedAttemptIsReportedAndTheNextFollows) {
   smpp.OperationsTimeout(3);
   smpp.ConnectionTimeout(2);
-  // Rows: failure, when it fails, the timeline after "ConnectionClosed#0@0,
-  // Reconnecting#1{1000}@0, ".
-  const struct {
-    const char *failure, *fails_at_ms, *timeline;
-  } rows[] = {
-      {"no answer", "3010", "ReconnectFailed#1{connect timed out}@3010, Reconnecting#2{2000}@3010"},
-      {"bind refused", "1020",
-       "Error#27013@1020, Error#29002@1020, ReconnectFailed#1{bind refused with status "
-       "0x0000000D}@1020, Reconnecting#2{2000}@1020"},
-      {"no bind_resp", "4010",
-       "ReconnectFailed#1{no bind response in time}@4010, Reconnecting#2{2000}@4010"},
-  };
-  for (const auto& row : rows) {
+  // Rows: failure, when it fails (ms), the timeline after
+  // "ConnectionClosed#0@0, Reconnecting#1{1000}@0, ".
+  for (const auto& [failure, fails_at_ms, line] :
+       {std::tuple{"no answer", 3010,
+                   "ReconnectFailed#1{connect timed out}@3010, Reconnecting#2{2000}@3010"},
+        {"bind refused", 1020,
+         "Error#27013@1020, Error#29002@1020, ReconnectFailed#1{bind refused with status "
+         "0x0000000D}@1020, Reconnecting#2{2000}@1020"},
+        {"no bind_resp", 4010,
+         "ReconnectFailed#1{no bind response in time}@4010, Reconnecting#2{2000}@4010"}}) {
     socket.AcceptConnect();
     BindAs(BindTypes::SmppBindAsTransmitter);
-    const std::string failure = row.failure;
-    if (failure == "no answer") socket.NeverAnswerConnect();
-    socket.AnswerWith(BindsOnly(failure == "bind refused" ? 0x0000000D : 0));
-    if (failure == "no bind_resp") NeverAnswer();
+    if (failure == std::string("no answer")) socket.NeverAnswerConnect();
+    socket.AnswerWith(BindsOnly(failure == std::string("bind refused") ? 0x0000000D : 0));
+    if (failure == std::string("no bind_resp")) NeverAnswer();
     timeline.clear(), start = environment.Elapsed();
     socket.PeerClose();
-    environment.Advance(milliseconds(std::stoi(row.fails_at_ms)));
-    EXPECT_EQ(timeline,
-              "ConnectionClosed#0@0, Reconnecting#1{1000}@0, " + std::string(row.timeline));
+    environment.Advance(milliseconds(fails_at_ms));
+    EXPECT_EQ(timeline, "ConnectionClosed#0@0, Reconnecting#1{1000}@0, " + std::string(line));
     EXPECT_EQ(socket.State(), platform::kSocketClosed) << failure;
     smpp.Unbind();
   }
@@ -171,6 +166,22 @@ TEST_F(ReconnectTest, HostUnbindOrBindStopsTheRebindingInEveryPhase) {
     environment.Advance(milliseconds(600000));
     EXPECT_EQ(Join(Events(), smpp.ConnectedAndBound), Join("", by_bind)) << stop_at_ms;
   }
+}
+
+// Destroying a session while it rebinds completes each submission once: the
+// sent one ConnectionLost, the queued one NotSent.
+TEST_F(ReconnectTest, DestroyingTheSessionCompletesEverySubmissionOnce) {
+  testing::FakeEnvironment other_environment;
+  auto other = std::make_unique<SMPP>(other_environment);
+  other->SMPPServerAddress("smsc.test");
+  other->AutoReconnect(true);
+  other_environment.LastSocket()->AnswerWith(BindsOnly());
+  ASSERT_EQ(other->Bind(BindTypes::SmppBindAsTransmitter), 2);
+  other->MaxOutstanding(1);
+  SubmitSome(*other, 2);
+  other_environment.LastSocket()->PeerClose();
+  other.reset();
+  EXPECT_EQ(outcomes, "1:3connection lost, outcome unknown 2:4not sent ");
 }
 
 class TransportTest : public testing::ApiTest {

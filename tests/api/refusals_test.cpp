@@ -37,14 +37,6 @@ TEST_F(RefusalTest, EachOperationRefusesWhatItCannotSend) {
       {kUnbound, enquire, "0 old 77 | Error#98821 |  | 0ms"},
       {kUnbound, [&](MessageObject&) { return smpp.Unbind(), "-"; },
        "- old 77 | Error#29983[Winsock] |  | 0ms"},
-      {kUnbound,
-       [&](MessageObject& m) {
-         std::string outcome = "none";
-         const bool taken = smpp.SubmitAsync(
-             m, [&](const SubmitResult& r) { outcome = std::to_string(int(r.Outcome)); });
-         return Join(taken, outcome);
-       },
-       "0 4 old 77 |  |  | 0ms"},
       {kReceiver, query, "1  77 | Error#98822 |  | 0ms"},
       // esm_class 328; the callback number is cut before encoding.
       {kTransmitter,

@@ -21,10 +21,6 @@ class RequestsTest : public testing::ApiTest {
     const int16_t bound = smpp.Bind(type);
     return Join(bound, smpp.ConnectedAndBound, socket.State());
   }
-  std::string Unbind() {
-    smpp.Unbind();
-    return Join(smpp.ConnectedAndBound, socket.State());
-  }
   std::string Query(bool wait) {
     const bool empty = smpp.QueryMessage(message, wait).IsEmpty();
     return Join(empty, message.SequenceNumber, static_cast<int>(message.DeliveryStatus),
@@ -47,7 +43,8 @@ TEST_F(RequestsTest, BindAndUnbindSendTheExactPdus) {
             "00 00 00 02 61 62 63 00 00 00 34 01 01 31 32 00 | 30ms");
   EXPECT_EQ(Run([&] {
               const std::string bound = Bind(kTRx);
-              return bound + " " + Unbind();
+              smpp.Unbind();
+              return Join(bound, smpp.ConnectedAndBound, socket.State());
             }),
             "3 1 7 0 0 | >Unbind, UnBound, <UNBIND_RESP, >Bind Transceiver, Bound, "
             "<BIND_TRANSCEIVER_RESP, >Unbind, UnBound, <UNBIND_RESP | 6:5, 9:2, 6:6 | 40ms");
@@ -67,7 +64,8 @@ TEST_F(RequestsTest, FailedBindsAndUnbindsEndAfterTheirTimeouts) {
   BindAs(kTRx);
   socket.AnswerWith(nullptr);
   smpp.OperationsTimeout(3);
-  EXPECT_EQ(Run([&] { return Unbind(); }), "0 0 |  | 6:6 | 3000ms");
+  EXPECT_EQ(Run([&] { return smpp.Unbind(), Join(smpp.ConnectedAndBound, socket.State()); }),
+            "0 0 |  | 6:6 | 3000ms");
 }
 
 // Each takes the next sequence number; a waited query ends on its answer;
