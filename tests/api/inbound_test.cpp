@@ -177,8 +177,7 @@ TEST_F(InboundTest, AckAfterHandlerAnswersWithTheHandlersStatus) {
         "1 2 d | 0 | MessageReceived, Error#5{@Handle} | 80000005:7/64 | 0ms",
         "1 2 t | 0 | MessageReceived, Error#5{@Handle} | 80000103:7/64 | 0ms"}) {
     if (row[0] == '1') smpp.AckAfterHandler(true);
-    const std::size_t sent_before = socket.Sent().size();
-    std::size_t sent_then = 0;
+    std::size_t sent_before = socket.Sent().size(), sent_then = 0;
     sink.on_message = [&](MessageObject& m) {
       sent_then = socket.Sent().size() - sent_before;
       if (row[2] == '1') m.ResponseStatus = 0x45;
