@@ -1,6 +1,9 @@
-// The session fixture with a message to send and one line that shows
-// everything a call did, for the tests of the public class.
+// A session on the fake environment with its scripted socket, an event
+// recorder, a message to send, and one line that shows everything a call
+// did, for the tests of the public class.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
@@ -8,7 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "support/session_fixture.hpp"
+#include "korvane/smpp.hpp"
+#include "support/event_recorder.hpp"
+#include "support/fake_environment.hpp"
+#include "support/loopback_smsc.hpp"
 #include "support/test_util.hpp"
 
 namespace korvane::testing {
@@ -22,23 +28,58 @@ std::string Join(const Parts&... parts) {
   return text.empty() ? text : text.substr(0, text.size() - 1);
 }
 
-class ApiTest : public SessionFixture {
+class ApiTest : public ::testing::Test {
  protected:
-  ApiTest() { message.DestAddress = "1234"; }
+  ApiTest() : smpp(environment), socket(*environment.LastSocket()) {
+    smpp.Subscribe(events);
+    smpp.SMPPServerAddress("smsc.test");
+    message.DestAddress = "1234";
+  }
 
-  // EventRecorder::Summary, without the texts of errors, warnings and debug
-  // lines when `brief` (the status table's own tests pin those) but with a
-  // trapped error's procedure.
+  // The peer answers every request as the loopback SMSC does (binds with
+  // `bind_status`), `delay` after each request.
+  void AnswerLikeAnSmsc(uint32_t bind_status = 0,
+                        std::chrono::milliseconds delay = std::chrono::milliseconds(10)) {
+    socket.AnswerWith(
+        [bind_status](const std::vector<uint8_t>& sent) {
+          std::vector<uint8_t> answer;
+          for (const auto& pdu : LoopbackSmsc::DefaultAnswer(sent, bind_status))
+            answer.insert(answer.end(), pdu.begin(), pdu.end());
+          return answer;
+        },
+        delay);
+  }
+  void NeverAnswer() { Answer(0, 0, ""); }
+
+  // Binds against a willing peer and forgets what that took.
+  void BindAs(BindTypes type) {
+    AnswerLikeAnSmsc();
+    ASSERT_EQ(smpp.Bind(type), static_cast<int16_t>(type));
+    events.events.clear();
+  }
+
+  // EventRecorder::Summary, a trace shown as "<label" when received and
+  // ">label" when sent, without the texts of errors, warnings and debug lines
+  // (the status table's own tests pin those) but with a trapped
+  // error's procedure.
   std::string Events() const {
     std::string line = events.Summary();
-    for (std::size_t open = 0; brief && (open = line.find('{', open)) != std::string::npos;) {
-      const std::size_t from = line.rfind(", ", open), close = line.find('}', open);
-      const std::string name = line.substr(from == std::string::npos ? 0 : from + 2);
+    for (std::size_t open = 0; (open = line.find('{', open)) != std::string::npos;) {
+      const std::size_t comma = line.rfind(", ", open), close = line.find('}', open);
+      const std::size_t from = comma == std::string::npos ? 0 : comma + 2;
+      const std::string name = line.substr(from, open - from);
       const bool texted = name.starts_with("Error#") || name.starts_with("Warning#");
-      if ((texted || name.starts_with("DebugLog")) && line[open + 1] != '@')
+      if (name == "TraceLog") {
+        const bool received = line.compare(open + 1, 9, "Received ") == 0;
+        const std::size_t label = open + (received ? 10 : 6);
+        line.replace(from, close + 1 - from,
+                     (received ? "<" : ">") + line.substr(label, close - label));
+        open = from;
+      } else if ((texted || name == "DebugLog") && line[open + 1] != '@') {
         line.erase(open, close - open + 1);
-      else
+      } else {
         open = close;
+      }
     }
     return line;
   }
@@ -76,8 +117,13 @@ class ApiTest : public SessionFixture {
         delay);
   }
 
+  // Declared before the session: destroying a connected session unbinds and
+  // raises events.
+  FakeEnvironment environment;
+  EventRecorder events;
+  SMPP smpp;
+  ScriptedSocket& socket;
   MessageObject message;
-  bool brief = true;
 };
 
 }  // namespace korvane::testing

@@ -1,12 +1,11 @@
-// Dead-link detection and the automatic rebind in virtual time: the back-off,
-// the events in order, the bind PDU, the submissions across a rebind, and
-// what stopping or destroying the session does to them.
+// The connection under the session: broken lengths and failures; dead-link
+// detection and the automatic rebind in virtual time: the back-off, the
+// events in order, the bind PDU, the submissions across a rebind, and what
+// stopping or destroying the session does to them.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <optional>
-#include <string>
-#include <vector>
+#include <cstdio>
+#include <tuple>
 
 #include "api/api_fixture.hpp"
 #include "session/session.hpp"
@@ -29,11 +28,10 @@ testing::ScriptedSocket::Responder BindsOnly(uint32_t bind_status = 0) {
 class ReconnectTest : public testing::ApiTest {
  protected:
   void SetUp() override {
-    smpp.SystemID("abc");
     smpp.AutoReconnect(true);
-    Jitter(0.0);
+    session::Session::Of(smpp).reconnector().UseJitter([] { return 0.0; });
     BindAs(BindTypes::SmppBindAsTransmitter);
-    // Each event but logs as "name#number{text}@ms", the time from Restart.
+    // Each event but logs as "name#number{text}@ms", the time from `start`.
     events.on_event = [this](const testing::RecordedEvent& e) {
       if (e.name.ends_with("Log")) return;
       const std::string text = e.name != "Error" && !e.text.empty() ? "{" + e.text + "}" : "";
@@ -41,15 +39,8 @@ class ReconnectTest : public testing::ApiTest {
                   "@" + std::to_string((environment.Elapsed() - start).count());
     };
   }
-  void Restart() {
-    timeline.clear();
-    start = environment.Elapsed();
-  }
   // The session's destruction still raises events, after this part is gone.
   ~ReconnectTest() override { events.on_event = nullptr; }
-  void Jitter(double value) {
-    session::Session::Of(smpp).reconnector().UseJitter([value] { return value; });
-  }
   // Submits `count` messages to "1", "2", ..., noting each outcome as
   // "destination:outcome error text".
   void SubmitSome(SMPP& session, int count) {
@@ -65,45 +56,17 @@ class ReconnectTest : public testing::ApiTest {
   std::chrono::milliseconds start{};
 };
 
+// Rows: "initial most attempt jitter delay".
 TEST_F(ReconnectTest, DelayDoublesUpToTheMostWithJitter) {
-  const struct {
-    int32_t initial, most, attempt;
-    double jitter;
-    int32_t delay;
-  } rows[] = {{1000, 60000, 1, 0, 1000},   {1000, 60000, 3, 1, 4800},  {1000, 60000, 3, -1, 3200},
-              {1000, 60000, 7, -1, 48000}, {1000, 60000, 7, 1, 60000}, {1000, 60000, 99, 0, 60000},
-              {1000, 60000, 2, 7, 2400},   {0, 60000, 1, 0, 1},        {5000, 2000, 1, 0, 2000}};
-  for (const auto& row : rows) {
-    smpp.ReconnectInitialDelayMs(row.initial);
-    smpp.ReconnectMaxDelayMs(row.most);
-    Jitter(row.jitter);
-    EXPECT_EQ(session::Session::Of(smpp).reconnector().DelayBefore(row.attempt), row.delay)
-        << row.initial << " " << row.most << " " << row.attempt << " " << row.jitter;
-  }
-}
-
-// A close or a reset of a bound connection starts it when it is on; the
-// SMSC's own unbind ends the binding on purpose.
-TEST_F(ReconnectTest, LostConnectionsStartARebindOnlyWhenBoundAndOn) {
-  const struct {
-    const char* loss;
-    bool auto_reconnect;
-    const char* events;
-  } rows[] = {
-      {"close", true, "ConnectionClosed, Reconnecting#1{1000}"},
-      {"close", false, "ConnectionClosed"},
-      {"reset", true, "Error#10054[Winsock], ConnectionClosed, Reconnecting#1{1000}"},
-      {"unbind", true, "Error#29006, ConnectionClosed"},
-  };
-  for (const auto& row : rows) {
-    BindAs(BindTypes::SmppBindAsTransmitter);
-    smpp.AutoReconnect(row.auto_reconnect);
-    const std::string loss = row.loss;
-    if (loss == "reset") socket.Fail(10054, "Connection reset by peer");
-    if (loss == "unbind") socket.Receive(testing::MakePdu(0x00000006, 0, 7, {}));
-    if (loss != "reset") socket.PeerClose();
-    EXPECT_EQ(Events(), row.events) << row.loss;
-    smpp.Unbind();  // stops what started
+  for (const char* row : {"1000 60000 1 0 1000", "1000 60000 3 1 4800", "1000 60000 3 -1 3200",
+                          "1000 60000 7 -1 48000", "1000 60000 7 1 60000", "1000 60000 99 0 60000",
+                          "1000 60000 2 7 2400", "0 60000 1 0 1", "5000 2000 1 0 2000"}) {
+    int32_t initial = 0, most = 0, attempt = 0, jitter = 0, delay = 0;
+    std::sscanf(row, "%d %d %d %d %d", &initial, &most, &attempt, &jitter, &delay);
+    smpp.ReconnectInitialDelayMs(initial);
+    smpp.ReconnectMaxDelayMs(most);
+    session::Session::Of(smpp).reconnector().UseJitter([jitter] { return jitter; });
+    EXPECT_EQ(session::Session::Of(smpp).reconnector().DelayBefore(attempt), delay) << row;
   }
 }
 
@@ -112,30 +75,25 @@ TEST_F(ReconnectTest, LostConnectionsStartARebindOnlyWhenBoundAndOn) {
 TEST_F(ReconnectTest, EachFailedAttemptIsReportedAndTheNextFollows) {
   smpp.OperationsTimeout(3);
   smpp.ConnectionTimeout(2);
-  const struct {
-    const char* failure;
-    int32_t fails_at_ms;
-    const char* timeline;  // after "ConnectionClosed#0@0, Reconnecting#1{1000}@0, "
-  } rows[] = {
-      {"no answer", 3010, "ReconnectFailed#1{connect timed out}@3010, Reconnecting#2{2000}@3010"},
-      {"bind refused", 1020,
-       "Error#27013@1020, Error#29002@1020, ReconnectFailed#1{bind refused with status "
-       "0x0000000D}@1020, Reconnecting#2{2000}@1020"},
-      {"no bind_resp", 4010,
-       "ReconnectFailed#1{no bind response in time}@4010, Reconnecting#2{2000}@4010"},
-  };
-  for (const auto& row : rows) {
+  // Rows: failure, when it fails (ms), the timeline after
+  // "ConnectionClosed#0@0, Reconnecting#1{1000}@0, ".
+  for (const auto& [failure, fails_at_ms, line] :
+       {std::tuple{"no answer", 3010,
+                   "ReconnectFailed#1{connect timed out}@3010, Reconnecting#2{2000}@3010"},
+        {"bind refused", 1020,
+         "Error#27013@1020, Error#29002@1020, ReconnectFailed#1{bind refused with status "
+         "0x0000000D}@1020, Reconnecting#2{2000}@1020"},
+        {"no bind_resp", 4010,
+         "ReconnectFailed#1{no bind response in time}@4010, Reconnecting#2{2000}@4010"}}) {
     socket.AcceptConnect();
     BindAs(BindTypes::SmppBindAsTransmitter);
-    const std::string failure = row.failure;
-    if (failure == "no answer") socket.NeverAnswerConnect();
-    socket.AnswerWith(BindsOnly(failure == "bind refused" ? 0x0000000D : 0));
-    if (failure == "no bind_resp") NeverAnswer();
-    Restart();
+    if (failure == std::string("no answer")) socket.NeverAnswerConnect();
+    socket.AnswerWith(BindsOnly(failure == std::string("bind refused") ? 0x0000000D : 0));
+    if (failure == std::string("no bind_resp")) NeverAnswer();
+    timeline.clear(), start = environment.Elapsed();
     socket.PeerClose();
-    environment.Advance(milliseconds(row.fails_at_ms));
-    EXPECT_EQ(timeline,
-              "ConnectionClosed#0@0, Reconnecting#1{1000}@0, " + std::string(row.timeline));
+    environment.Advance(milliseconds(fails_at_ms));
+    EXPECT_EQ(timeline, "ConnectionClosed#0@0, Reconnecting#1{1000}@0, " + std::string(line));
     EXPECT_EQ(socket.State(), platform::kSocketClosed) << failure;
     smpp.Unbind();
   }
@@ -151,7 +109,7 @@ TEST_F(ReconnectTest, ADeadLinkLeadsToRebindsBackingOffUpToTheMost) {
   smpp.AutoEnquireLinkInterval(2);
   socket.AnswerWith(BindsOnly());
   socket.RefuseConnect();
-  Restart();
+  timeline.clear(), start = environment.Elapsed();
   environment.Advance(milliseconds(11000));
   socket.AcceptConnect();
   AnswerLikeAnSmsc();
@@ -159,12 +117,12 @@ TEST_F(ReconnectTest, ADeadLinkLeadsToRebindsBackingOffUpToTheMost) {
   EXPECT_EQ(socket.Sent().back(), first_bind);
   environment.Advance(milliseconds(960));
   socket.PeerClose();
-  EXPECT_EQ(timeline,
-            "ConnectionClosed#0@8000, Reconnecting#1{1000}@8000, Error#10061@9000, "
-            "ReconnectFailed#1{could not connect}@9010, Reconnecting#2{1500}@9010, "
-            "Error#10061@10510, ReconnectFailed#2{could not connect}@10520, "
-            "Reconnecting#3{1500}@10520, Bound#0@12040, Reconnected#3@12040, "
-            "ConnectionClosed#0@13000, Reconnecting#1{1000}@13000");
+  EXPECT_EQ(
+      timeline,
+      "ConnectionClosed#0@8000, Reconnecting#1{1000}@8000, Error#10061@9000, "
+      "ReconnectFailed#1{could not connect}@9010, Reconnecting#2{1500}@9010, Error#10061@10510, "
+      "ReconnectFailed#2{could not connect}@10520, Reconnecting#3{1500}@10520, Bound#0@12040, "
+      "Reconnected#3@12040, ConnectionClosed#0@13000, Reconnecting#1{1000}@13000");
 }
 
 TEST_F(ReconnectTest, QueuedSubmissionsGoOutOnceAfterTheRebindAndSentOnesAreLost) {
@@ -186,103 +144,89 @@ TEST_F(ReconnectTest, QueuedSubmissionsGoOutOnceAfterTheRebindAndSentOnesAreLost
 // nothing is tried again: the host's Unbind or Bind while waiting,
 // connecting or binding.
 TEST_F(ReconnectTest, HostUnbindOrBindStopsTheRebindingInEveryPhase) {
-  const struct {
-    int32_t stop_at_ms;
-    bool by_bind;
-  } rows[] = {{500, false}, {1005, false}, {1015, false}, {500, true}};
-  for (const auto& row : rows) {
+  for (const auto& [stop_at_ms, by_bind] :
+       {std::pair{500, false}, {1005, false}, {1015, false}, {500, true}}) {
     BindAs(BindTypes::SmppBindAsTransmitter);
     smpp.MaxOutstanding(1);
-    socket.AcceptConnect(milliseconds(row.stop_at_ms == 1005 ? 50 : 0));
+    socket.AcceptConnect(milliseconds(stop_at_ms == 1005 ? 50 : 0));
     socket.AnswerWith(BindsOnly());
     outcomes.clear();
     submitted = 0;
     SubmitSome(smpp, 2);
     socket.PeerClose();
-    environment.Advance(milliseconds(row.stop_at_ms));
+    environment.Advance(milliseconds(stop_at_ms));
     AnswerLikeAnSmsc();
-    row.by_bind ? static_cast<void>(smpp.Bind(BindTypes::SmppBindAsReceiver)) : smpp.Unbind();
-    EXPECT_EQ(outcomes, "1:3connection lost, outcome unknown 2:4not sent ") << row.stop_at_ms;
+    by_bind ? static_cast<void>(smpp.Bind(BindTypes::SmppBindAsReceiver)) : smpp.Unbind();
+    EXPECT_EQ(outcomes, "1:3connection lost, outcome unknown 2:4not sent ") << stop_at_ms;
     events.events.clear();
     environment.Advance(milliseconds(600000));
-    EXPECT_EQ(Join(Events(), smpp.ConnectedAndBound), Join("", row.by_bind)) << row.stop_at_ms;
+    EXPECT_EQ(Join(Events(), smpp.ConnectedAndBound), Join("", by_bind)) << stop_at_ms;
   }
 }
 
-// Destroying a session, bound (unbinding or not) or rebinding, completes
-// each submission once, sent ones ConnectionLost, queued ones NotSent; one
-// made from inside a completion then completes NotSent at once.
+// Destroying a session completes each submission once, the sent one
+// ConnectionLost, the queued one NotSent; one made from inside a completion
+// then completes NotSent at once.
 TEST_F(ReconnectTest, DestroyingTheSessionCompletesEverySubmissionOnce) {
-  for (const int rebinding : {0, 1, 2}) {
-    testing::FakeEnvironment other_environment;
-    std::optional<SMPP> other(std::in_place, other_environment);
-    SMPP* session = &*other;  // still valid inside its destructor
-    other->SMPPServerAddress("smsc.test");
-    other->AutoReconnect(true);
-    other->AutoUnbindOnDestroy(rebinding != 1);
-    session::Session::Of(*other).reconnector().UseJitter([] { return 0.0; });
-    other_environment.LastSocket()->AnswerWith(BindsOnly());
-    ASSERT_EQ(other->Bind(BindTypes::SmppBindAsTransmitter), 2);
-    other->MaxOutstanding(2);
-    outcomes.clear();
-    submitted = 0;
-    SubmitSome(*other, 1);
-    message.DestAddress = "0";
-    other->SubmitAsync(message, [&](const SubmitResult& r) {
-      outcomes += "0:" + std::to_string(static_cast<int>(r.Outcome)) + " ";
-      session->SubmitAsync(message, [&](const SubmitResult& again) {
-        outcomes += "nested:" + std::to_string(static_cast<int>(again.Outcome)) + " ";
-      });
+  testing::FakeEnvironment other_environment;
+  auto other = std::make_unique<SMPP>(other_environment);
+  other->SMPPServerAddress("smsc.test");
+  other->AutoUnbindOnDestroy(false);
+  other_environment.LastSocket()->AnswerWith(BindsOnly());
+  ASSERT_EQ(other->Bind(BindTypes::SmppBindAsTransmitter), 2);
+  other->MaxOutstanding(2);
+  SubmitSome(*other, 1);
+  SMPP* session = other.get();  // still valid inside its destructor
+  other->SubmitAsync(message, [&](const SubmitResult& r) {
+    outcomes += "0:" + std::to_string(static_cast<int>(r.Outcome)) + " ";
+    session->SubmitAsync(message, [&](const SubmitResult& again) {
+      outcomes += "nested:" + std::to_string(static_cast<int>(again.Outcome)) + " ";
     });
-    SubmitSome(*other, 2);
-    if (rebinding == 2) other_environment.LastSocket()->PeerClose();
-    other_environment.Advance(milliseconds(1005));  // connecting again
-    const std::string lost = "0:3 1:3connection lost, outcome unknown ";
-    EXPECT_EQ(outcomes, rebinding == 2 ? lost : "");
-    other.reset();
-    EXPECT_EQ(outcomes, rebinding == 2 ? lost + "2:4not sent 3:4not sent nested:4 "
-                                       : "0:3 nested:4 1:3connection lost, outcome unknown 2:4not "
-                                         "sent 3:4not sent ")
-        << rebinding;
-    other_environment.Advance(milliseconds(600000));  // nothing left to run
-  }
+  });
+  SubmitSome(*other, 2);
+  other.reset();
+  EXPECT_EQ(outcomes, "0:3 nested:4 1:3connection lost, outcome unknown 2:4not sent 3:4not sent ");
 }
 
-// Nothing heard for LinkTimeout seconds (an enquire_link unanswered): unbind
-// and drop; anything heard restarts the count.
-TEST_F(ReconnectTest, DeadLinkDropsTheConnectionAfterLinkTimeoutAndNotBefore) {
-  smpp.AutoReconnect(false);
-  const struct {
-    int16_t link_timeout;
-    int32_t heard_at_ms;           // something arrives then; 0: nothing
-    const char* last_millisecond;  // events | PDUs sent
-  } rows[] = {{3, 0, "ConnectionClosed | 6:5"}, {0, 0, " | "}, {3, 2000, " | "}};
-  for (const auto& row : rows) {
-    BindAs(BindTypes::SmppBindAsTransmitter);
-    smpp.LinkTimeout(row.link_timeout);
-    NeverAnswer();
-    ASSERT_TRUE(smpp.EnquireLink());
-    if (row.heard_at_ms > 0)
-      environment.At(milliseconds(row.heard_at_ms),
-                     [&] { socket.Receive(testing::MakePdu(0x80000015, 0, 1, {})); });
-    environment.Advance(milliseconds(2999));
-    EXPECT_TRUE(smpp.ConnectedAndBound) << row.link_timeout;
-    EXPECT_EQ(Run([&] { return environment.Advance(milliseconds(1)), std::string(); }),
-              std::string(" | ") + row.last_millisecond + " | 1ms")
-        << row.link_timeout;
-    smpp.LinkTimeout(0);
-  }
+class TransportTest : public testing::ApiTest {
+ protected:
+  void SetUp() override { BindAs(BindTypes::SmppBindAsTransceiver); }
+  const std::vector<uint8_t> link_ok_ = testing::MakePdu(0x80000015, 0, 1);
+};
+
+// A broken length is reported and closes the connection.
+TEST_F(TransportTest, ABrokenLengthIsReportedAndClosesTheConnection) {
+  std::vector<uint8_t> stream = link_ok_;
+  stream.insert(stream.end(), {0, 0, 0, 0, 0x80, 0, 0, 0x15});
+  socket.Receive(stream);
+  EXPECT_EQ(Join(events.Summary(), smpp.ConnectedAndBound, socket.State()),
+            "LinkOk, Error#29984{Invalid command_length 0 received (allowed 16 to 262144). "
+            "Connection closed}, ConnectionClosed 0 0");
 }
 
-TEST_F(ReconnectTest, WaitsEndWhenTheConnectionIsLost) {
-  smpp.AutoReconnect(false);
-  NeverAnswer();
-  environment.At(milliseconds(100), [&] { socket.PeerClose(); });
-  EXPECT_EQ(Run([&] { return smpp.SendMessage(message, true); }),
-            " | ConnectionClosed | 4:4 | 100ms");
-  environment.At(milliseconds(100), [&] { socket.PeerClose(); });
-  EXPECT_EQ(Run([&] { return std::to_string(smpp.Bind(BindTypes::SmppBindAsTransmitter)); }),
-            "0 | ConnectionClosed | 2:1 | 100ms");
+// An aborted connection warns, any other failure is an error; either ends
+// the binding and closes the socket. A host may bind again from the handler.
+TEST_F(TransportTest, AFailedConnectionIsReportedAndEndsTheBinding) {
+  for (const auto& row :
+       {std::tuple{10053, "0 0 | ConnectionClosed, Warning#10053[Winsock] |  | 0ms"},
+        std::tuple{10054, "0 0 | Error#10054[Winsock], ConnectionClosed |  | 0ms"}}) {
+    BindAs(BindTypes::SmppBindAsTransceiver);
+    EXPECT_EQ(Run([&] {
+                socket.Fail(std::get<0>(row), "failed");
+                return Join(smpp.ConnectedAndBound, socket.State());
+              }),
+              std::get<1>(row));
+  }
+  for (const char* trigger : {"Error", "ConnectionClosed"}) {
+    BindAs(BindTypes::SmppBindAsTransceiver);
+    events.on_event = [&, trigger](const testing::RecordedEvent& e) {
+      if (e.name == trigger && socket.State() != platform::kSocketConnected)
+        smpp.Bind(BindTypes::SmppBindAsTransceiver);
+    };
+    socket.Fail(10054, "Connection reset by peer");
+    events.on_event = nullptr;
+    EXPECT_EQ(Join(smpp.ConnectedAndBound, socket.State()), "1 7") << trigger;
+  }
 }
 
 }  // namespace

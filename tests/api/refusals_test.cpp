@@ -1,18 +1,17 @@
 // The refusals of the operations, one row each: what the call returned,
 // LastMessageID and the message's SequenceNumber after it, the events, and
-// that nothing was sent and no time passed.
+// that nothing was sent and no time passed. The rules of a few properties
+// and the error reports.
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <string>
-
 #include "api/api_fixture.hpp"
+#include "diagnostics/error_record.hpp"
+#include "session/session.hpp"
 
 namespace korvane {
 namespace {
 
 using testing::Join;
-
 using RefusalTest = testing::ApiTest;
 
 TEST_F(RefusalTest, EachOperationRefusesWhatItCannotSend) {
@@ -38,14 +37,6 @@ TEST_F(RefusalTest, EachOperationRefusesWhatItCannotSend) {
       {kUnbound, enquire, "0 old 77 | Error#98821 |  | 0ms"},
       {kUnbound, [&](MessageObject&) { return smpp.Unbind(), "-"; },
        "- old 77 | Error#29983[Winsock] |  | 0ms"},
-      {kUnbound,
-       [&](MessageObject& m) {
-         std::string outcome = "none";
-         const bool taken = smpp.SubmitAsync(
-             m, [&](const SubmitResult& r) { outcome = std::to_string(int(r.Outcome)); });
-         return Join(taken, outcome);
-       },
-       "0 4 old 77 |  |  | 0ms"},
       {kReceiver, query, "1  77 | Error#98822 |  | 0ms"},
       // esm_class 328; the callback number is cut before encoding.
       {kTransmitter,
@@ -56,12 +47,6 @@ TEST_F(RefusalTest, EachOperationRefusesWhatItCannotSend) {
          return smpp.SendMessage(m, false) + " " + m.CallbackNumber;
        },
        " 123456789012345  77 | Error#6{@SubmitSMS} |  | 0ms"},
-      {kTransmitter,
-       [&](MessageObject& m) {
-         m.SourceAddressTON = AddressTypeOfNumbers{256};
-         return std::to_string(smpp.QueryMessage(m, false).IsEmpty());
-       },
-       "1  77 | Error#6{@QueryTSM} |  | 0ms"},
       {kTransmitter,
        [&](MessageObject& m) {
          m.ShortMessage = std::string(256, 'x');
@@ -86,6 +71,29 @@ TEST_F(RefusalTest, EachOperationRefusesWhatItCannotSend) {
     EXPECT_EQ(Run([&] { return Join(row.call(m), smpp.LastMessageID, m.SequenceNumber); }),
               row.expected);
   }
+}
+
+class PropertiesTest : public testing::ApiTest {};
+
+// SystemID and UserName are one field; ReceiverAddressRange refuses more
+// than 41 characters with a report carrying the environment's time.
+TEST_F(PropertiesTest, PropertiesKeepTheirOwnRulesAndReportsTheEnvironmentsTime) {
+  SMPP other(environment);
+  EXPECT_EQ(Run([&] {
+              smpp.UserName("alpha");
+              smpp.ReceiverAddressRange(std::string(41, '7'));
+              smpp.ReceiverAddressRange(std::string(42, '7'));
+              return Join(smpp.SystemID(), smpp.ReceiverAddressRange().size(),
+                          smpp.InstanceID != other.InstanceID);
+            }),
+            "alpha 41 1 | Error#22342{@ReceiverAddressRange[Property Let]} |  | 0ms");
+  EXPECT_EQ(testing::ReportLines(events.events.at(0).text).back(),
+            "Date and time :" + environment.LocalNow().ToString());
+  std::string title, version;
+  SetAboutHandler([&](const std::string& t, const std::string& v) { title = t, version = v; });
+  smpp.AboutKVSMPP();
+  SetAboutHandler(nullptr);
+  EXPECT_EQ(title + " " + version, std::string("KorvaneSMPP ") + KORVANE_SMPP_VERSION_STRING);
 }
 
 }  // namespace

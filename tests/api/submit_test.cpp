@@ -1,20 +1,15 @@
 // SendMessage, SendMessageAsp, SubmitAsync and AsyncSubmit: submit_sm or
 // submit_multi, the waits for the message id in virtual time, the window and
-// its queue; and a coroutine awaiting submissions over real TCP.
+// its queue; throttle answers retried in place up to ThrottleRetryLimit and
+// MaxSubmitsPerSecond spreading the sends; and a coroutine awaiting
+// submissions over real TCP.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <asio/co_spawn.hpp>
-#include <asio/detached.hpp>
-#include <asio/use_awaitable.hpp>
-#include <chrono>
+#include <cstdio>
 #include <map>
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "api/api_fixture.hpp"
-#include "korvane/async_submit.hpp"
-#include "support/loopback_fixture.hpp"
 
 namespace korvane {
 namespace {
@@ -45,7 +40,6 @@ class SubmitTest : public testing::ApiTest {
     const std::string id = smpp.SendMessage(message, wait);
     return Join(id, message.MessageID, message.SequenceNumber, smpp.LastMessageID);
   }
-  const std::vector<uint8_t>& LastSent() const { return socket.Sent().back(); }
 };
 
 TEST_F(SubmitTest, DestAddressChoosesSubmitSmAndRecipientsSubmitMulti) {
@@ -57,151 +51,74 @@ TEST_F(SubmitTest, DestAddressChoosesSubmitSmAndRecipientsSubmitMulti) {
   // (the session's unless the message's is asked for), number_of_dests.
   const auto send = [&](std::size_t offset) {
     const std::string sent = Send(false);
-    return sent + " " + std::to_string(LastSent()[offset]);
+    return sent + " " + std::to_string(socket.Sent().back()[offset]);
   };
-  EXPECT_EQ(Run([&] { return send(28); }), "  4  51 | TraceLog{Sent SUBMIT_SM} | 4:4 | 0ms");
+  EXPECT_EQ(Run([&] { return send(28); }), "  4  51 | >SUBMIT_SM | 4:4 | 0ms");
   smpp.UseMessageProtocolID = true;
-  EXPECT_EQ(Run([&] { return send(28); }), "  5  65 | TraceLog{Sent SUBMIT_SM} | 4:5 | 0ms");
+  EXPECT_EQ(Run([&] { return send(28); }), "  5  65 | >SUBMIT_SM | 4:5 | 0ms");
   environment.Advance(milliseconds(50));
   message.DestAddress = "";
   message.MessageID = "kept";
-  EXPECT_EQ(
-      Run([&] {
-        const std::string sent = send(20);
-        environment.Advance(milliseconds(50));
-        return Join(sent, smpp.LastMessageID,
-                    events.Named("MessageDelivered").at(0).message.MessageID);
-      }),
-      " kept 6  3 MSG6 MSG6 | TraceLog{Sent SUBMIT_SM_MULTI}, MessageDelivered, TraceLog{Received "
-      "SUBMIT_MULTI_RESP} | 21:6 | 50ms");
+  EXPECT_EQ(Run([&] {
+              const std::string sent = send(20);
+              environment.Advance(milliseconds(50));
+              return Join(sent, smpp.LastMessageID,
+                          events.Named("MessageDelivered").at(0).message.MessageID);
+            }),
+            " kept 6  3 MSG6 MSG6 | >SUBMIT_SM_MULTI, MessageDelivered, <SUBMIT_MULTI_RESP | 21:6 "
+            "| 50ms");
 }
 
 // A waited submission ends on any response with its sequence number, at
 // once on its refusal, and otherwise after the whole timeout.
 TEST_F(SubmitTest, TheWaitEndsOnItsAnswerOrAfterTheTimeout) {
-  const struct {
-    uint32_t command_id, status;
-    const char *dest, *expected;
-  } cases[] = {
-      {0x80000004, 0, "1234", "M1 M1 4 M1 | MessageDelivered | 4:4 | 2000ms"},
-      {0x80000003, 0, "1234", "M1 M1 5 M1 | MessageStatusReceived | 4:5 | 2000ms"},
-      {0x80000004, 0x58, "1234", "  6  | Error#27088, Error#29004 | 4:6 | 2000ms"},
-      {0, 0, "1234", "  7  |  | 4:7 | 3000ms"},
-      {0x80000004, 0, "", "  7  | Error#28733 |  | 3000ms"},
-  };
   smpp.OperationsTimeout(3);
-  for (const auto& c : cases) {
-    Answer(c.command_id, c.status, c.command_id == 0x80000003 ? std::string("M1\0\0\2", 5) : "M1",
+  for (const auto& [command_id, status, dest, expected] :
+       {std::tuple{0x80000004u, 0u, "1234", "M1 M1 4 M1 | MessageDelivered | 4:4 | 2000ms"},
+        {0x80000003u, 0u, "1234", "M1 M1 5 M1 | MessageStatusReceived | 4:5 | 2000ms"},
+        {0x80000004u, 0x58u, "1234", "  6  | Error#27088, Error#29004 | 4:6 | 2000ms"},
+        {0u, 0u, "1234", "  7  |  | 4:7 | 3000ms"},
+        {0x80000004u, 0u, "", "  7  | Error#28733 |  | 3000ms"}}) {
+    Answer(command_id, status, command_id == 0x80000003 ? std::string("M1\0\0\2", 5) : "M1",
            seconds(2));
-    message.DestAddress = c.dest;
+    message.DestAddress = dest;
     message.MessageID = "stale";
     smpp.LastMessageID = "old";
-    EXPECT_EQ(Run([&] { return Send(true); }), c.expected);
+    EXPECT_EQ(Run([&] { return Send(true); }), expected);
   }
 }
 
-// Whatever other responses arrive first; each accepted one still sets
-// LastMessageID and raises MessageDelivered.
-TEST_F(SubmitTest, AWaitedSubmissionEndsOnItsOwnResponse) {
-  const struct {
-    uint32_t status_a, status_b;  // A is sent first without waiting
-    bool b_first;
-    const char* expected;
-  } cases[] = {
-      {0, 0, false, "B B 5 B | MessageDelivered, MessageDelivered | 4:5 | 110ms"},
-      {0, 0, true, "B B 7 A | MessageDelivered, MessageDelivered | 4:7 | 110ms"},
-      {0, 0x58, true, "  9 A | Error#27088, Error#29004, MessageDelivered | 4:9 | 110ms"},
-      {0x58, 0, false, "B B 11 B | Error#27088, Error#29004, MessageDelivered | 4:11 | 110ms"}};
-  for (const auto& c : cases) {
-    NeverAnswer();
-    MessageObject a;
-    a.DestAddress = "1111";
-    smpp.SendMessage(a);
-    const auto answer = [](uint32_t status, int32_t sequence, const char* id) {
-      return MakePdu(0x80000004, status, sequence,
-                     status == 0 ? std::vector<uint8_t>{uint8_t(*id), 0} : std::vector<uint8_t>{});
-    };
-    const std::vector<uint8_t> answer_a = answer(c.status_a, a.SequenceNumber, "A");
-    socket.AnswerWith([=](const std::vector<uint8_t>& sent) {
-      std::vector<uint8_t> both = answer(c.status_b, testing::SequenceNumberOf(sent), "B");
-      both.insert(c.b_first ? both.end() : both.begin(), answer_a.begin(), answer_a.end());
-      return both;
-    });
-    message.MessageID = "stale";
-    EXPECT_EQ(Run([&] {
-                const std::string sent = Send(true);
-                environment.Advance(milliseconds(100));  // what is left arrives afterwards
-                return sent;
-              }),
-              c.expected);
-  }
-}
-
-// A MessageObject or a script object by its members; what cannot be
-// converted is refused: no destination, recipients that cannot be read by
-// name, a bad value, no members at all.
+// A MessageObject, or a script object by its members; one without the
+// members is refused.
 TEST_F(SubmitTest, SendMessageAspTakesAMessageObjectOrAScriptObject) {
   AnswerLikeAnSmsc(0, milliseconds(100));
-  EXPECT_EQ(Run([&] {
-              LateBound& object = message;
-              return Join(smpp.SendMessageAsp(object, true), message.MessageID);
-            }),
+  LateBound& object = message;
+  EXPECT_EQ(Run([&] { return Join(smpp.SendMessageAsp(object, true), message.MessageID); }),
             "MSG4 MSG4 | MessageDelivered | 4:4 | 100ms");
   smpp.OperationsTimeout(1);
-  ScriptObject objects[5];
-  objects[0].members = {{"DestAddress", "1234"}, {"ShortMessage", "Hi"}, {"DataCoding", "3"},
-                        {"MessageID", ""},       {"SequenceNumber", 0},  {"Recipients.Count", 0}};
-  objects[1].members = {{"DestAddress", ""}, {"Recipients.Count", 0}, {"MessageID", "x"}};
-  objects[2].members = {{"DestAddress", ""}, {"Recipients.Count", 2}, {"MessageID", "x"}};
-  objects[3].members = {{"DestAddress", "1"}, {"Priority", "high"}, {"MessageID", "x"}};
-  const char* expected[] = {
-      "MSG5 MSG5 5 | MessageDelivered | 00 00 00 27 00 00 00 04 00 00 00 00 00 00 00 05 00 00 00 "
-      "00 00 00 31 32 33 34 00 00 33 00 00 00 00 00 03 00 02 48 69 | 100ms",
-      "  - | Error#28733 |  | 1000ms", "  - | Error#13{@SendMessageAsp} |  | 1000ms",
-      "  - | Error#13{@SendMessageAsp} |  | 1000ms",
-      " - - | Error#438{@SendMessageAsp}, Error#438{@SendMessageAsp} |  | 1000ms"};
-  for (int i = 0; i < 5; ++i) {
-    const auto member = [&](const char* name) {
-      return objects[i].members.contains(name) ? objects[i].members[name].ToText() : "-";
-    };
-    EXPECT_EQ(Run(
-                  [&] {
-                    const std::string id = smpp.SendMessageAsp(objects[i], true);
-                    return Join(id, member("MessageID"), member("SequenceNumber"));
-                  },
-                  i == 0),
-              expected[i]);
-  }
-}
-
-TEST_F(SubmitTest, TimeZoneBiasIsSharedByTheSessionsOfAThread) {
-  testing::FakeEnvironment other_environment;
-  SMPP other(other_environment);
-  smpp.TimeZoneBias("08+");
-  for (const char* ignored : {"8+", "008+", "08*", "ab+", ""}) other.TimeZoneBias(ignored);
-  EXPECT_EQ(other.TimeZoneBias(), "08+");
-  other.TimeZoneBias("04-");
-  message.ScheduledDeliveryTime = DateTime(2004, 3, 9, 14, 5, 7);
-  smpp.SendMessage(message);
-  EXPECT_EQ(std::string(LastSent().begin() + 30, LastSent().begin() + 46), "040309140507004-");
+  ScriptObject script, bare;
+  script.members = {{"DestAddress", "1234"}, {"ShortMessage", "Hi"}, {"DataCoding", "3"},
+                    {"MessageID", ""},       {"SequenceNumber", 0},  {"Recipients.Count", 0}};
+  EXPECT_EQ(Run([&] { return smpp.SendMessageAsp(script, true); }, true),
+            "MSG5 | MessageDelivered | 00 00 00 27 00 00 00 04 00 00 00 00 00 00 00 05 00 00 00 00 "
+            "00 00 31 32 33 34 00 00 33 00 00 00 00 00 03 00 02 48 69 | 100ms");
+  EXPECT_EQ(script.Find("MessageID").ToText(), "MSG5");
+  EXPECT_EQ(Run([&] { return smpp.SendMessageAsp(bare, true); }),
+            " | Error#438{@SendMessageAsp}, Error#438{@SendMessageAsp} |  | 1000ms");
 }
 
 TEST_F(SubmitTest, EachAsyncOutcomeCompletesOnce) {
-  const struct {
-    uint32_t command_id, status;
-    const char* expected;
-  } cases[] = {
-      {0x80000004, 0, "0 ID1 0 4 20000000 ; | MessageDelivered | 4:4 | 11000ms"},
-      {0x80000004, 0x458,
-       "1  1112 5 20000000 refused with status 0x00000458; | Error#28000, Error#29004 | 4:5 | "
-       "11000ms"},
-      {0x80000000, 3,
-       "1  3 6 20000000 refused with status 0x00000003; | Error#27003, Warning#29000, "
-       "GenericNACK#3{6} | 4:6 | 11000ms"},
-      {0x80000021, 0, "0 ID1 0 7 20000000 ; | MessageDelivered | 4:7 | 11000ms"},
-      {0, 0, "2  0 8 10000000000 timed out; |  | 4:8 | 11000ms"}};
-  for (const auto& c : cases) {
-    Answer(c.command_id, c.status, "ID1", milliseconds(20));
+  for (const auto& [command_id, status, expected] :
+       {std::tuple{0x80000004u, 0u, "0 ID1 0 4 20000000 ; | MessageDelivered | 4:4 | 11000ms"},
+        {0x80000004u, 0x458u,
+         "1  1112 5 20000000 refused with status 0x00000458; | Error#28000, Error#29004 | 4:5 | "
+         "11000ms"},
+        {0x80000000u, 3u,
+         "1  3 6 20000000 refused with status 0x00000003; | Error#27003, Warning#29000, "
+         "GenericNACK#3{6} | 4:6 | 11000ms"},
+        {0x80000021u, 0u, "0 ID1 0 7 20000000 ; | MessageDelivered | 4:7 | 11000ms"},
+        {0u, 0u, "2  0 8 10000000000 timed out; |  | 4:8 | 11000ms"}}) {
+    Answer(command_id, status, "ID1", milliseconds(20));
     EXPECT_EQ(Run([&] {
                 std::string line;
                 smpp.SubmitAsync(message, [&](const SubmitResult& r) {
@@ -212,7 +129,7 @@ TEST_F(SubmitTest, EachAsyncOutcomeCompletesOnce) {
                 environment.Advance(seconds(11));
                 return line;
               }),
-              c.expected);
+              expected);
   }
 }
 
@@ -248,23 +165,40 @@ TEST_F(SubmitTest, TheWindowLimitsWhatIsInFlightAndTheQueueIsBounded) {
             "full; | MessageDelivered, ConnectionClosed | 4:7 | 1ms");
 }
 
-using AwaitSubmitTest = testing::LoopbackFixture;
-
-TEST_F(AwaitSubmitTest, ACoroutineAwaitsEachSubmissionsResult) {
-  BindAs(BindTypes::SmppBindAsTransmitter);
-  std::string results;
-  MessageObject message;
-  message.DestAddress = "447700900123";
-  auto submit_three = [&]() -> asio::awaitable<void> {
-    for (int n = 0; n < 3; ++n) {
-      const SubmitResult r = co_await smpp.AsyncSubmit(message, asio::use_awaitable);
-      results += Join(static_cast<int>(r.Outcome), r.MessageID) + ";";
+// Throttled every time: sent 1 + ThrottleRetryLimit times, then Refused with
+// the last status; other refusals are never sent again. MaxSubmitsPerSecond
+// R: one send every 1/R s; no cap, all at once as the window allows. Rows:
+// "retry limit, cap, status, destinations | each send as destination@ms and
+// each result as destination:outcome status retries sequence, in order".
+TEST_F(SubmitTest, ThrottleRetriesUpToTheLimitAndSendsAtTheCap) {
+  for (const std::string row :
+       {"0 0 88 1 | 1001@0 1001:1 88 0 4", "2 0 20 1 | 1001@0 1001@1000 1001@2000 1001:1 20 2 7",
+        "5 0 69 1 | 1001@0 1001:1 69 0 8",
+        "5 0 0 3 | 1001@0 1002@0 1003@0 1001:0 0 0 9 1002:0 0 0 10 1003:0 0 0 11",
+        "5 50 0 3 | 1001@0 1001:0 0 0 12 1002@20 1002:0 0 0 13 1003@40 1003:0 0 0 14"}) {
+    int32_t limit = 0, cap = 0, status = 0, count = 0;
+    std::sscanf(row.c_str(), "%d %d %d %d", &limit, &cap, &status, &count);
+    smpp.ThrottleRetryLimit(limit);
+    smpp.MaxSubmitsPerSecond(cap);
+    const auto origin = environment.Elapsed();
+    std::string line;
+    socket.AnswerWith([&](const std::vector<uint8_t>& sent) {
+      if (sent[7] != 0x04) return std::vector<uint8_t>{};  // submit_sm only
+      line += " " + std::string(sent.begin() + 22, sent.begin() + 26) + "@" +
+              std::to_string((environment.Elapsed() - origin).count());
+      return MakePdu(0x80000004, status, testing::SequenceNumberOf(sent),
+                     status ? std::vector<uint8_t>{} : std::vector<uint8_t>{'I', 'D', 0});
+    });
+    for (int n = 1; n <= count; ++n) {
+      message.DestAddress = std::to_string(1000 + n);
+      smpp.SubmitAsync(message, [&line, dest = message.DestAddress](const SubmitResult& r) {
+        line += " " + dest + ":" +
+                Join(static_cast<int>(r.Outcome), r.CommandStatus, r.Retries, r.SequenceNumber);
+      });
     }
-  };
-  asio::co_spawn(loop, submit_three, asio::detached);
-  ASSERT_TRUE(testing::PumpUntil(
-      loop, [&] { return std::count(results.begin(), results.end(), ';') == 3; }));
-  EXPECT_EQ(results, "0 MSG4;0 MSG5;0 MSG6;");
+    environment.Advance(seconds(60));
+    EXPECT_EQ(line, row.substr(row.find('|') + 1)) << row;
+  }
 }
 
 }  // namespace

@@ -21,13 +21,12 @@ std::string EventRecorder::Summary() const {
   for (const RecordedEvent& event : events) {
     if (!line.empty()) line += ", ";
     line += event.name;
-    if (event.number != 0) line += "#" + std::to_string(event.number);
+    if (event.number != 0) line.append("#").append(std::to_string(event.number));
     if (!event.source.empty() && event.source != "KorvaneSMPP") line += "[" + event.source + "]";
     std::string text = event.text;
     if (event.name == "TraceLog") text = text.substr(0, text.find(":\t"));
-    if (const auto lines = ReportLines(text); lines.size() > 4) text = "@" + lines[4].substr(15);
-    if (event.name == "DebugLog" && &event != &events.front() && text == (&event - 1)->text)
-      text = "=";  // repeats the error or warning before it
+    if (const auto lines = ReportLines(text); lines.size() > 4)
+      text = std::string("@").append(lines[4], 15);
     if (!text.empty()) line += "{" + text + "}";
   }
   return line;

@@ -31,8 +31,7 @@ class EventRecorder : public SMPPEvents {
   // All events on one line, ", " between them: the name, "#number" when not
   // 0, "[source]" unless it is the component's own, and "{text}" for errors,
   // warnings, logs and GenericNACK (its sequence_number). A trace shows its
-  // label, an error report "@procedure", a DebugLog repeating the text
-  // before it "{=}".
+  // label, an error report "@procedure".
   std::string Summary() const;
 
   void ConnectionClosed() override { Add("ConnectionClosed"); }
