@@ -2,14 +2,19 @@
 // submit_multi, the waits for the message id in virtual time, the window and
 // its queue; throttle answers retried in place up to ThrottleRetryLimit and
 // MaxSubmitsPerSecond spreading the sends; and a coroutine awaiting
-// submissions over real TCP.
+// submissions.
 #include <gtest/gtest.h>
 
+#include <asio/co_spawn.hpp>
+#include <asio/detached.hpp>
+#include <asio/io_context.hpp>
+#include <asio/use_awaitable.hpp>
 #include <cstdio>
 #include <map>
 #include <tuple>
 
 #include "api/api_fixture.hpp"
+#include "korvane/async_submit.hpp"
 
 namespace korvane {
 namespace {
@@ -131,6 +136,24 @@ TEST_F(SubmitTest, EachAsyncOutcomeCompletesOnce) {
               }),
               expected);
   }
+}
+
+// AsyncSubmit resumes the awaiting coroutine once per result, in order.
+TEST_F(SubmitTest, ACoroutineAwaitsEachSubmissionsResult) {
+  asio::io_context io;
+  std::string results;
+  auto submit_two = [&]() -> asio::awaitable<void> {
+    for (int n = 0; n < 2; ++n) {
+      const SubmitResult r = co_await smpp.AsyncSubmit(message, asio::use_awaitable);
+      results += Join(static_cast<int>(r.Outcome), r.MessageID) + ";";
+    }
+  };
+  asio::co_spawn(io, submit_two, asio::detached);
+  for (int step = 0; step < 4; ++step, io.restart()) {
+    io.poll();
+    environment.Advance(milliseconds(10));
+  }
+  EXPECT_EQ(results, "0 MSG4;0 MSG5;");
 }
 
 // The sixth finds the queue full; an answer frees a place for the next

@@ -147,6 +147,7 @@ struct Row {
   void (*act)(Exchange&);
   std::string expected;  // see Observed; after the line of the bind
 };
+void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
 const std::string kAddressed =
     "MessageID=NPM-5|ServiceType=CMT|SourceAddress=4477|SourceAddressTON=1|SourceAddressNPI=1|"
