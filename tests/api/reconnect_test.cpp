@@ -140,6 +140,23 @@ TEST_F(ReconnectTest, QueuedSubmissionsGoOutOnceAfterTheRebindAndSentOnesAreLost
   EXPECT_EQ(destinations, std::string("1\0002\0003\0004\0005\000", 10));
 }
 
+// A close or reset starts a rebind only while AutoReconnect is on; the
+// SMSC's own unbind never does.
+TEST_F(ReconnectTest, OnlyALossWhileOnStartsARebind) {
+  for (const auto& [loss, on, expected] :
+       {std::tuple{"close", false, "ConnectionClosed"},
+        {"reset", true, "Error#10054[Winsock], ConnectionClosed, Reconnecting#1{1000}"},
+        {"unbind", true, "Error#29006, ConnectionClosed"}}) {
+    if (loss != std::string("close")) BindAs(BindTypes::SmppBindAsTransmitter);
+    smpp.AutoReconnect(on);
+    if (loss == std::string("reset")) socket.Fail(10054, "Connection reset by peer");
+    if (loss == std::string("unbind")) socket.Receive(testing::MakePdu(6, 0, 7));
+    if (loss != std::string("reset")) socket.PeerClose();
+    EXPECT_EQ(Events(), expected) << loss;
+    smpp.Unbind();  // stops a rebind that started
+  }
+}
+
 // Sent ones end ConnectionLost (3), queued ones NotSent (4), at once, and
 // nothing is tried again: the host's Unbind or Bind while waiting,
 // connecting or binding.

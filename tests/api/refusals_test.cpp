@@ -1,7 +1,7 @@
 // The refusals of the operations, one row each: what the call returned,
 // LastMessageID and the message's SequenceNumber after it, the events, and
 // that nothing was sent and no time passed. The rules of a few properties
-// and the error reports.
+// and the error reports; a wait that does not spin.
 #include <gtest/gtest.h>
 
 #include "api/api_fixture.hpp"
@@ -13,6 +13,7 @@ namespace {
 
 using testing::Join;
 using RefusalTest = testing::ApiTest;
+using TimePoint = std::chrono::steady_clock::time_point;
 
 TEST_F(RefusalTest, EachOperationRefusesWhatItCannotSend) {
   enum State { kUnbound, kReceiver, kTransmitter, kClosedButFlagged };
@@ -94,6 +95,38 @@ TEST_F(PropertiesTest, PropertiesKeepTheirOwnRulesAndReportsTheEnvironmentsTime)
   smpp.AboutKVSMPP();
   SetAboutHandler(nullptr);
   EXPECT_EQ(title + " " + version, std::string("KorvaneSMPP ") + KORVANE_SMPP_VERSION_STRING);
+}
+
+// Records the waits the session hands over instead of spinning.
+class DeadlineEnvironment final : public platform::Environment {
+ public:
+  TimePoint MonotonicNow() override { return fake.MonotonicNow(); }
+  DateTime LocalNow() override { return fake.LocalNow(); }
+  double SecondsSinceMidnight() override { return fake.SecondsSinceMidnight(); }
+  int32_t LocalTimeZoneBiasMinutes() override { return 0; }
+  void Yield() override { calls += "yield;"; }
+  void YieldUntil(TimePoint deadline) override {
+    calls += std::to_string((deadline - fake.MonotonicNow()) / std::chrono::milliseconds(1)) + ";";
+    fake.Advance(std::chrono::ceil<std::chrono::milliseconds>(deadline - fake.MonotonicNow()));
+  }
+  std::unique_ptr<platform::Timer> CreateTimer(std::function<void()> on_tick) override {
+    return fake.CreateTimer(std::move(on_tick));
+  }
+  std::unique_ptr<platform::TcpSocket> CreateSocket(platform::SocketListener& listener) override {
+    return fake.CreateSocket(listener);
+  }
+  testing::FakeEnvironment fake;
+  std::string calls;
+};
+
+// An idle wait gives the environment its deadline once and is over when that
+// passes; a wait whose condition holds does not yield.
+TEST(SessionWaitTest, AnIdleWaitHandsItsDeadlineToTheEnvironmentOnce) {
+  DeadlineEnvironment environment;
+  SMPP smpp(environment);
+  session::Session::Of(smpp).WaitUntil(3, [] { return false; });
+  session::Session::Of(smpp).WaitUntil(3, [] { return true; });
+  EXPECT_EQ(environment.calls + std::to_string(environment.fake.Elapsed().count()), "3000;3000");
 }
 
 }  // namespace
