@@ -1,6 +1,8 @@
-// Bind, Unbind, EnquireLink, QueryMessage and CancelMessage: what each call returned, raised, sent
-// and took.
+// Bind, Unbind, EnquireLink and the link's keep-alive, QueryMessage and CancelMessage: what each
+// call returned, raised, sent and took.
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include "api/api_fixture.hpp"
 
@@ -93,6 +95,46 @@ TEST_F(RequestsTest, QueryAndCancelTakeTheNextSequenceNumber) {
 
 // A waited query copies the last result when its own answer does not come:
 // silence, another request's answer, or a refusal of this very query.
+// Enquire links: none while unbound, every interval while bound. With one
+// unanswered, LinkTimeout seconds of silence unbind and drop the link, and
+// not a millisecond before; anything heard restarts the count; 0 never drops.
+TEST_F(RequestsTest, EnquireLinksKeepTheLinkAndSilenceEndsIt) {
+  smpp.AutoEnquireLinkInterval(30);
+  // When each enquire_link left within `span`, in ms from its start.
+  const auto times = [&](seconds span) {
+    std::string line;
+    const auto start = environment.Elapsed();
+    for (std::size_t seen = socket.Sent().size(); environment.Elapsed() - start < span;) {
+      environment.Yield();
+      for (; seen < socket.Sent().size(); ++seen)
+        line += std::to_string((environment.Elapsed() - start).count()) + ";";
+    }
+    return line;
+  };
+  EXPECT_EQ(Run([&] { return times(seconds(45)); }), " |  |  | 45000ms");
+  BindAs(kTx);
+  EXPECT_EQ(Run([&] { return times(seconds(95)); }),
+            "980;30980;60980;90980; | LinkOk, LinkOk, LinkOk, LinkOk | 15:1, 15:1, 15:1, 15:1 | "
+            "95000ms");
+  smpp.AutoEnquireLinkInterval(0);
+  for (const auto& [link_timeout, heard_at, last] :
+       {std::tuple{3, 0, "ConnectionClosed | 6:5"}, {0, 0, " | "}, {3, 2000, " | "}}) {
+    BindAs(kTx);
+    smpp.LinkTimeout(static_cast<int16_t>(link_timeout));
+    NeverAnswer();
+    ASSERT_TRUE(smpp.EnquireLink());
+    if (heard_at > 0)
+      environment.At(milliseconds(heard_at),
+                     [&] { socket.Receive(testing::MakePdu(0x80000015, 0, 1)); });
+    environment.Advance(milliseconds(2999));
+    EXPECT_TRUE(smpp.ConnectedAndBound) << heard_at;
+    EXPECT_EQ(Run([&] { return environment.Advance(milliseconds(1)), std::string(); }),
+              std::string(" | ") + last + " | 1ms")
+        << heard_at;
+    smpp.LinkTimeout(0);
+  }
+}
+
 TEST_F(RequestsTest, AWaitedQueryWithoutItsAnswerCopiesThePreviousResult) {
   smpp.OperationsTimeout(10);
   BindAs(kTx);
