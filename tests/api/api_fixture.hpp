@@ -58,31 +58,9 @@ class ApiTest : public ::testing::Test {
     events.events.clear();
   }
 
-  // EventRecorder::Summary, a trace shown as "<label" when received and
-  // ">label" when sent, without the texts of errors, warnings and debug lines
-  // (the status table's own tests pin those) but with a trapped
-  // error's procedure.
-  std::string Events() const {
-    std::string line = events.Summary();
-    for (std::size_t open = 0; (open = line.find('{', open)) != std::string::npos;) {
-      const std::size_t comma = line.rfind(", ", open), close = line.find('}', open);
-      const std::size_t from = comma == std::string::npos ? 0 : comma + 2;
-      const std::string name = line.substr(from, open - from);
-      const bool texted = name.starts_with("Error#") || name.starts_with("Warning#");
-      if (name == "TraceLog") {
-        const bool received = line.compare(open + 1, 9, "Received ") == 0;
-        const std::size_t label = open + (received ? 10 : 6);
-        line.replace(from, close + 1 - from,
-                     (received ? "<" : ">") + line.substr(label, close - label));
-        open = from;
-      } else if ((texted || name == "DebugLog") && line[open + 1] != '@') {
-        line.erase(open, close - open + 1);
-      } else {
-        open = close;
-      }
-    }
-    return line;
-  }
+  // The events, without the texts of errors, warnings and debug lines (the
+  // status table's own tests pin those) but with a trapped error's procedure.
+  std::string Events() const { return events.Summary(false); }
 
   // "returned | events | PDUs sent | virtual time taken": what `call`
   // returned, Events(), each PDU sent as command_id:sequence[/status] (all

@@ -98,24 +98,12 @@ TEST_F(PropertiesTest, PropertiesKeepTheirOwnRulesAndReportsTheEnvironmentsTime)
 }
 
 // Records the waits the session hands over instead of spinning.
-class DeadlineEnvironment final : public platform::Environment {
- public:
-  TimePoint MonotonicNow() override { return fake.MonotonicNow(); }
-  DateTime LocalNow() override { return fake.LocalNow(); }
-  double SecondsSinceMidnight() override { return fake.SecondsSinceMidnight(); }
-  int32_t LocalTimeZoneBiasMinutes() override { return 0; }
+struct DeadlineEnvironment : testing::FakeEnvironment {
   void Yield() override { calls += "yield;"; }
   void YieldUntil(TimePoint deadline) override {
-    calls += std::to_string((deadline - fake.MonotonicNow()) / std::chrono::milliseconds(1)) + ";";
-    fake.Advance(std::chrono::ceil<std::chrono::milliseconds>(deadline - fake.MonotonicNow()));
+    calls += std::to_string((deadline - MonotonicNow()) / std::chrono::milliseconds(1)) + ";";
+    Advance(std::chrono::ceil<std::chrono::milliseconds>(deadline - MonotonicNow()));
   }
-  std::unique_ptr<platform::Timer> CreateTimer(std::function<void()> on_tick) override {
-    return fake.CreateTimer(std::move(on_tick));
-  }
-  std::unique_ptr<platform::TcpSocket> CreateSocket(platform::SocketListener& listener) override {
-    return fake.CreateSocket(listener);
-  }
-  testing::FakeEnvironment fake;
   std::string calls;
 };
 
@@ -126,7 +114,7 @@ TEST(SessionWaitTest, AnIdleWaitHandsItsDeadlineToTheEnvironmentOnce) {
   SMPP smpp(environment);
   session::Session::Of(smpp).WaitUntil(3, [] { return false; });
   session::Session::Of(smpp).WaitUntil(3, [] { return true; });
-  EXPECT_EQ(environment.calls + std::to_string(environment.fake.Elapsed().count()), "3000;3000");
+  EXPECT_EQ(environment.calls + std::to_string(environment.Elapsed().count()), "3000;3000");
 }
 
 }  // namespace

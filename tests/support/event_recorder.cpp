@@ -16,17 +16,24 @@ std::vector<std::string> EventRecorder::Names() const {
   return names;
 }
 
-std::string EventRecorder::Summary() const {
+std::string EventRecorder::Summary(bool texts) const {
   std::string line;
   for (const RecordedEvent& event : events) {
     if (!line.empty()) line += ", ";
+    std::string text = event.text;
+    if (event.name == "TraceLog") {
+      const std::size_t from = text.starts_with("Received ") ? 9 : 5;
+      line += (from == 9 ? "<" : ">") + text.substr(from, text.find(":\t") - from);
+      continue;
+    }
     line += event.name;
     if (event.number != 0) line.append("#").append(std::to_string(event.number));
     if (!event.source.empty() && event.source != "KorvaneSMPP") line += "[" + event.source + "]";
-    std::string text = event.text;
-    if (event.name == "TraceLog") text = text.substr(0, text.find(":\t"));
     if (const auto lines = ReportLines(text); lines.size() > 4)
       text = std::string("@").append(lines[4], 15);
+    else if (!texts &&
+             (event.name == "Error" || event.name == "Warning" || event.name == "DebugLog"))
+      text.clear();
     if (!text.empty()) line += "{" + text + "}";
   }
   return line;

@@ -29,10 +29,10 @@ class EventRecorder : public SMPPEvents {
   // The names of all events, in order.
   std::vector<std::string> Names() const;
   // All events on one line, ", " between them: the name, "#number" when not
-  // 0, "[source]" unless it is the component's own, and "{text}" for errors,
-  // warnings, logs and GenericNACK (its sequence_number). A trace shows its
-  // label, an error report "@procedure".
-  std::string Summary() const;
+  // 0, "[source]" unless it is the component's own, and "{text}" (for errors,
+  // warnings and debug lines only with `texts`). A trace shows as "<label"
+  // when received and ">label" when sent, an error report as "{@procedure}".
+  std::string Summary(bool texts = true) const;
 
   void ConnectionClosed() override { Add("ConnectionClosed"); }
   void LinkOk() override { Add("LinkOk"); }

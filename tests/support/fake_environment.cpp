@@ -79,11 +79,6 @@ void ScriptedSocket::SendData(std::vector<uint8_t> data) {
   });
 }
 
-void ScriptedSocket::LocalPort(int32_t port) {
-  if (port < 0 || port > 65535) throw platform::InvalidPortError();
-  local_port_ = port;
-}
-
 DateTime FakeEnvironment::LocalNow() {
   return DateTime(2024, 3, 15, 12)
       .AddSeconds(std::chrono::floor<std::chrono::seconds>(now_).count());

@@ -40,7 +40,7 @@ class ScriptedSocket final : public platform::TcpSocket {
   void Close() override { ++*attempt_, state_ = platform::kSocketClosed, input_.clear(); }
   // The port set, or 50123 while open with none set.
   int32_t LocalPort() const override { return Open() && !local_port_ ? 50123 : local_port_; }
-  void LocalPort(int32_t port) override;
+  void LocalPort(int32_t port) override { local_port_ = port; }
   std::string LocalIPAddress() const override {
     return state_ == platform::kSocketConnected ? "127.0.0.1" : "";
   }
@@ -98,7 +98,7 @@ class ScriptedSocket final : public platform::TcpSocket {
   Responder responder_;
 };
 
-class FakeEnvironment final : public platform::Environment {
+class FakeEnvironment : public platform::Environment {
  public:
   // Where MonotonicNow starts; the local clock then reads 2024-03-15 12:00:00.
   static constexpr std::chrono::steady_clock::time_point kStart{std::chrono::hours(1000)};
