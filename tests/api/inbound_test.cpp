@@ -1,6 +1,6 @@
 // Every kind of PDU the session can receive, one row each: the octets in, the
-// events raised (traces on), the PDUs sent back, the binding
-// flag and LastMessageID afterwards, and the fields of the messages raised.
+// events raised (traces on), the PDUs sent back, the binding flag and
+// LastMessageID afterwards, and the recipients of the messages raised.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -14,11 +14,11 @@ namespace {
 
 using testing::Join;
 
-// "command_id/command_status/sequence body | events | sent | state | fields":
-// a PDU (its octets after "raw"; "D" stands for kAddresses) and, after it,
-// ApiTest::Events, the PDUs sent back, the binding flag and LastMessageID
-// ("bound=1 id=before" when left out), and the fields of each message raised
-// with the last query's when it changed.
+// "command_id/command_status/sequence body | events | sent | state |
+// recipients": a PDU (its octets after "raw"; "D" stands for kAddresses) and,
+// after it, ApiTest::Events, the PDUs sent back, the binding flag and
+// LastMessageID ("bound=1 id=before" when left out), and each recipient of
+// the messages raised.
 
 const std::string kAddresses =
     "00 01 01 2B 34 34 37 39 00 01 01 31 32 33 34 35 00 00 00 00 00 00 00 00 00 00";
@@ -34,112 +34,74 @@ std::vector<uint8_t> PduOf(std::string text) {
   return testing::MakePdu(id, status, sequence, testing::Hex(body));
 }
 
-// The fields a message event may carry, those set only.
-std::string Fields(const MessageObject& m) {
-  const auto text_of = [](const Variant& value) {
-    try {
-      return value.ToText();
-    } catch (const ComponentError&) {
-      return std::string();
-    }
-  };
-  std::string line = "id=" + m.MessageID + " seq=" + std::to_string(m.SequenceNumber);
-  if (!m.SourceAddress.empty()) line += " " + m.SourceAddress + ">" + m.DestAddress;
-  if (const std::string text = text_of(m.ShortMessage); !text.empty()) line += " sm=" + text;
-  if (m.ShortMessageBytes.IsBytes())
-    line += " bytes=" + testing::HexText(m.ShortMessageBytes.Bytes());
-  if (const std::string text = text_of(m.Payload); !text.empty()) line += " payload=" + text;
-  line += " " + Join(m.CancelResultCode, m.UnsuccessfulDeliveries,
-                     static_cast<int>(m.DeliveryStatus), m.DeliveryErrorCode);
-  for (const Recipient& r : m.Recipients)
-    line += " " + Join(static_cast<int>(r.AddressTON), static_cast<int>(r.AddressNPI), r.Address,
-                       r.StatusCode, static_cast<int>(r.DestAddressType));
-  if (!m.FinalDeliveryDate.IsZero()) line += " " + m.FinalDeliveryDate.ToString();
-  return line;
-}
-
-class InboundPduTest : public testing::ApiTest, public ::testing::WithParamInterface<const char*> {
- protected:
-  void SetUp() override {
-    BindAs(BindTypes::SmppBindAsTransceiver);
-    smpp.EnableTraceMessages(true);
-    smpp.LastMessageID = "before";
-  }
-};
-
-TEST_P(InboundPduTest, RaisesAndAnswersAsListed) {
-  std::vector<std::string> parts;
-  std::string text = GetParam();
-  for (std::size_t at; (at = text.find(" | ")) != std::string::npos; text.erase(0, at + 3))
-    parts.push_back(text.substr(0, at));
-  parts.push_back(text);
-  parts.resize(5);
-  const std::string line = Run([&] {
-    smpp.DebugPDU(testing::HexText(PduOf(parts[0])));
-    std::string fields;
-    for (const auto& event : events.events) {
-      if (event.name.starts_with("Message"))
-        fields += (fields.empty() ? "" : "; ") + Fields(event.message);
-    }
-    return Join("bound=" + std::to_string(smpp.ConnectedAndBound), "id=" + smpp.LastMessageID) +
-           " | " + fields;
-  });
-  EXPECT_EQ(line, (parts[3].empty() ? "bound=1 id=before" : parts[3]) + " | " + parts[4] + " | " +
-                      parts[1] + " | " + parts[2] + " | 0ms");
-}
-
-// Session PDUs; without a branch: responses and alert_notification traced,
-// other requests nacked "invalid command id", data_sm received; too short.
-INSTANTIATE_TEST_SUITE_P(
-    Session, InboundPduTest,
-    ::testing::Values(
-        "80000001/5/2 | Error#27005, Error#29001, <BIND_RECEIVER_RESP |  | bound=0 id=before",
-        "9/0/2 | Error#29009, <BIND_TRANSCEIVER_RESP |  | bound=0 id=before",
-        "80000000/3/7 | Error#27003, Warning#29000, GenericNACK#3{7}, <GENERIC_NACK | ",
-        "80000000/0/2147483649 | Error#6{@Handle}, Warning#29000, GenericNACK{0}, <GENERIC_NACK | ",
-        "0/3/7 | <GENERIC_NACK | ",
-        "6/0/42 | Error#29006, >UNBIND_RESP, <UNBIND_RESP | 80000006:42 | bound=0 id=before",
-        "80000006/8/43 | Error#27008, Error#29006, <UNBIND_RESP |  | bound=0 id=before",
-        "15/0/300 | Warning#28282[KvSmpp], <ENQUIRE_LINK, >ENQUIRE_LINK_RESP | 80000015:300",
-        "80000103/0/1 | <unhandled PDU | ", "102/0/7 00 00 00 | <unhandled PDU | ",
-        "7/0/6 | >GENERIC_NACK, <unhandled PDU | 80000000:6/3",
-        "raw 00 00 00 21 00 00 01 03 00 00 00 00 00 00 00 2A 00 01 01 31 00 01 01 32 00 00 00 00 "
-        "04 24 00 02 48 69 | >DATA_SM_RESP, MessageReceived, <DATA_SM | 80000103:42 | bound=1 "
-        "id=before | id= seq=42 1>2 payload=Hi 0 0 0 0",
-        "raw 00 00 00 10 80 00 00 15 00 00 00 00 | Error#9{@RPDUNotification} | "));
-
-// A status beyond 16 bits is stored as -1; query answers with a final_date
-// and without; the whole command_status decides; cut short.
-INSTANTIATE_TEST_SUITE_P(
-    Responses, InboundPduTest,
-    ::testing::Values("80000021/0/3 37 37 00 02 01 01 34 34 37 37 30 30 31 00 00 00 00 45 02 08 30 "
-                      "36 31 32 00 00 00 80 00 | MessageDelivered, <SUBMIT_MULTI_RESP |  | bound=1 "
-                      "id=77 | id=77 seq=0 0 2 0 0 1 1 4477001 69 1 2 8 0612 -1 1",
-                      "80000003/0/9 39 39 00 30 34 30 33 31 32 31 35 33 30 30 30 30 30 34 2B 00 02 "
-                      "00 | MessageStatusReceived, <QUERY_SM_RESP |  | bound=1 id=99 | id=99 seq=0 "
-                      "0 0 2 0 2004-03-12 15:30:00",
-                      "80000004/58/5 31 41 00 | Error#27088, Error#29004, <SUBMIT_SM_RESP | ",
-                      "80000021/45/5 37 37 00 | Error#27069, Error#29033, <SUBMIT_MULTI_RESP | ",
-                      "3/0/5 39 39 00 | Error#29003, <QUERY_SM_RESP | ",
-                      "80000008/45/12 | Error#27069, Error#29008, <CANCEL_SM_RESP | ",
-                      "80000005/45/12 | Error#27069, Error#27069, Error#29005, <DELIVER_SM_RESP | ",
-                      "80000005/0/12 31 32 33 34 00 | <DELIVER_SM_RESP | ",
-                      "80000004/0/5 31 41 32 | Error#9{@Handle}, <SUBMIT_SM_RESP | "));
-
-// deliver_sm: acknowledged, raised, warned; never answered when undecodable
-// or refused.
-INSTANTIATE_TEST_SUITE_P(
-    Reception, InboundPduTest,
-    ::testing::Values(
-        "5/0/42 D 05 48 65 6C 6C 6F | >DELIVER_SM_RESP, MessageReceived, <DELIVER_SM | 80000005:42 "
-        "| bound=1 id=before | id= seq=42 +4479>12345 sm=Hello bytes=48 65 6C 6C 6F 0 0 0 0",
-        "raw 00 00 00 35 00 00 00 05 00 00 00 00 00 00 00 2C D 00 04 27 00 09 02 | "
-        "Error#9{@Handle}, >DELIVER_SM_RESP, MessageReceived, <DELIVER_SM | 80000005:44 | bound=1 "
-        "id=before | id= seq=44 +4479>12345 bytes= 0 0 0 0",
-        "5/0/45 00 01 01 2B 34 | Error#9{@Handle}, <DELIVER_SM | ",
-        "5/3/42 D 05 48 65 6C 6C 6F | Error#27003, Error#27003, Error#29005, <DELIVER_SM_RESP | "));
-
 using InboundTest = testing::ApiTest;
+
+TEST_F(InboundTest, EachPduRaisesAndAnswersAsListed) {
+  const char* const rows[] = {
+      // Session PDUs; without a branch: responses and alert_notification
+      // traced, other requests nacked "invalid command id", data_sm received;
+      // too short.
+      "80000001/5/2 | Error#27005, Error#29001, <BIND_RECEIVER_RESP |  | bound=0 id=before",
+      "9/0/2 | Error#29009, <BIND_TRANSCEIVER_RESP |  | bound=0 id=before",
+      "80000000/3/7 | Error#27003, Warning#29000, GenericNACK#3{7}, <GENERIC_NACK | ",
+      "80000000/0/2147483649 | Error#6{@Handle}, Warning#29000, GenericNACK{0}, <GENERIC_NACK | ",
+      "0/3/7 | <GENERIC_NACK | ",
+      "6/0/42 | Error#29006, >UNBIND_RESP, <UNBIND_RESP | 80000006:42 | bound=0 id=before",
+      "80000006/8/43 | Error#27008, Error#29006, <UNBIND_RESP |  | bound=0 id=before",
+      "15/0/300 | Warning#28282[KvSmpp], <ENQUIRE_LINK, >ENQUIRE_LINK_RESP | 80000015:300",
+      "80000103/0/1 | <unhandled PDU | ",
+      "102/0/7 00 00 00 | <unhandled PDU | ",
+      "7/0/6 | >GENERIC_NACK, <unhandled PDU | 80000000:6/3",
+      "raw 00 00 00 21 00 00 01 03 00 00 00 00 00 00 00 2A 00 01 01 31 00 01 01 32 00 00 00 00 "
+      "04 24 00 02 48 69 | >DATA_SM_RESP, MessageReceived, <DATA_SM | 80000103:42",
+      "raw 00 00 00 10 80 00 00 15 00 00 00 00 | Error#9{@RPDUNotification} | ",
+      // Responses: a status beyond 16 bits is stored as -1; the whole
+      // command_status decides; cut short.
+      "80000021/0/3 37 37 00 02 01 01 34 34 37 37 30 30 31 00 00 00 00 45 02 08 30 "
+      "36 31 32 00 00 00 80 00 | MessageDelivered, <SUBMIT_MULTI_RESP |  | bound=1 "
+      "id=77 | 1 1 4477001 69 1;2 8 0612 -1 1;",
+      "80000003/0/9 39 39 00 30 34 30 33 31 32 31 35 33 30 30 30 30 30 34 2B 00 02 "
+      "00 | MessageStatusReceived, <QUERY_SM_RESP |  | bound=1 id=99",
+      "80000004/58/5 31 41 00 | Error#27088, Error#29004, <SUBMIT_SM_RESP | ",
+      "80000021/45/5 37 37 00 | Error#27069, Error#29033, <SUBMIT_MULTI_RESP | ",
+      "3/0/5 39 39 00 | Error#29003, <QUERY_SM_RESP | ",
+      "80000008/45/12 | Error#27069, Error#29008, <CANCEL_SM_RESP | ",
+      "80000005/45/12 | Error#27069, Error#27069, Error#29005, <DELIVER_SM_RESP | ",
+      "80000005/0/12 31 32 33 34 00 | <DELIVER_SM_RESP | ",
+      "80000004/0/5 31 41 32 | Error#9{@Handle}, <SUBMIT_SM_RESP | ",
+      // deliver_sm: acknowledged, raised, warned; never answered when undecodable
+      // or refused.
+      "5/0/42 D 05 48 65 6C 6C 6F | >DELIVER_SM_RESP, MessageReceived, <DELIVER_SM | 80000005:42",
+      "raw 00 00 00 35 00 00 00 05 00 00 00 00 00 00 00 2C D 00 04 27 00 09 02 | "
+      "Error#9{@Handle}, >DELIVER_SM_RESP, MessageReceived, <DELIVER_SM | 80000005:44",
+      "5/0/45 00 01 01 2B 34 | Error#9{@Handle}, <DELIVER_SM | ",
+      "5/3/42 D 05 48 65 6C 6C 6F | Error#27003, Error#27003, Error#29005, <DELIVER_SM_RESP | ",
+  };
+  smpp.EnableTraceMessages(true);
+  for (const char* row : rows) {
+    if (!smpp.ConnectedAndBound) BindAs(BindTypes::SmppBindAsTransceiver);
+    smpp.LastMessageID = "before";
+    std::vector<std::string> parts;
+    std::string text = row;
+    for (std::size_t at; (at = text.find(" | ")) != std::string::npos; text.erase(0, at + 3))
+      parts.push_back(text.substr(0, at));
+    parts.push_back(text);
+    parts.resize(5);
+    const std::string line = Run([&] {
+      smpp.DebugPDU(testing::HexText(PduOf(parts[0])));
+      std::string recipients;
+      for (const auto& event : events.events)
+        for (const Recipient& r : event.message.Recipients)
+          recipients += Join(static_cast<int>(r.AddressTON), static_cast<int>(r.AddressNPI),
+                             r.Address, r.StatusCode, static_cast<int>(r.DestAddressType)) +
+                        ";";
+      return Join("bound=" + std::to_string(smpp.ConnectedAndBound), "id=" + smpp.LastMessageID) +
+             " | " + recipients;
+    });
+    EXPECT_EQ(line, (parts[3].empty() ? "bound=1 id=before" : parts[3]) + " | " + parts[4] + " | " +
+                        parts[1] + " | " + parts[2] + " | 0ms");
+  }
+}
 
 // The response to deliver_sm / data_sm goes first with 0; under
 // AckAfterHandler it follows MessageReceived with the handler's status
