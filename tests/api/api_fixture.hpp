@@ -105,3 +105,14 @@ class ApiTest : public ::testing::Test {
 };
 
 }  // namespace korvane::testing
+
+namespace korvane {
+// The names the tests of the public class share.
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+using testing::Join;
+using testing::MakePdu;
+constexpr auto kTx = BindTypes::SmppBindAsTransmitter;
+constexpr auto kRx = BindTypes::SmppBindAsReceiver;
+constexpr auto kTRx = BindTypes::SmppBindAsTransceiver;
+}  // namespace korvane

@@ -1,20 +1,19 @@
-// Bind, Unbind, EnquireLink and the link's keep-alive, QueryMessage and CancelMessage: what each
-// call returned, raised, sent and took.
+// The operations: Bind, Unbind, EnquireLink and the link's keep-alive,
+// QueryMessage and CancelMessage, what each call returned, raised, sent and
+// took; their refusals, one row each; the rules of a few properties and the
+// error reports; a wait that does not spin.
 #include <gtest/gtest.h>
 
 #include <tuple>
 
 #include "api/api_fixture.hpp"
+#include "session/session.hpp"
 
 namespace korvane {
 namespace {
 
-using std::chrono::milliseconds;
-using std::chrono::seconds;
-using testing::Join;
-constexpr auto kTx = BindTypes::SmppBindAsTransmitter;
-constexpr auto kRx = BindTypes::SmppBindAsReceiver;
-constexpr auto kTRx = BindTypes::SmppBindAsTransceiver;
+using RefusalTest = testing::ApiTest;
+using TimePoint = std::chrono::steady_clock::time_point;
 
 class RequestsTest : public testing::ApiTest {
  protected:
@@ -100,22 +99,15 @@ TEST_F(RequestsTest, QueryAndCancelTakeTheNextSequenceNumber) {
 // not a millisecond before; anything heard restarts the count; 0 never drops.
 TEST_F(RequestsTest, EnquireLinksKeepTheLinkAndSilenceEndsIt) {
   smpp.AutoEnquireLinkInterval(30);
-  // When each enquire_link left within `span`, in ms from its start.
-  const auto times = [&](seconds span) {
-    std::string line;
-    const auto start = environment.Elapsed();
-    for (std::size_t seen = socket.Sent().size(); environment.Elapsed() - start < span;) {
-      environment.Yield();
-      for (; seen < socket.Sent().size(); ++seen)
-        line += std::to_string((environment.Elapsed() - start).count()) + ";";
-    }
-    return line;
+  const auto idle = [&](int ms) {
+    return Run([&] { return environment.Advance(milliseconds(ms)), std::string(); });
   };
-  EXPECT_EQ(Run([&] { return times(seconds(45)); }), " |  |  | 45000ms");
+  EXPECT_EQ(idle(45000), " |  |  | 45000ms");
   BindAs(kTx);
-  EXPECT_EQ(Run([&] { return times(seconds(95)); }),
-            "980;30980;60980;90980; | LinkOk, LinkOk, LinkOk, LinkOk | 15:1, 15:1, 15:1, 15:1 | "
-            "95000ms");
+  EXPECT_EQ(idle(979), " |  |  | 979ms");
+  EXPECT_EQ(idle(1), " |  | 15:1 | 1ms");
+  EXPECT_EQ(idle(29999), " | LinkOk |  | 29999ms");
+  EXPECT_EQ(idle(1), " |  | 15:1 | 1ms");
   smpp.AutoEnquireLinkInterval(0);
   for (const auto& [link_timeout, heard_at, last] :
        {std::tuple{3, 0, "ConnectionClosed | 6:5"}, {0, 0, " | "}, {3, 2000, " | "}}) {
@@ -151,6 +143,106 @@ TEST_F(RequestsTest, AWaitedQueryWithoutItsAnswerCopiesThePreviousResult) {
   message.DeliveryStatus = MessageStates::Expired;
   Answer(0x80000003, 0x0C, "", milliseconds(10));
   EXPECT_EQ(Run([&] { return Query(true); }), "1 7 2 0 1  | Error#27012, Error#29003 | 3:7 | 10ms");
+}
+
+TEST_F(RefusalTest, EachOperationRefusesWhatItCannotSend) {
+  enum State { kUnbound, kReceiver, kTransmitter, kClosedButFlagged };
+  const auto submit = [&](MessageObject& m) { return smpp.SendMessage(m, true); };
+  const auto query = [&](MessageObject& m) {
+    return std::to_string(smpp.QueryMessage(m, true).IsEmpty());
+  };
+  const auto deliver = [&](MessageObject& m) {
+    return std::to_string(smpp.DeliverShortMessage(m).IsEmpty());
+  };
+  const auto enquire = [&](MessageObject&) { return std::to_string(smpp.EnquireLink()); };
+  const struct {
+    State state;
+    std::function<std::string(MessageObject&)> call;
+    const char* expected;
+  } rows[] = {
+      {kUnbound, submit, "  77 | Error#98821 |  | 0ms"},
+      {kUnbound, query, "1  77 | Error#98821 |  | 0ms"},
+      {kUnbound, [&](MessageObject& m) { return smpp.CancelMessage(m), "-"; },
+       "- old 77 |  |  | 0ms"},
+      {kUnbound, deliver, "1 old 4 | Error#29983[Winsock] |  | 0ms"},
+      {kUnbound, enquire, "0 old 77 | Error#98821 |  | 0ms"},
+      {kUnbound, [&](MessageObject&) { return smpp.Unbind(), "-"; },
+       "- old 77 | Error#29983[Winsock] |  | 0ms"},
+      {kReceiver, query, "1  77 | Error#98822 |  | 0ms"},
+      // esm_class 328; the callback number is cut before encoding.
+      {kTransmitter,
+       [&](MessageObject& m) {
+         m.MessageType = MessageTypes::escmReplyPath;
+         m.MessageMode = static_cast<MessagingModes>(200);
+         m.CallbackNumber = "12345678901234567890";
+         return smpp.SendMessage(m, false) + " " + m.CallbackNumber;
+       },
+       " 123456789012345  77 | Error#6{@SubmitSMS} |  | 0ms"},
+      {kTransmitter,
+       [&](MessageObject& m) {
+         m.ShortMessage = std::string(256, 'x');
+         return deliver(m);
+       },
+       "1 old 77 | Error#6{@DeliverSM} |  | 0ms"},
+      {kClosedButFlagged, enquire, "0 old 77 | Error#29983[Winsock] |  | 0ms"},
+  };
+  smpp.OperationsTimeout(10);
+  for (const auto& row : rows) {
+    if (row.state == kReceiver) BindAs(kRx);
+    if (row.state == kTransmitter) BindAs(kTx);
+    if (row.state == kClosedButFlagged) {
+      socket.PeerClose();
+      smpp.ConnectedAndBound = true;  // a host may set it
+    }
+    MessageObject m;
+    m.MessageID = "MSG4";
+    m.DestAddress = "1234";
+    m.SequenceNumber = 77;
+    smpp.LastMessageID = "old";
+    EXPECT_EQ(Run([&] { return Join(row.call(m), smpp.LastMessageID, m.SequenceNumber); }),
+              row.expected);
+  }
+}
+
+// SystemID and UserName are one field; ReceiverAddressRange refuses more
+// than 41 characters with a report carrying the environment's time.
+TEST_F(RefusalTest, PropertiesKeepTheirOwnRulesAndReportsTheEnvironmentsTime) {
+  SMPP other(environment);
+  EXPECT_EQ(Run([&] {
+              smpp.UserName("alpha");
+              smpp.ReceiverAddressRange(std::string(41, '7'));
+              smpp.ReceiverAddressRange(std::string(42, '7'));
+              return Join(smpp.SystemID(), smpp.ReceiverAddressRange().size(),
+                          smpp.InstanceID != other.InstanceID);
+            }),
+            "alpha 41 1 | Error#22342{@ReceiverAddressRange[Property Let]} |  | 0ms");
+  EXPECT_EQ(testing::ReportLines(events.events.at(0).text).back(),
+            "Date and time :" + environment.LocalNow().ToString());
+  std::string title, version;
+  SetAboutHandler([&](const std::string& t, const std::string& v) { title = t, version = v; });
+  smpp.AboutKVSMPP();
+  SetAboutHandler(nullptr);
+  EXPECT_EQ(title + " " + version, std::string("KorvaneSMPP ") + KORVANE_SMPP_VERSION_STRING);
+}
+
+// Records the waits the session hands over instead of spinning.
+struct DeadlineEnvironment : testing::FakeEnvironment {
+  void Yield() override { calls += "yield;"; }
+  void YieldUntil(TimePoint deadline) override {
+    calls += std::to_string((deadline - MonotonicNow()) / std::chrono::milliseconds(1)) + ";";
+    Advance(std::chrono::ceil<std::chrono::milliseconds>(deadline - MonotonicNow()));
+  }
+  std::string calls;
+};
+
+// An idle wait gives the environment its deadline once and is over when that
+// passes; a wait whose condition holds does not yield.
+TEST(SessionWaitTest, AnIdleWaitHandsItsDeadlineToTheEnvironmentOnce) {
+  DeadlineEnvironment environment;
+  SMPP smpp(environment);
+  session::Session::Of(smpp).WaitUntil(3, [] { return false; });
+  session::Session::Of(smpp).WaitUntil(3, [] { return true; });
+  EXPECT_EQ(environment.calls + std::to_string(environment.Elapsed().count()), "3000;3000");
 }
 
 }  // namespace
