@@ -1,17 +1,22 @@
 // A session on the fake environment with its scripted socket, an event
 // recorder, a message to send, and one line that shows everything a call
-// did, for the tests of the public class.
+// did, for the tests of the public class; with what those tests share.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <functional>
+#include <map>
 #include <sstream>
+#include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "korvane/smpp.hpp"
+#include "session/session.hpp"
 #include "support/event_recorder.hpp"
 #include "support/fake_environment.hpp"
 #include "support/loopback_smsc.hpp"

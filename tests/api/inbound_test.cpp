@@ -1,18 +1,12 @@
 // Every kind of PDU the session can receive, one row each: the octets in, the
 // events raised (traces on), the PDUs sent back, the binding flag and
 // LastMessageID afterwards, and the recipients of the messages raised.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <stdexcept>
 
 #include "api/api_fixture.hpp"
 #include "decoders/final_date.hpp"
 
 namespace korvane {
 namespace {
-
-using testing::Join;
 
 // "command_id/command_status/sequence body | events | sent | state |
 // recipients": a PDU (its octets after "raw"; "D" stands for kAddresses) and,
@@ -79,7 +73,7 @@ TEST_F(InboundTest, EachPduRaisesAndAnswersAsListed) {
   };
   smpp.EnableTraceMessages(true);
   for (const char* row : rows) {
-    if (!smpp.ConnectedAndBound) BindAs(BindTypes::SmppBindAsTransceiver);
+    if (!smpp.ConnectedAndBound) BindAs(kTRx);
     smpp.LastMessageID = "before";
     std::vector<std::string> parts;
     std::string text = row;
@@ -115,7 +109,7 @@ TEST_F(InboundTest, AckAfterHandlerAnswersWithTheHandlersStatus) {
   const std::string head = " 00 00 00 00 00 00 00 07 00 01 01 31 00 01 01 32 00 00 00 00 ";
   const std::string deliver = "00 00 00 25 00 00 00 05" + head + "00 00 00 00 00 00 02 48 69";
   const std::string data = "00 00 00 21 00 00 01 03" + head + "04 24 00 02 48 69";
-  BindAs(BindTypes::SmppBindAsTransceiver);
+  BindAs(kTRx);
   smpp.Subscribe(sink);
   for (const std::string row :
        {"0 1 d | 1 | MessageReceived | 80000005:7 | 0ms",

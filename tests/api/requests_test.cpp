@@ -2,12 +2,8 @@
 // QueryMessage and CancelMessage, what each call returned, raised, sent and
 // took; their refusals, one row each; the rules of a few properties and the
 // error reports; a wait that does not spin.
-#include <gtest/gtest.h>
-
-#include <tuple>
 
 #include "api/api_fixture.hpp"
-#include "session/session.hpp"
 
 namespace korvane {
 namespace {
