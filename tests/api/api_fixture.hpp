@@ -41,18 +41,20 @@ class ApiTest : public ::testing::Test {
     message.DestAddress = "1234";
   }
 
-  // The peer answers every request as the loopback SMSC does (binds with
-  // `bind_status`), `delay` after each request.
-  void AnswerLikeAnSmsc(uint32_t bind_status = 0,
-                        std::chrono::milliseconds delay = std::chrono::milliseconds(10)) {
-    socket.AnswerWith(
-        [bind_status](const std::vector<uint8_t>& sent) {
-          std::vector<uint8_t> answer;
-          for (const auto& pdu : LoopbackSmsc::DefaultAnswer(sent, bind_status))
-            answer.insert(answer.end(), pdu.begin(), pdu.end());
-          return answer;
-        },
-        delay);
+  // The loopback SMSC's answers (binds with `bind_status`); with
+  // `binds_only`, to bind and unbind requests only.
+  static ScriptedSocket::Responder LikeAnSmsc(uint32_t bind_status = 0, bool binds_only = false) {
+    return [=](const std::vector<uint8_t>& sent) {
+      std::vector<uint8_t> answer;
+      if (binds_only && sent[7] != 1 && sent[7] != 2 && sent[7] != 9 && sent[7] != 6) return answer;
+      for (const auto& pdu : LoopbackSmsc::DefaultAnswer(sent, bind_status))
+        answer.insert(answer.end(), pdu.begin(), pdu.end());
+      return answer;
+    };
+  }
+  // The peer answers every request so, `delay` after each.
+  void AnswerLikeAnSmsc(uint32_t bind_status = 0, milliseconds delay = milliseconds(10)) {
+    socket.AnswerWith(LikeAnSmsc(bind_status), delay);
   }
   void NeverAnswer() { Answer(0, 0, ""); }
 

@@ -8,15 +8,6 @@
 namespace korvane {
 namespace {
 
-// Only the bind and unbind requests are answered (binds with `bind_status`).
-testing::ScriptedSocket::Responder BindsOnly(uint32_t bind_status = 0) {
-  return [bind_status](const std::vector<uint8_t>& sent) {
-    return sent[7] == 0x01 || sent[7] == 0x02 || sent[7] == 0x09 || sent[7] == 0x06
-               ? testing::LoopbackSmsc::DefaultAnswer(sent, bind_status).front()
-               : std::vector<uint8_t>{};
-  };
-}
-
 class ReconnectTest : public testing::ApiTest {
  protected:
   void SetUp() override {
@@ -73,14 +64,14 @@ TEST_F(ReconnectTest, ADeadLinkLeadsToRebindsBackingOffUpToTheMost) {
   smpp.AutoEnquireLinkInterval(2);
   smpp.OperationsTimeout(3);
   smpp.ConnectionTimeout(2);
-  socket.AnswerWith(BindsOnly());
+  socket.AnswerWith(LikeAnSmsc(0, true));
   socket.RefuseConnect();
   events.on_event = [&, note = events.on_event](const testing::RecordedEvent& e) {
     note(e);
     EXPECT_TRUE(e.name != "ReconnectFailed" || socket.State() == platform::kSocketClosed);
     if (e.name != "Reconnecting") return;
     if (e.number == 2) socket.NeverAnswerConnect(), smpp.AutoEnquireLinkInterval(0);
-    if (e.number == 3) socket.AcceptConnect(), socket.AnswerWith(BindsOnly(0x0D));
+    if (e.number == 3) socket.AcceptConnect(), socket.AnswerWith(LikeAnSmsc(0x0D, true));
     if (e.number == 4) NeverAnswer();
     if (e.number == 5) AnswerLikeAnSmsc();
   };
@@ -100,7 +91,7 @@ TEST_F(ReconnectTest, ADeadLinkLeadsToRebindsBackingOffUpToTheMost) {
 
 TEST_F(ReconnectTest, QueuedSubmissionsGoOutOnceAfterTheRebindAndSentOnesAreLost) {
   smpp.MaxOutstanding(1);
-  socket.AnswerWith(BindsOnly());
+  socket.AnswerWith(LikeAnSmsc(0, true));
   SubmitSome(smpp, 4);
   socket.PeerClose();
   SubmitSome(smpp, 1);  // while rebinding, joins the queue
@@ -139,7 +130,7 @@ TEST_F(ReconnectTest, HostUnbindOrBindStopsTheRebindingInEveryPhase) {
     BindAs(kTx);
     smpp.MaxOutstanding(1);
     socket.AcceptConnect(milliseconds(stop_at_ms == 1005 ? 50 : 0));
-    socket.AnswerWith(BindsOnly());
+    socket.AnswerWith(LikeAnSmsc(0, true));
     outcomes.clear();
     submitted = 0;
     SubmitSome(smpp, 2);
@@ -162,7 +153,7 @@ TEST_F(ReconnectTest, DestroyingTheSessionCompletesEverySubmissionOnce) {
   auto other = std::make_unique<SMPP>(other_environment);
   other->SMPPServerAddress("smsc.test");
   other->AutoUnbindOnDestroy(false);
-  other_environment.LastSocket()->AnswerWith(BindsOnly());
+  other_environment.LastSocket()->AnswerWith(LikeAnSmsc(0, true));
   ASSERT_EQ(other->Bind(kTx), 2);
   other->MaxOutstanding(2);
   SubmitSome(*other, 1);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "korvane/smpp_events.hpp"
@@ -66,8 +67,11 @@ class EventRecorder : public SMPPEvents {
   }
 
  private:
-  void Add(std::string name, int32_t number = 0, std::string source = "", std::string text = "");
-  void Add(std::string name, const MessageObject& message);
+  void Add(std::string name, int32_t number = 0, std::string source = "", std::string text = "",
+           const MessageObject& message = {});
+  void Add(std::string name, const MessageObject& message) {
+    Add(std::move(name), 0, "", "", message);
+  }
 };
 
 // The lines of a CR LF separated report.
