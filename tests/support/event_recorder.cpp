@@ -1,14 +1,12 @@
 #include "support/event_recorder.hpp"
 
-#include <algorithm>
-#include <iterator>
-
 namespace korvane::testing {
 
 std::vector<RecordedEvent> EventRecorder::Named(const std::string& name) const {
   std::vector<RecordedEvent> matching;
-  std::ranges::copy_if(events, std::back_inserter(matching),
-                       [&](auto& e) { return e.name == name; });
+  for (const RecordedEvent& event : events) {
+    if (event.name == name) matching.push_back(event);
+  }
   return matching;
 }
 
@@ -41,9 +39,13 @@ std::string EventRecorder::Summary(bool texts) const {
   return line;
 }
 
-void EventRecorder::Add(std::string name, int32_t number, std::string source, std::string text,
-                        const MessageObject& message) {
-  events.push_back({std::move(name), number, std::move(source), std::move(text), message});
+void EventRecorder::Add(std::string name, int32_t number, std::string source, std::string text) {
+  events.push_back({std::move(name), number, std::move(source), std::move(text), MessageObject()});
+  if (on_event) on_event(RecordedEvent(events.back()));
+}
+
+void EventRecorder::Add(std::string name, const MessageObject& message) {
+  events.push_back({std::move(name), 0, "", "", message});
   if (on_event) on_event(RecordedEvent(events.back()));
 }
 

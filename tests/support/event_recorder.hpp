@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "korvane/smpp_events.hpp"
@@ -67,11 +66,8 @@ class EventRecorder : public SMPPEvents {
   }
 
  private:
-  void Add(std::string name, int32_t number = 0, std::string source = "", std::string text = "",
-           const MessageObject& message = {});
-  void Add(std::string name, const MessageObject& message) {
-    Add(std::move(name), 0, "", "", message);
-  }
+  void Add(std::string name, int32_t number = 0, std::string source = "", std::string text = "");
+  void Add(std::string name, const MessageObject& message);
 };
 
 // The lines of a CR LF separated report.

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,13 +23,14 @@ inline std::vector<uint8_t> Octets(const std::string& text) { return {text.begin
 
 // {0x00, 0x1A} -> "00 1A": the inverse of Hex.
 inline std::string HexText(const std::vector<uint8_t>& octets) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
   for (const uint8_t octet : octets) {
-    char pair[4];
-    std::snprintf(pair, sizeof pair, " %02X", unsigned{octet});
-    text += pair;
+    if (!text.empty()) text += ' ';
+    text += kDigits[octet >> 4];
+    text += kDigits[octet & 0x0F];
   }
-  return text.empty() ? text : text.substr(1);
+  return text;
 }
 
 // The number of the ComponentError `action` throws, or 0 when it returns.
