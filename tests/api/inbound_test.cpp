@@ -97,10 +97,10 @@ TEST_F(InboundTest, EachPduRaisesAndAnswersAsListed) {
   }
 }
 
-// The response to deliver_sm / data_sm goes first with 0; under
-// AckAfterHandler it follows MessageReceived with the handler's status
-// (0x64 when it throws). Rows: "after handler pdu | sent before the handler
-// | events | sent | time".
+// The response to deliver_sm / data_sm goes first with 0 (the table above);
+// under AckAfterHandler it follows MessageReceived with the handler's status
+// (0x64 when it throws). Rows: "handler pdu | sent before the handler |
+// events | sent | time".
 TEST_F(InboundTest, AckAfterHandlerAnswersWithTheHandlersStatus) {
   struct Acting : SMPPEvents {
     std::function<void(MessageObject&)> on_message;
@@ -110,24 +110,23 @@ TEST_F(InboundTest, AckAfterHandlerAnswersWithTheHandlersStatus) {
   const std::string deliver = "00 00 00 25 00 00 00 05" + head + "00 00 00 00 00 00 02 48 69";
   const std::string data = "00 00 00 21 00 00 01 03" + head + "04 24 00 02 48 69";
   BindAs(kTRx);
+  smpp.AckAfterHandler(true);
   smpp.Subscribe(sink);
   for (const std::string row :
-       {"0 1 d | 1 | MessageReceived | 80000005:7 | 0ms",
-        "1 1 d | 0 | MessageReceived | 80000005:7/45 | 0ms",
-        "1 2 d | 0 | MessageReceived, Error#5{@Handle} | 80000005:7/64 | 0ms",
-        "1 2 t | 0 | MessageReceived, Error#5{@Handle} | 80000103:7/64 | 0ms"}) {
-    if (row[0] == '1') smpp.AckAfterHandler(true);
+       {"1 d | 0 | MessageReceived | 80000005:7/45 | 0ms",
+        "2 d | 0 | MessageReceived, Error#5{@Handle} | 80000005:7/64 | 0ms",
+        "2 t | 0 | MessageReceived, Error#5{@Handle} | 80000103:7/64 | 0ms"}) {
     std::size_t sent_before = socket.Sent().size(), sent_then = 0;
     sink.on_message = [&](MessageObject& m) {
       sent_then = socket.Sent().size() - sent_before;
-      if (row[2] == '1') m.ResponseStatus = 0x45;
-      if (row[2] == '2') throw std::runtime_error("host failed");
+      if (row[0] == '1') m.ResponseStatus = 0x45;
+      if (row[0] == '2') throw std::runtime_error("host failed");
     };
     EXPECT_EQ(Run([&] {
-                smpp.DebugPDU(row[4] == 'd' ? deliver : data);
+                smpp.DebugPDU(row[2] == 'd' ? deliver : data);
                 return std::to_string(sent_then);
               }),
-              row.substr(8));
+              row.substr(6));
   }
   smpp.Unsubscribe(sink);
 }

@@ -141,30 +141,25 @@ TEST_F(SubmitTest, TheWindowLimitsWhatIsInFlightAndTheQueueIsBounded) {
   NeverAnswer();
   smpp.MaxOutstanding(3);
   smpp.MaxQueuedSubmissions(2);
-  std::map<int, std::string> results;
-  const auto shown = [&] {
-    std::string line;
-    for (const auto& [n, result] : results) line += std::to_string(n) + ":" + result + ";";
-    return line;
-  };
+  std::string results;  // "n:outcome error text;" in the order completed
   EXPECT_EQ(Run([&] {
               for (int n = 0; n < 6; ++n) {
                 smpp.SubmitAsync(message, [&results, n](const SubmitResult& r) {
-                  results[n] += Join(static_cast<int>(r.Outcome), r.ErrorText);
+                  results += Join(n, static_cast<int>(r.Outcome), r.ErrorText) + ";";
                 });
               }
-              return shown();
+              return std::exchange(results, "");
             }),
-            "5:4 not sent: the submission queue is full; |  | 4:4, 4:5, 4:6 | 0ms");
+            "5 4 not sent: the submission queue is full; |  | 4:4, 4:5, 4:6 | 0ms");
   EXPECT_EQ(Run([&] {
               socket.Receive(MakePdu(0x80000004, 0, 4, {'A', 0}));
               environment.Advance(milliseconds(1));
               socket.PeerClose();
-              return shown();
+              return results;
             }),
-            "0:0 ;1:3 connection lost, outcome unknown;2:3 connection lost, outcome unknown;3:3 "
-            "connection lost, outcome unknown;4:4 not sent;5:4 not sent: the submission queue is "
-            "full; | MessageDelivered, ConnectionClosed | 4:7 | 1ms");
+            "0 0 ;3 3 connection lost, outcome unknown;2 3 connection lost, outcome unknown;1 3 "
+            "connection lost, outcome unknown;4 4 not sent; | MessageDelivered, ConnectionClosed | "
+            "4:7 | 1ms");
 }
 
 // Throttled every time: sent 1 + ThrottleRetryLimit times, then Refused with

@@ -41,9 +41,7 @@ class ScriptedSocket final : public platform::TcpSocket {
   // The port set, or 50123 while open with none set.
   int32_t LocalPort() const override { return Open() && !local_port_ ? 50123 : local_port_; }
   void LocalPort(int32_t port) override { local_port_ = port; }
-  std::string LocalIPAddress() const override {
-    return state_ == platform::kSocketConnected ? "127.0.0.1" : "";
-  }
+  std::string LocalIPAddress() const override { return "127.0.0.1"; }
   int32_t SocketHandle() const override { return Open() ? 1001 : 0; }
 
   // How later connects end, `delay` of virtual time after Connect: accepted
