@@ -5,15 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
-#include <functional>
 #include <map>
 #include <sstream>
 #include <stdexcept>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "korvane/smpp.hpp"
 #include "session/session.hpp"

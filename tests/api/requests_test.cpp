@@ -74,6 +74,18 @@ TEST_F(RequestsTest, QueryAndCancelTakeTheNextSequenceNumber) {
   environment.Advance(seconds(2));
   EXPECT_EQ(Run([&] { return Query(true); }),
             "1 5 2 0 1 MSG4 | MessageStatusReceived | 3:5 | 2000ms");
+  // Without its own answer a waited query copies the last result: silence,
+  // another request's answer, or a refusal of this very query.
+  NeverAnswer();
+  message.MessageID = "MSG9";
+  message.DeliveryStatus = MessageStates::Expired;
+  EXPECT_EQ(Run([&] { return Query(true); }), "1 6 2 0 1  |  | 3:6 | 10000ms");
+  message.DeliveryStatus = MessageStates::Expired;
+  environment.At(seconds(3), [&] { socket.Receive(MakePdu(0x80000004, 0, 77, {'7', 0})); });
+  EXPECT_EQ(Run([&] { return Query(true); }), "1 7 2 0 1 7 | MessageDelivered | 3:7 | 10000ms");
+  message.DeliveryStatus = MessageStates::Expired;
+  Answer(0x80000003, 0x0C, "", milliseconds(10));
+  EXPECT_EQ(Run([&] { return Query(true); }), "1 8 2 0 1  | Error#27012, Error#29003 | 3:8 | 10ms");
   BindAs(kRx);
   smpp.EnableTraceMessages(true);
   EXPECT_EQ(Run([&] {
@@ -81,7 +93,7 @@ TEST_F(RequestsTest, QueryAndCancelTakeTheNextSequenceNumber) {
               environment.Advance(milliseconds(10));
               return Join(message.SequenceNumber, events.events.at(1).message.SequenceNumber);
             }),
-            "7 7 | >CANCEL_SM, MessageCancelResult, <CANCEL_SM_RESP | 8:7 | 10ms");
+            "10 10 | >CANCEL_SM, MessageCancelResult, <CANCEL_SM_RESP | 8:10 | 10ms");
 }
 
 // Enquire links: none while unbound, every interval while bound. With one
@@ -106,26 +118,6 @@ TEST_F(RequestsTest, EnquireLinksKeepTheLinkAndSilenceEndsIt) {
   ASSERT_TRUE(smpp.EnquireLink());
   environment.At(seconds(2), [&] { socket.Receive(MakePdu(0x80000005, 0, 99)); });
   EXPECT_EQ(idle(3000), " |  |  | 3000ms");
-}
-
-// A waited query copies the last result when its own answer does not come:
-// silence, another request's answer, or a refusal of this very query.
-TEST_F(RequestsTest, AWaitedQueryWithoutItsAnswerCopiesThePreviousResult) {
-  smpp.OperationsTimeout(10);
-  BindAs(kTx);
-  smpp.QueryMessage(message, true);  // delivered
-  NeverAnswer();
-  message.MessageID = "MSG9";
-  message.DeliveryStatus = MessageStates::Expired;
-  EXPECT_EQ(Run([&] { return Query(true); }), "1 5 2 0 1  |  | 3:5 | 10000ms");
-  message.DeliveryStatus = MessageStates::Expired;
-  environment.At(seconds(3), [&] {
-    socket.Receive(testing::MakePdu(0x80000004, 0, 77, {'7', 0}));
-  });
-  EXPECT_EQ(Run([&] { return Query(true); }), "1 6 2 0 1 7 | MessageDelivered | 3:6 | 10000ms");
-  message.DeliveryStatus = MessageStates::Expired;
-  Answer(0x80000003, 0x0C, "", milliseconds(10));
-  EXPECT_EQ(Run([&] { return Query(true); }), "1 7 2 0 1  | Error#27012, Error#29003 | 3:7 | 10ms");
 }
 
 TEST_F(RefusalTest, EachOperationRefusesWhatItCannotSend) {
