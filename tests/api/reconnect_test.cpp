@@ -3,6 +3,8 @@
 // events in order, the bind PDU, the submissions across a rebind, and what
 // stopping or destroying the session does to them.
 
+#include <array>
+
 #include "api/api_fixture.hpp"
 
 namespace korvane {
@@ -14,13 +16,6 @@ class ReconnectTest : public testing::ApiTest {
     smpp.AutoReconnect(true);
     session::Session::Of(smpp).reconnector().UseJitter([] { return 0.0; });
     BindAs(kTx);
-    // Each event but logs as "name#number{text}@ms", the time from `start`.
-    events.on_event = [this](const testing::RecordedEvent& e) {
-      if (e.name.ends_with("Log")) return;
-      const std::string text = e.name != "Error" && !e.text.empty() ? "{" + e.text + "}" : "";
-      timeline += (timeline.empty() ? "" : ", ") + e.name + "#" + std::to_string(e.number) + text +
-                  "@" + std::to_string((environment.Elapsed() - start).count());
-    };
   }
   // The session's destruction still raises events, after this part is gone.
   ~ReconnectTest() override { events.on_event = nullptr; }
@@ -35,20 +30,20 @@ class ReconnectTest : public testing::ApiTest {
     }
   }
   int submitted = 0;
-  std::string timeline, outcomes;
-  std::chrono::milliseconds start{};
+  std::string outcomes;
 };
 
-// Rows: "initial most attempt jitter delay".
+// Rows: initial, most, attempt, jitter, delay.
 TEST_F(ReconnectTest, DelayDoublesUpToTheMostWithJitter) {
-  for (const char* row : {"1000 60000 3 1 4800", "1000 60000 7 1 60000", "1000 60000 2 7 2400",
-                          "0 60000 1 0 1", "5000 2000 1 0 2000"}) {
-    int32_t initial = 0, most = 0, attempt = 0, jitter = 0, delay = 0;
-    std::sscanf(row, "%d %d %d %d %d", &initial, &most, &attempt, &jitter, &delay);
+  for (const auto& [initial, most, attempt, jitter, delay] : {std::array{1000, 60000, 3, 1, 4800},
+                                                              {1000, 60000, 7, 1, 60000},
+                                                              {1000, 60000, 2, 7, 2400},
+                                                              {0, 60000, 1, 0, 1},
+                                                              {5000, 2000, 1, 0, 2000}}) {
     smpp.ReconnectInitialDelayMs(initial);
     smpp.ReconnectMaxDelayMs(most);
-    session::Session::Of(smpp).reconnector().UseJitter([jitter] { return jitter; });
-    EXPECT_EQ(session::Session::Of(smpp).reconnector().DelayBefore(attempt), delay) << row;
+    session::Session::Of(smpp).reconnector().UseJitter([j = jitter] { return j; });
+    EXPECT_EQ(session::Session::Of(smpp).reconnector().DelayBefore(attempt), delay) << attempt;
   }
 }
 
@@ -66,8 +61,13 @@ TEST_F(ReconnectTest, ADeadLinkLeadsToRebindsBackingOffUpToTheMost) {
   smpp.ConnectionTimeout(2);
   socket.AnswerWith(LikeAnSmsc(0, true));
   socket.RefuseConnect();
-  events.on_event = [&, note = events.on_event](const testing::RecordedEvent& e) {
-    note(e);
+  // Each event but logs as "name#number{text}@ms"; each attempt as scripted.
+  std::string timeline;
+  events.on_event = [&, start = environment.Elapsed()](const testing::RecordedEvent& e) {
+    const std::string text = e.name != "Error" && !e.text.empty() ? "{" + e.text + "}" : "";
+    if (!e.name.ends_with("Log"))
+      timeline += (timeline.empty() ? "" : ", ") + e.name + "#" + std::to_string(e.number) + text +
+                  "@" + std::to_string((environment.Elapsed() - start).count());
     EXPECT_TRUE(e.name != "ReconnectFailed" || socket.State() == platform::kSocketClosed);
     if (e.name != "Reconnecting") return;
     if (e.number == 2) socket.NeverAnswerConnect(), smpp.AutoEnquireLinkInterval(0);
@@ -75,7 +75,6 @@ TEST_F(ReconnectTest, ADeadLinkLeadsToRebindsBackingOffUpToTheMost) {
     if (e.number == 4) NeverAnswer();
     if (e.number == 5) AnswerLikeAnSmsc();
   };
-  timeline.clear(), start = environment.Elapsed();
   environment.Advance(milliseconds(21000));
   socket.PeerClose();
   EXPECT_EQ(std::ranges::count(socket.Sent(), first_bind), 4);

@@ -163,8 +163,9 @@ TEST_F(RefusalTest, EachOperationRefusesWhatItCannotSend) {
     m.DestAddress = "1234";
     m.SequenceNumber = 77;
     smpp.LastMessageID = "old";
-    EXPECT_EQ(Run([&] { return Join(call(m), smpp.LastMessageID, m.SequenceNumber); }),
-              expected.substr(2));
+    EXPECT_EQ(
+        Run([&, &call = call] { return Join(call(m), smpp.LastMessageID, m.SequenceNumber); }),
+        expected.substr(2));
   }
 }
 

@@ -85,10 +85,11 @@ TEST_F(SubmitTest, EachSubmissionEndsOnItsAnswerOrAfterTheTimeout) {
     Answer(command_id, status, command_id == 0x80000003 ? std::string("M1\0\0\2", 5) : "M1",
            seconds(2));
     message.DestAddress = expected[0] == '-' ? "" : "1234";
+    const bool async = expected[0] == 'a';
     message.MessageID = "stale";
     smpp.LastMessageID = "old";
     EXPECT_EQ(Run([&] {
-                if (expected[0] != 'a') return Send(true);
+                if (!async) return Send(true);
                 std::string line;
                 smpp.SubmitAsync(message, [&](const SubmitResult& r) {
                   line += Join(static_cast<int>(r.Outcome), r.MessageID, r.CommandStatus,
