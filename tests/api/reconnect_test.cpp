@@ -88,9 +88,12 @@ TEST_F(ReconnectTest, ADeadLinkLeadsToRebindsBackingOffUpToTheMost) {
             "ConnectionClosed#0@21000, Reconnecting#1{1000}@21000");
 }
 
-// A loss starts a rebind while AutoReconnect is on (and not while off:
-// TransportTest); the SMSC's own unbind never does.
-TEST_F(ReconnectTest, OnlyALossWhileOnStartsARebind) {
+// A loss ends the binding and closes the socket; it starts a rebind while
+// AutoReconnect is on, and not while off; the SMSC's own unbind never does.
+// A broken length is reported and closes the connection; an aborted
+// connection warns, another failure is an error. (Binding again from inside
+// the handlers: tests/faults.)
+TEST_F(ReconnectTest, LossesEndTheBindingAndStartARebindOnlyWhileOn) {
   socket.Fail(10054, "Connection reset by peer");
   EXPECT_EQ(Events(), "Error#10054[Winsock], ConnectionClosed, Reconnecting#1{1000}");
   smpp.Unbind();  // stops the rebind
@@ -98,6 +101,18 @@ TEST_F(ReconnectTest, OnlyALossWhileOnStartsARebind) {
   socket.Receive(MakePdu(6, 0, 7));
   socket.PeerClose();
   EXPECT_EQ(Events(), "Error#29006, ConnectionClosed");
+  smpp.AutoReconnect(false);
+  BindAs(kTRx);
+  std::vector<uint8_t> stream = MakePdu(0x80000015, 0, 1);
+  stream.insert(stream.end(), {0, 0, 0, 0, 0x80, 0, 0, 0x15});
+  socket.Receive(stream);
+  EXPECT_EQ(Join(events.Summary(), smpp.ConnectedAndBound, socket.State()),
+            "LinkOk, Error#29984{Invalid command_length 0 received (allowed 16 to 262144). "
+            "Connection closed}, ConnectionClosed 0 0");
+  BindAs(kTRx);
+  socket.Fail(10053, "aborted");
+  EXPECT_EQ(Join(Events(), smpp.ConnectedAndBound, socket.State()),
+            "ConnectionClosed, Warning#10053[Winsock] 0 0");
 }
 
 // Sent ones end ConnectionLost (3) at once. Queued ones, and one made while
@@ -154,26 +169,6 @@ TEST_F(ReconnectTest, DestroyingTheSessionCompletesEverySubmissionOnce) {
   SubmitSome(*other, 2);
   other.reset();
   EXPECT_EQ(outcomes, "0:3 nested:4 1:3 2:4 3:4 ");
-}
-
-using TransportTest = testing::ApiTest;
-
-// A broken length is reported and closes the connection; an aborted
-// connection warns (another failure is an error: OnlyALossWhileOnStartsARebind).
-// Either ends the binding and closes the socket, and with AutoReconnect off
-// no rebind follows. (Binding again from inside the handlers: tests/faults.)
-TEST_F(TransportTest, BrokenLengthsAndFailuresEndTheBinding) {
-  BindAs(kTRx);
-  std::vector<uint8_t> stream = MakePdu(0x80000015, 0, 1);
-  stream.insert(stream.end(), {0, 0, 0, 0, 0x80, 0, 0, 0x15});
-  socket.Receive(stream);
-  EXPECT_EQ(Join(events.Summary(), smpp.ConnectedAndBound, socket.State()),
-            "LinkOk, Error#29984{Invalid command_length 0 received (allowed 16 to 262144). "
-            "Connection closed}, ConnectionClosed 0 0");
-  BindAs(kTRx);
-  socket.Fail(10053, "aborted");
-  EXPECT_EQ(Join(Events(), smpp.ConnectedAndBound, socket.State()),
-            "ConnectionClosed, Warning#10053[Winsock] 0 0");
 }
 
 }  // namespace
