@@ -61,19 +61,16 @@ class ApiTest : public ::testing::Test {
     events.events.clear();
   }
 
-  // The events, without the texts of errors, warnings and debug lines (the
-  // status table's own tests pin those) but with a trapped error's procedure.
-  std::string Events() const { return events.Summary(false); }
-
   // "returned | events | PDUs sent | virtual time taken": what `call`
-  // returned, Events(), each PDU sent as command_id:sequence[/status] (all
-  // its octets when `octets`), ", " between them.
+  // returned, the events without the texts of errors, warnings and debug
+  // lines (the status table's own tests pin those), each PDU sent as command_id:sequence[/status]
+  // (all its octets when `octets`), ", " between them.
   std::string Run(const std::function<std::string()>& call, bool octets = false) {
     events.events.clear();
     const std::size_t before = socket.Sent().size();
     const auto start = environment.Elapsed();
     std::string line = call();
-    line += " | " + Events() + " | ";
+    line += " | " + events.Summary(false) + " | ";
     for (std::size_t i = before; i < socket.Sent().size(); ++i) {
       const std::vector<uint8_t>& pdu = socket.Sent()[i];
       std::ostringstream shown;
