@@ -47,11 +47,11 @@ TEST_F(ReconnectTest, DelayDoublesUpToTheMostWithJitter) {
   }
 }
 
-// Enquire links unanswered for LinkTimeout drop the link at 8 s. Each way an
-// attempt fails ends it, and the next is due after the
-// doubled delay, up to the most: 1 refused, 2 never accepted, 3 a bind
-// refused, 4 no bind_resp; 5 sends the same bind PDU and binds; the next loss
-// starts from the first delay again.
+// Enquire links unanswered for LinkTimeout drop the link at 8 s, not a
+// millisecond before. Each way an attempt fails ends it, and the next is due
+// after the doubled delay, up to the most: 1 refused, 2 never accepted, 3 a
+// bind refused, 4 no bind_resp; 5 sends the same bind PDU and binds; the next
+// loss starts from the first delay again.
 TEST_F(ReconnectTest, ADeadLinkLeadsToRebindsBackingOffUpToTheMost) {
   const std::vector<uint8_t> first_bind = socket.Sent().front();
   smpp.ReconnectMaxDelayMs(1500);

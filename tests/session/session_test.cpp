@@ -52,10 +52,11 @@ TEST(EventSinksTest, SubscriptionsDuringAnEvent) {
   EXPECT_EQ(log, "abaacaab");
 }
 
-// Every split of a stream into two arrivals gives the same PDUs. A length that cannot start a PDU
-// breaks the stream after the whole PDUs, also when split across arrivals; the largest admitted
-// length is buffered. An arrival that completes a pending PDU is appended
-// even when it reads like a PDU. Each Feed shows as "<pdus> <pending>[ bad <length>]".
+// Every split of a stream into two arrivals gives the same PDUs. A length
+// that cannot start a PDU breaks the stream after the whole PDUs, also when
+// split across arrivals; the largest admitted length is buffered. An arrival
+// that completes a pending PDU is appended even when it reads like a PDU.
+// Each Feed shows as "<pdus> <pending>[ bad <length>]".
 TEST(PduFramerTest, CutsWholePdusWhereverTheStreamIsSplit) {
   std::vector<Octets> pdus;
   const auto fed = [&](PduFramer& framer, Octets octets) {
