@@ -17,7 +17,9 @@
 #include "korvane/smpp.hpp"
 #include "platform/event_loop.hpp"
 #include "session/session.hpp"
-#include "support/loopback_fixture.hpp"
+#include "support/event_recorder.hpp"
+#include "support/loopback_smsc.hpp"
+#include "support/pump_until.hpp"
 #include "support/test_util.hpp"
 
 namespace korvane::testing {
@@ -66,7 +68,33 @@ std::string Raised(const EventRecorder& events) {
   return raised;
 }
 
-using FaultsTest = LoopbackFixture;
+// A session on its own loop against the loopback SMSC, which outlives it (its
+// destruction unbinds there).
+class FaultsTest : public ::testing::Test {
+ protected:
+  FaultsTest() : smpp(loop) {
+    smpp.Subscribe(events);
+    smpp.SMPPServerAddress("127.0.0.1");
+    smpp.SMPPServerPort(smsc.Port());
+    smpp.OperationsTimeout(1);
+    smpp.ConnectionTimeout(1);
+  }
+  ~FaultsTest() override { events.on_event = nullptr; }
+
+  // Binds against the willing SMSC and forgets the events that took.
+  void BindAs(BindTypes type) {
+    ASSERT_EQ(smpp.Bind(type), static_cast<int16_t>(type));
+    events.events.clear();
+  }
+  bool PumpUntilEvent(const std::string& name) {
+    return PumpUntil(loop, [&] { return !events.Named(name).empty(); });
+  }
+
+  LoopbackSmsc smsc;
+  EventRecorder events;
+  asio::io_context loop;
+  SMPP smpp;
+};
 
 // Thousands of deliveries in one write, each answered from inside its
 // MessageReceived with a submission whose id is waited for. Each wait runs a
@@ -95,7 +123,6 @@ TEST_F(FaultsTest, ABurstAnsweredFromInsideItsEventsIsRaisedAndAcknowledgedOnceI
   EXPECT_EQ(SentAfterBind(smsc, 4), sent);  // and the submit_sm, one each:
   EXPECT_EQ(smsc.ReceivedCount(), 1 + 2 * kDeliveries);
   EXPECT_EQ(answered, kDeliveries);
-  EXPECT_EQ(events.Named("MessageDelivered").size(), kDeliveries);
   EXPECT_EQ(events.Named("Error").size(), 0u);
 }
 
@@ -155,12 +182,11 @@ TEST_F(FaultsTest, APeerThatStopsReadingMeetsTheCapAndLosesNothingAccepted) {
   const auto received = smsc.Received();  // the bind, what was sent, the five
   ASSERT_EQ(received.size(), 1 + sent.size() + 5);
   // All submit_sm share everything up to the text, which ends the PDU.
-  const std::vector<uint8_t> fields(received[1].begin() + 16, received[1].end() - 250);
-  for (std::size_t n = 0; n < sent.size(); ++n) {
-    std::vector<uint8_t> body = fields;
-    for (const char c : text(sent[n].second)) body.push_back(static_cast<uint8_t>(c));
-    ASSERT_EQ(received[n + 1], MakePdu(4, 0, static_cast<uint32_t>(sent[n].first), body)) << n;
-  }
+  const std::string fields(received[1].begin() + 16, received[1].end() - 250);
+  for (std::size_t n = 0; n < sent.size(); ++n)
+    ASSERT_EQ(received[n + 1], MakePdu(4, 0, static_cast<uint32_t>(sent[n].first),
+                                       Octets(fields + text(sent[n].second))))
+        << n;
 }
 
 // Half a PDU, then FIN or RST: the octets go with the connection, nothing is
@@ -219,9 +245,6 @@ TEST_F(FaultsTest, AConnectNobodyAcceptsIsAbandoned) {
   EXPECT_EQ(events.Summary(), "");
   EXPECT_EQ(smpp.SocketHandle(), 0);  // the attempt was abandoned
   for (const int fd : sockets) ::close(fd);
-  smpp.SMPPServerPort(smsc.Port());
-  smpp.ConnectionTimeout(1);
-  BindAs(BindTypes::SmppBindAsTransmitter);
 }
 
 // A host acting from inside its events. First it unbinds from inside

@@ -46,13 +46,10 @@ LoopbackSmsc::LoopbackSmsc()
   thread_ = std::thread([this] { io_.run(); });
 }
 
+// The sockets close as the members go.
 LoopbackSmsc::~LoopbackSmsc() {
   io_.stop();
   thread_.join();
-  // The SMSC thread is gone, so its objects may be touched here.
-  std::error_code ignored;
-  acceptor_.close(ignored);
-  if (current_) current_->socket.close(ignored);
 }
 
 std::vector<LoopbackSmsc::Octets> LoopbackSmsc::DefaultAnswer(const Octets& pdu,
@@ -125,10 +122,8 @@ void LoopbackSmsc::Accept() {
     if (!error) {
       std::error_code ignored;
       socket.set_option(tcp::no_delay(true), ignored);  // small PDUs leave at once
-      std::unique_lock lock(mutex_);
-      if (receive_buffer_size_ > 0)
+      if (std::lock_guard lock(mutex_); receive_buffer_size_ > 0)
         socket.set_option(asio::socket_base::receive_buffer_size(receive_buffer_size_), ignored);
-      lock.unlock();
       if (current_) current_->socket.close(ignored);
       current_ = std::make_shared<Connection>(std::move(socket));
       Read(current_);
@@ -144,9 +139,7 @@ void LoopbackSmsc::Read(const ConnectionPtr& connection) {
   connection->socket.async_read_some(
       asio::buffer(connection->chunk),
       [this, connection](const std::error_code& error, std::size_t size) {
-        if (error) {  // the client closed, or the link failed
-          std::error_code ignored;
-          connection->socket.close(ignored);
+        if (error) {  // the client closed, or the link failed: the socket closes with it
           if (connection == current_) current_.reset();
           return;
         }
