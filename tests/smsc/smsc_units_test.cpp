@@ -64,7 +64,8 @@ TEST(SmscDecisionsTest, FollowTheWindowsAndCounts) {
 }
 
 // Per submission: 'q' answered queue full, 'd' its answer dropped. At rate
-// 1 every one is queue full, and those take no place under the throttle.
+// 1 every one is queue full, and those take no place under the throttle. The
+// close after the bind falls due that long after it, or never.
 TEST(SessionFaultsTest, DrawsFollowTheRatesAndRepeatWithTheSeedAndConnection) {
   const auto draws = [](const FaultOptions& options, uint32_t session) {
     SessionFaults faults(options, session);
@@ -87,6 +88,8 @@ TEST(SessionFaultsTest, DrawsFollowTheRatesAndRepeatWithTheSeedAndConnection) {
   EXPECT_EQ(count(draws({}, 1), '.'), 20000);
   const std::string all = draws({.throttle_tps = 1, .queue_full_rate = 1, .drop_rate = 1}, 1);
   EXPECT_EQ(count(all, 'q') + count(all, 'd'), 20000);
+  EXPECT_EQ(SessionFaults({.disconnect_after_bind = 20ms}, 1).DisconnectDue(t0), t0 + 20ms);
+  EXPECT_FALSE(SessionFaults(rates, 1).DisconnectDue(t0));
 }
 
 TEST(ResponseLatencyTest, ResponsesLeaveInTheOrderOfTheirDueTimes) {
@@ -137,7 +140,6 @@ TEST(SmscPduTest, ReceiptsRequestsAndResponsesByteForByte) {
           " 01 01 01 32 32 00 02 66 72 69 65 6E 64 73 00"  // SME "22", list "friends"
           " 00 00 00 00 00 01 00 00 00 00"                 // registered_delivery 1, sm_length 0
           " 04 24 00 05 48 65 6C 6C 6F 14 03 00 01 41");   // message_payload "Hello", one more
-  EXPECT_EQ(ParseSubmitMulti(multi).tlvs.size(), 2u);
   EXPECT_EQ(Describe(multi),
             "submit_multi seq=5 from=\"1\" to=\"22,list:friends\" reg=1 text=\"Hello\"");
   const auto truncated_tlv =
@@ -149,8 +151,6 @@ TEST(SmscPduTest, ReceiptsRequestsAndResponsesByteForByte) {
             "00 00 00 15 80 00 00 03 00 00 00 00 00 00 00 03 37 00 00 01 00");
   EXPECT_EQ(HexText(SubmitMultiResp(4, "8")),
             "00 00 00 13 80 00 00 21 00 00 00 00 00 00 00 04 38 00 00");
-  EXPECT_EQ(CommandName(0x80000021) + " " + CommandName(0x00000123) + " " + Printable("a\"\x01"),
-            "submit_multi_resp 0x00000123 a\\x22\\x01");
   Submission mo;
   mo.dests.push_back({0, 0, "2"});
   mo.short_message = std::string(300, 'x');
