@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <asio/post.hpp>
 #include <asio/socket_base.hpp>
 #include <asio/write.hpp>
 #include <string>
@@ -14,15 +13,12 @@ namespace {
 using asio::ip::tcp;
 
 constexpr std::size_t kHeaderLength = 16;
-constexpr uint32_t kMaxPduLength = 1024 * 1024;
 constexpr uint32_t kResponseBit = 0x80000000;
 
 // The big-endian header field at `offset`, or 0 when there is no whole header.
-uint32_t HeaderField(const std::vector<uint8_t>& pdu, std::size_t offset) {
-  uint32_t value = 0;
-  for (std::size_t n = offset; n < offset + 4 && pdu.size() >= kHeaderLength; ++n)
-    value = value << 8 | pdu[n];
-  return value;
+uint32_t HeaderField(const std::vector<uint8_t>& pdu, std::size_t at) {
+  if (pdu.size() < kHeaderLength) return 0;
+  return uint32_t{pdu[at]} << 24 | pdu[at + 1] << 16 | pdu[at + 2] << 8 | pdu[at + 3];
 }
 
 }  // namespace
@@ -46,13 +42,10 @@ LoopbackSmsc::LoopbackSmsc()
   thread_ = std::thread([this] { io_.run(); });
 }
 
+// The sockets close as the members go.
 LoopbackSmsc::~LoopbackSmsc() {
   io_.stop();
   thread_.join();
-  // The SMSC thread is gone, so its objects may be touched here.
-  std::error_code ignored;
-  acceptor_.close(ignored);
-  if (current_) current_->socket.close(ignored);
 }
 
 std::vector<LoopbackSmsc::Octets> LoopbackSmsc::DefaultAnswer(const Octets& pdu,
@@ -84,16 +77,6 @@ void LoopbackSmsc::SetResponder(Responder responder) {
   responder_ = std::move(responder);
 }
 
-void LoopbackSmsc::SetReceiveBufferSize(int octets) {
-  std::lock_guard lock(mutex_);
-  receive_buffer_size_ = octets;
-}
-
-void LoopbackSmsc::SetRecording(bool recording) {
-  std::lock_guard lock(mutex_);
-  recording_ = recording;
-}
-
 std::vector<LoopbackSmsc::Octets> LoopbackSmsc::Received() const {
   std::lock_guard lock(mutex_);
   return received_;
@@ -104,20 +87,6 @@ std::size_t LoopbackSmsc::ReceivedCount() const {
   return received_.size();
 }
 
-void LoopbackSmsc::Send(Octets octets) {
-  asio::post(io_, [this, octets = std::move(octets)] {
-    if (current_) Write(current_, octets);
-  });
-}
-
-void LoopbackSmsc::Close() {
-  asio::post(io_, [this] { End(current_, false); });
-}
-
-void LoopbackSmsc::Reset() {
-  asio::post(io_, [this] { End(current_, true); });
-}
-
 // A new connection replaces the current one.
 void LoopbackSmsc::Accept() {
   acceptor_.async_accept([this](const std::error_code& error, tcp::socket socket) {
@@ -125,10 +94,8 @@ void LoopbackSmsc::Accept() {
     if (!error) {
       std::error_code ignored;
       socket.set_option(tcp::no_delay(true), ignored);  // small PDUs leave at once
-      std::unique_lock lock(mutex_);
       if (receive_buffer_size_ > 0)
         socket.set_option(asio::socket_base::receive_buffer_size(receive_buffer_size_), ignored);
-      lock.unlock();
       if (current_) current_->socket.close(ignored);
       current_ = std::make_shared<Connection>(std::move(socket));
       Read(current_);
@@ -138,15 +105,13 @@ void LoopbackSmsc::Accept() {
 }
 
 // Cuts whole PDUs off the front of what arrived and answers each. A
-// command_length out of range leaves no way to find the next PDU, so the
+// command_length below 16 leaves no way to find the next PDU, so the
 // connection is closed.
 void LoopbackSmsc::Read(const ConnectionPtr& connection) {
   connection->socket.async_read_some(
       asio::buffer(connection->chunk),
       [this, connection](const std::error_code& error, std::size_t size) {
-        if (error) {  // the client closed, or the link failed
-          std::error_code ignored;
-          connection->socket.close(ignored);
+        if (error) {  // the client closed, or the link failed: the socket closes with it
           if (connection == current_) current_.reset();
           return;
         }
@@ -156,7 +121,7 @@ void LoopbackSmsc::Read(const ConnectionPtr& connection) {
                          connection->chunk.begin() + size);
         while (!connection->ended && pending.size() >= kHeaderLength) {
           const uint32_t length = HeaderField(pending, 0);
-          if (length < kHeaderLength || length > kMaxPduLength) {
+          if (length < kHeaderLength) {
             End(connection, false);
             break;
           }
@@ -181,7 +146,7 @@ void LoopbackSmsc::Read(const ConnectionPtr& connection) {
 // answers, sent octets, closes and resets leave in the order they were made.
 void LoopbackSmsc::Write(const ConnectionPtr& connection, const Octets& octets) {
   std::error_code error;
-  if (!connection->ended && connection->socket.is_open())
+  if (connection && !connection->ended && connection->socket.is_open())
     asio::write(connection->socket, asio::buffer(octets), error);
 }
 

@@ -8,6 +8,8 @@
 
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
+#include <asio/post.hpp>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -56,11 +58,11 @@ class LoopbackSmsc {
   // kernel may round it); 0 keeps the system's default, which grows on demand.
   // A small one makes a peer that stops reading (a responder that blocks)
   // push back sooner.
-  void SetReceiveBufferSize(int octets);
+  void SetReceiveBufferSize(int octets) { receive_buffer_size_ = octets; }
 
   // Whether received PDUs are kept for Received() (default true). A long
   // run turns this off and counts in its responder instead.
-  void SetRecording(bool recording);
+  void SetRecording(bool recording) { recording_ = recording; }
   // Every PDU the client sent while recording, whole and in order, over all
   // connections.
   std::vector<Octets> Received() const;
@@ -69,9 +71,18 @@ class LoopbackSmsc {
   // Actions on the current connection, run on the SMSC thread in call order
   // and in order with the answers; without a connection they do nothing.
   // After Close or Reset the connection records and answers nothing more.
-  void Send(Octets octets);  // raw octets, written whole
-  void Close();              // orderly: FIN once the queued octets are written
-  void Reset();              // abortive: RST once the queued octets are written
+  // Raw octets, written whole.
+  void Send(Octets o) {
+    asio::post(io_, [this, o = std::move(o)] { Write(current_, o); });
+  }
+  // Orderly: FIN once the queued octets are written.
+  void Close() {
+    asio::post(io_, [this] { End(current_, false); });
+  }
+  // Abortive: RST once the queued octets are written.
+  void Reset() {
+    asio::post(io_, [this] { End(current_, true); });
+  }
 
  private:
   struct Connection;
@@ -87,10 +98,10 @@ class LoopbackSmsc {
   uint16_t port_ = 0;
   ConnectionPtr current_;  // SMSC thread only
 
-  mutable std::mutex mutex_;  // guards everything below
+  std::atomic<int> receive_buffer_size_ = 0;
+  std::atomic<bool> recording_ = true;
+  mutable std::mutex mutex_;  // guards the two below
   Responder responder_;
-  int receive_buffer_size_ = 0;
-  bool recording_ = true;
   std::vector<Octets> received_;
 
   std::thread thread_;  // started last, joined first
