@@ -199,9 +199,11 @@ const Row kRows[] = {
      R"({"answer": {"submit_multi": {"unsuccess_sme": [{"destination_addr": "4477009",
        "error_status_code": 11}]}}})",
      [](Exchange& x) {
+       x.smpp->TimeZoneBias("04+");
        MessageObject m = MessageOf(
            "DestAddress=0612|DataCoding=3|ValidityRelative=1|"
            "ValidityHours=48|ShortMessage=Caf\xE9 au lait");
+       m.ScheduledDeliveryTime = DateTime(2027, 1, 2, 3, 4, 5);
        m.AddOptionalParamString(0x1403, "abc");
        x.Send(m);
        m = MessageOf("SourceAddress=4477|Payload=a payload|CallbackNumber=*99#");
@@ -215,7 +217,8 @@ const Row kRows[] = {
                               MessageOf("DestAddress=1234")))
            x.Send(part);
      },
-     "submit_sm: raw.validity_period=000000480000000R|data_coding=3|"
+     "submit_sm: raw.schedule_delivery_time=270102030405004+|"
+     "raw.validity_period=000000480000000R|data_coding=3|"
      "short_message.message=Caf\xC3\xA9 au lait|5123=616263|message_payload.message=<none>\n"
      "submit_multi: dest_address.0.dest_addr_ton=1|dest_address.0.destination_addr=447700900001|"
      "dest_address.1.dl_name=FRIENDS|dest_address.2.dl_name=<none>|short_message.message=|"
