@@ -24,7 +24,6 @@
 #include <string>
 #include <vector>
 
-#include "korvane/errors.hpp"
 #include "support/fuzz_session.hpp"
 
 namespace {
@@ -55,15 +54,6 @@ void HostCall(fuzzing::FuzzSession& s, const std::vector<uint8_t>& octets) {
       [&] { s.smpp.DeliverShortMessage(message); },
       [&] { s.smpp.Unbind(); },
       [&] { s.smpp.Bind(BindTypes::SmppBindAsTransceiver); },
-      [&] {
-        std::string hex;
-        for (const uint8_t octet : argument)
-          hex += {"0123456789ABCDEF"[octet >> 4], "0123456789ABCDEF"[octet & 15], ' '};
-        try {
-          s.smpp.DebugPDU(hex);
-        } catch (const ComponentError&) {
-        }
-      },
       [&] { s.smpp.EnableTraceMessages(!s.smpp.EnableTraceMessages()); },
       [&] { s.smpp.AutoEnquireLinkInterval(s.smpp.AutoEnquireLinkInterval() > 0 ? 0 : 1); },
       [&] {  // possibly while an event is raised: the recorder moves to the end of the list

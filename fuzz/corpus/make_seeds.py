@@ -105,7 +105,7 @@ def received_stream():
           host_call(3, b"0A1B2C") + record(0, PDUS["query_sm_resp"]) +
           host_call(0) + record(0, PDUS["enquire_link_resp"]) +
           host_call(4, b"0A1B2C") + record(0, PDUS["cancel_sm_resp"]) +
-          host_call(5, b"447700900123") + host_call(1, b"\x03x") + host_call(8, PDUS["deliver_sm_plain"]) +
+          host_call(5, b"447700900123") + host_call(1, b"\x03x") + host_call(8) +
           host_call(6) + host_call(7) + record(0, PDUS["deliver_sm_plain"]))
     # The connection ends: closed by the peer, reset, aborted.
     for kind, name in ((4, "peer_close"), (5, "reset"), (6, "aborted")):
