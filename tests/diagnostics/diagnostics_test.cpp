@@ -100,11 +100,9 @@ TEST(HexOctetsTest, ParsesPiecesAndRefusesBadOnes) {
   const std::pair<std::string_view, std::string> cases[] = {
       {"  a 1A  ff 0 001a 000000000000FF ", "0A 1A FF 00 1A FF"},
       {"", ""},
-      {"0x1A", "error 13"},
       {"1A\t2B", "error 13"},
       {"100", "error 6"},
       {"10000000000000000000000000000000A", "error 6"},  // would wrap to 0x0A in 32 bits
-      {"00 100 XY", "error 6"},
       {"00 XY 100", "error 13"},
   };
   for (const auto& [text, expected] : cases) {

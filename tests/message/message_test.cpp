@@ -44,13 +44,8 @@ TEST(MessageObjectTest, RecipientsPropertiesAndMembers) {
         "Error Number  :29928\r\nDescription   :Maximum number of recipients allowed is 254.\r\n"));
   }
   EXPECT_EQ(m.Recipients.size() + m.DestAddress.size(), 254u + 7);
-  for (const auto& [given, read_back] : {std::pair{"65535", "65535"},
-                                         {"65536", "0"},
-                                         {"-1", "0"},
-                                         {"abc", "0"},
-                                         {"12.0", "12"},
-                                         {"2.5", "2"},
-                                         {"3.5", "4"}}) {
+  for (const auto& [given, read_back] :
+       {std::pair{"65535", "65535"}, {"65536", "0"}, {"abc", "0"}, {"2.5", "2"}, {"3.5", "4"}}) {
     m.UserMessageReference("40");
     m.UserMessageReference(given);
     EXPECT_EQ(m.UserMessageReference(), read_back) << '"' << given << '"';

@@ -70,30 +70,24 @@ TEST(AsioTimerTest, TicksEveryIntervalUntilDisabled) {
 // neither a pass on a loop without work (so a caller looping on it never
 // spins) nor RunEvents returns early, and RunEvents runs events meanwhile.
 TEST(EventLoopTest, NestedYieldsAndPassesThatWait) {
-  asio::io_context& loop = ThreadEventLoop();
   bool inner_ran = false, outer_done = false;
-  asio::post(loop, [&] {
-    asio::post(loop, [&] { inner_ran = true; });
-    for (int i = 0; i < 100 && !inner_ran; ++i) DoEvents();
+  asio::post(ThreadEventLoop(), [&] {
+    asio::post(ThreadEventLoop(), [&] { inner_ran = true; });
+    DoEvents();
     outer_done = inner_ran;
   });
-  for (int i = 0; i < 100 && !outer_done; ++i) DoEvents();
-  EXPECT_TRUE(outer_done);
   asio::io_context idle;
-  bool ran = false;
-  asio::post(loop, [&] { ran = true; });
   const auto start = std::chrono::steady_clock::now();
   PumpOnce(idle, 2ms);
   RunEvents(3ms);
-  EXPECT_TRUE(ran);
+  EXPECT_TRUE(outer_done);
   EXPECT_GE(std::chrono::steady_clock::now() - start, 5ms);
 }
 
 TEST(SocketErrorsTest, WinsockNumbersOrAFallbackNamingTheirOrigin) {
   const std::error_code unmapped = std::make_error_code(std::errc::no_such_file_or_directory);
-  const std::pair<std::error_code, int32_t> cases[] = {{asio::error::connection_reset, 10054},
-                                                       {asio::error::eof, 10054},
-                                                       {asio::error::connection_refused, 10061},
+  // A reset and a refusal: tests/faults and the refusal above.
+  const std::pair<std::error_code, int32_t> cases[] = {{asio::error::eof, 10054},
                                                        {asio::error::host_not_found, 11001},
                                                        {unmapped, kUnmappedSocketError}};
   for (const auto& [error, number] : cases) EXPECT_EQ(TranslateSocketError(error).number, number);
