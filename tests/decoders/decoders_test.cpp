@@ -5,10 +5,6 @@
 // ("faults", "lengths", "throws").
 #include <gtest/gtest.h>
 
-#include <sstream>
-#include <string>
-#include <vector>
-
 #include "decoders/deliver_sm_decoder.hpp"
 #include "decoders/response_decoders.hpp"
 #include "support/test_util.hpp"

@@ -6,15 +6,12 @@
 // "int:<member>" a bytes / number value, "Schedule=y,m,d,h,min,s",
 // "Recipient=ton/npi/address", "List=<name>", "Recipients=<count>" (as is),
 // "TLV=<tag>/<text>", "RawTLV=<tag>/<length>/<value>" (pushed as it is),
-// "ctx.protocol_id" / "ctx.no_payload" / "ctx.multi" for the session's part.
+// "ctx.no_payload" / "ctx.multi" for the session's part.
 // Its expectations: "hex=" the whole PDU, "@<offset>=" the octets from
 // there on starting so, "size=", "error=".
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "encoders/deliver_encoder.hpp"
 #include "encoders/query_cancel_encoders.hpp"
@@ -31,25 +28,20 @@ using testing::ErrorNumberOf;
 using testing::Hex;
 using testing::HexText;
 
-struct Row {
-  char kind;  // 'S'ubmit, 'D'eliver, 'Q'uery or 'C'ancel
-  std::string setup;
-  std::string expected;
-};
-
 void ForEachPair(const std::string& pairs, const auto& each) {
   std::istringstream in(pairs);
   for (std::string pair; std::getline(in, pair, '|');)
     if (!pair.empty()) each(pair.substr(0, pair.find('=')), pair.substr(pair.find('=') + 1));
 }
 
-std::vector<uint8_t> Encode(const Row& row) {
+// What to encode: 'S'ubmit, 'D'eliver, 'Q'uery or 'C'ancel, after `setup`.
+std::vector<uint8_t> Encode(char kind, const std::string& setup) {
   MessageObject m;
   m.DestAddress = "1234";
   bool multi = false;
-  int protocol_id = row.kind == 'D' ? 52 : 51;
+  const int protocol_id = kind == 'D' ? 52 : 51;
   bool no_payload = false;
-  ForEachPair(row.setup, [&](const std::string& key, const std::string& value) {
+  ForEachPair(setup, [&](const std::string& key, const std::string& value) {
     int n[6] = {};
     std::sscanf(value.c_str(), "%d%*c%d%*c%d%*c%d%*c%d%*c%d", &n[0], &n[1], &n[2], &n[3], &n[4],
                 &n[5]);
@@ -65,13 +57,12 @@ std::vector<uint8_t> Encode(const Row& row) {
       return m.Recipients.assign(n[0], {MultiDestAddressTypes::SME, {}, {}, "1", 0});
     if (key == "TLV") return m.AddOptionalParamString(n[0], last);
     if (key == "RawTLV") return m.TLVs.push_back({n[0], n[1], last});
-    if (key == "ctx.protocol_id") return void(protocol_id = n[0]);
     if (key == "ctx.no_payload" || key == "ctx.multi")
       return void((key == "ctx.multi" ? multi : no_payload) = true);
     m.PutMember(key, Variant(value));
   });
   const DateTime now(2004, 3, 9, 14, 5, 7);
-  switch (row.kind) {
+  switch (kind) {
     case 'S':
       return encoders::EncodeSubmit(m, {multi, protocol_id, no_payload, now, "04+"}, 4);
     case 'D':
@@ -91,13 +82,12 @@ const std::string kDeliverFields =
     "MessageMode=3|Priority=2|ValidityHours=2|ValiditySeconds=30|ValidityRelative=1|"
     "RegisteredDelivery=1|ReplaceIfPresent=1|DataCoding=8|DefaultMsgId=7|ShortMessage=Hi";
 
-const Row kRows[] = {
+const std::tuple<char, std::string, std::string> kRows[] = {
     {'S',
      "ServiceType=CMT|SourceAddress=44|SourceAddressTON=1|SourceAddressNPI=1|MessageType=64|"
-     "MessageMode=3|Priority=1|RegisteredDelivery=1|ReplaceIfPresent=1|DataCoding=8|DefaultMsgId=7|"
-     "ctx.protocol_id=52",
+     "MessageMode=3|Priority=1|RegisteredDelivery=1|ReplaceIfPresent=1|DataCoding=8|DefaultMsgId=7",
      "hex=00 00 00 2A 00 00 00 04 00 00 00 00 00 00 00 04 "
-     "43 4D 54 00 01 01 34 34 00 00 00 31 32 33 34 00 43 34 01 00 00 01 01 08 07 00"},
+     "43 4D 54 00 01 01 34 34 00 00 00 31 32 33 34 00 43 33 01 00 00 01 01 08 07 00"},
     // Validity: relative from the counts (seconds win; carried into minutes
     // and days), absolute from now, or the string as given (its first 17).
     {'S', "ValidityRelative=1|ValidityHours=99", "@31=" + HexOf("000000990000000R") + " 00"},
@@ -184,21 +174,20 @@ const Row kRows[] = {
     {'C', "DestAddressTON=-1", "error=6"},
 };
 
-// What an expectation's key names, `length` octets long where it takes a part.
-std::string Actual(const Row& row, const std::string& key, std::size_t length) {
-  if (key == "error") return std::to_string(ErrorNumberOf([&] { Encode(row); }));
-  const std::vector<uint8_t> pdu = Encode(row);
-  const std::string hex = HexText(pdu);
-  if (key == "size") return std::to_string(pdu.size());
-  if (key == "hex") return hex;
-  return hex.substr(std::stoul(key.substr(1)) * 3, length);
-}
-
 TEST(EncodersTest, MessageVectors) {
-  for (const Row& row : kRows) {
-    SCOPED_TRACE(row.setup.substr(0, 120));
-    ForEachPair(row.expected, [&](const std::string& key, const std::string& value) {
-      EXPECT_EQ(Actual(row, key, value.size()), value) << key;
+  for (const auto& [kind, setup, expected] : kRows) {
+    SCOPED_TRACE(setup.substr(0, 120));
+    std::vector<uint8_t> pdu;
+    const int error =
+        ErrorNumberOf([&, &kind = kind, &setup = setup] { pdu = Encode(kind, setup); });
+    const std::string hex = HexText(pdu);
+    ForEachPair(expected, [&](const std::string& key, const std::string& value) {
+      EXPECT_EQ(key == "error"  ? std::to_string(error)
+                : key == "size" ? std::to_string(pdu.size())
+                : key == "hex"  ? hex
+                                : hex.substr(std::stoul(key.substr(1)) * 3, value.size()),
+                value)
+          << key;
     });
   }
 }

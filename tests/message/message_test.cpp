@@ -2,11 +2,8 @@
 // by-name member access.
 #include <gtest/gtest.h>
 
-#include <string>
 #include <utility>
-#include <vector>
 
-#include "korvane/errors.hpp"
 #include "korvane/message_object.hpp"
 #include "support/test_util.hpp"
 

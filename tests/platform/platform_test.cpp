@@ -6,11 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <asio/error.hpp>
-#include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 #include <asio/post.hpp>
 
-#include "korvane/errors.hpp"
 #include "korvane/event_loop.hpp"
 #include "platform/asio_tcp_socket.hpp"
 #include "platform/asio_timer.hpp"

@@ -4,14 +4,10 @@
 // ComponentError N).
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <functional>
 #include <limits>
-#include <string>
-#include <vector>
 
 #include "korvane/date_time.hpp"
-#include "korvane/errors.hpp"
 #include "support/test_util.hpp"
 #include "vocabulary/numeric_text.hpp"
 #include "vocabulary/octets.hpp"
