@@ -125,7 +125,7 @@ TEST(SplitText, HeadersCarryReferenceTotalAndNumber) {
                        std::to_string(int(parts[1].MessageType)) + " " +
                        HexText(text::BodyOf(parts[1]));
     for (const TLV& tlv : parts[1].TLVs)
-      text += " " + std::to_string(tlv.Tag) + ":" + HexText(testing::Octets(tlv.TagValue));
+      (text += ' ') += std::to_string(tlv.Tag) + ":" + HexText(testing::Octets(tlv.TagValue));
     return text;
   };
   const std::string hello = " 68 65 6C 6C 6F 68 65 6C 6C 6F";
@@ -160,12 +160,13 @@ std::string Summary(const std::vector<text::AssembledMessage>& out) {
   std::string summary;
   for (const text::AssembledMessage& m : out) {
     summary += (m.complete ? "complete " : "incomplete ") + std::to_string(m.total);
-    for (const int number : m.numbers) summary += "," + std::to_string(number);
-    summary += " " +
-               (m.text == kLong   ? "long"
-                : m.text == kWide ? "wide"
-                                  : (m.text.size() < 6 ? m.text : std::to_string(m.text.size()))) +
-               ";";
+    for (const int number : m.numbers) (summary += ',') += std::to_string(number);
+    const std::string size = std::to_string(m.text.size());
+    (summary += ' ') += (m.text == kLong     ? "long"
+                         : m.text == kWide   ? "wide"
+                         : m.text.size() < 6 ? m.text
+                                             : size) +
+                        ";";
   }
   return summary;
 }
@@ -200,7 +201,8 @@ TEST(Reassembler, CompletesOnceExpiresAndEvicts) {
   add(Parts(kLong, SplitMethod::Udh8, 5), {1}, 63);
   EXPECT_EQ(log,
             "..complete 3,1,2,3 long; ...complete 3,1,2,3 long; ...complete 3,1,2,3 wide; "
-            "complete 1,1 Hello; . . . |incomplete 3,1,3 x; . . incomplete 3,2 x;");
+            "complete 1,1 Hello; . . . |incomplete 3,1 153;incomplete 3,1,3 159; . . "
+            "incomplete 3,2 156; ");
   EXPECT_EQ(reassembler.PendingSets(), 2u);
   EXPECT_EQ(text::ConcatenationOf(Parts(kLong, SplitMethod::Sar, 0x1234)[0])->reference, 0x1234);
 }

@@ -80,7 +80,7 @@ TEST(VocabularyTest, OctetsNamesSequenceAndTimeStrings) {
   SequenceCounter counter;
   std::string next = std::to_string(counter.Next());
   counter.SetLast(0x7FFFFFFE);
-  next += " " + std::to_string(counter.Next());
+  (next += ' ') += std::to_string(counter.Next());
   EXPECT_EQ(next + " " + std::to_string(counter.Next()), "4 2147483647 1");
   std::string accepted;
   for (const char* suffix : {"08+", "04-", "8+", "008+", "08*", "ab+", "", " 8+", "-8+", "1.+"})
