@@ -22,9 +22,6 @@ const std::string kAddresses = "00 01 01 2B 34 34 37 39 00 01 01 31 32 33 34 35 
 // esm_class 0 through sm_default_msg_id with data_coding 0.
 const std::string kFields = "00 00 00 00 00 00 00 00 00 ";
 const std::string kPlain = kAddresses + kFields;
-const std::string kReceipt =
-    "id:MSG1 sub:001 dlvrd:001 submit date:2612061200 done date:2612061201 stat:DELIVRD err:000 "
-    "text:Hello";
 
 std::string HexOf(const std::string& text) { return HexText(testing::Octets(text)); }
 
@@ -53,10 +50,6 @@ std::string ValueOf(const decoders::DecodedDeliverSm& d, const std::string& key)
 
 // Each PDU with its expectations.
 const std::pair<std::vector<uint8_t>, std::string> kDeliverSm[] = {
-    {Pdu(kPlain + "05 48 65 6C 6C 6F"),  // plain
-     "SourceAddress=+4479|SourceAddressTON=1|SourceAddressNPI=1|DestAddress=12345|DestAddressTON=1|"
-     "DestAddressNPI=1|ShortMessage=Hello|hex:ShortMessageBytes=48 65 6C 6C 6F|MessageMode=0|"
-     "SequenceNumber=7|ServiceType=|TLVs.Count=0|faults=|lengths=5/5"},
     // Schedule, validity, replace_if_present and sm_default_msg_id are not
     // kept; NUL octets stay in the short message.
     {Pdu("43 4D 54 00 05 00 41 42 00 00 08 00 43 7F 02 " + HexOf("040101000000000R") + " 00 " +
@@ -64,13 +57,13 @@ const std::pair<std::vector<uint8_t>, std::string> kDeliverSm[] = {
      "ServiceType=CMT|SourceAddressTON=5|SourceAddress=AB|DestAddressNPI=8|DestAddress=|"
      "MessageType=67|ProtocolID=127|Priority=2|RegisteredDelivery=1|ReplaceIfPresent=0|"
      "DataCoding=8|DefaultMsgId=0|ValidityPeriodString=|hex:ShortMessage=61 00 62|"
-     "hex:ShortMessageBytes=61 00 62"},
-    {Pdu(kAddresses + "04 00 00 00 00 00 00 00 00 " +
-         HexText({static_cast<uint8_t>(kReceipt.size())}) + " " + HexOf(kReceipt) +
-         " 00 1E 00 05 4D 53 47 31 00 04 27 00 01 02 04 23 00 03 03 00 00"),
-     "MessageType=4|ShortMessage=" + kReceipt +
-         "|MessageState=2|TLVs.Count=2|tlv:1E=4D 53 47 31 00|tlv:423=03 00 00|DeliveryStatus=0|"
-         "DeliveryErrorCode=0"},
+     "hex:ShortMessageBytes=61 00 62|MessageMode=0|SequenceNumber=7|TLVs.Count=0|faults=|"
+     "lengths=3/3"},
+    // A receipt: message_state is read, the other parameters are listed.
+    {Pdu(kAddresses + "04 00 00 00 00 00 00 00 00 02 4F 4B 00 1E 00 05 4D 53 47 31 00 04 27 00 01 "
+                      "02 04 23 00 03 03 00 00"),
+     "MessageType=4|ShortMessage=OK|MessageState=2|TLVs.Count=2|tlv:1E=4D 53 47 31 00|"
+     "tlv:423=03 00 00|DeliveryStatus=0|DeliveryErrorCode=0"},
     // Octets 1 are removed from the source address only; nothing but them
     // leaves the initial value.
     {Pdu("00 00 00 01 34 01 34 01 00 00 00 01 35 01 00 " + kFields + "00"),
@@ -101,7 +94,8 @@ const std::pair<std::vector<uint8_t>, std::string> kDeliverSm[] = {
     // A data_sm: esm_class 4, registered_delivery 1, data_coding 8, then
     // parameters, read as a deliver_sm's are.
     {Pdu("43 4D 54 " + kAddresses + "04 01 08 04 24 00 02 48 69", "00 00 01 03"),
-     "ServiceType=CMT|SourceAddress=+4479|DestAddress=12345|MessageType=4|RegisteredDelivery=1|"
+     "ServiceType=CMT|SourceAddress=+4479|SourceAddressTON=1|SourceAddressNPI=1|DestAddress=12345|"
+     "DestAddressTON=1|DestAddressNPI=1|MessageType=4|RegisteredDelivery=1|"
      "DataCoding=8|SequenceNumber=7|Payload=Hi|faults=|lengths=0/0"},
     {Pdu("43 4D 54 " + kAddresses + "04 01 08 00 1E 00 09 41 42", "00 00 01 03"),
      "DataCoding=8|faults=9 "},
@@ -124,9 +118,9 @@ TEST(DeliverSmDecoderTest, Vectors) {
     }
   }
   EXPECT_TRUE(
-      decoders::DecodeDeliverSm(kDeliverSm[1].first).message.ScheduledDeliveryTime.IsZero());
-  EXPECT_TRUE(decoders::DecodeDeliverSm(kDeliverSm[2].first).message.FinalDeliveryDate.IsZero());
-  EXPECT_EQ(decoders::DecodeDeliverSm(kDeliverSm[2].first).message.TLVs[0].TagLength, 5);
+      decoders::DecodeDeliverSm(kDeliverSm[0].first).message.ScheduledDeliveryTime.IsZero());
+  EXPECT_TRUE(decoders::DecodeDeliverSm(kDeliverSm[1].first).message.FinalDeliveryDate.IsZero());
+  EXPECT_EQ(decoders::DecodeDeliverSm(kDeliverSm[1].first).message.TLVs[0].TagLength, 5);
 }
 
 const std::string kResp = "00 00 00 00 80 00 00 21 00 00 00 00 00 00 00 05 ";

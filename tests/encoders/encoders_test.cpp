@@ -77,11 +77,6 @@ std::vector<uint8_t> Encode(char kind, const std::string& setup) {
 std::string HexOf(const std::string& text) { return HexText(testing::Octets(text)); }
 std::string Zeros(std::size_t count) { return HexText(std::vector<uint8_t>(count)); }
 
-const std::string kDeliverFields =
-    "ServiceType=CMT|SourceAddress=44|SourceAddressTON=1|SourceAddressNPI=1|DestAddressTON=2|"
-    "MessageMode=3|Priority=2|ValidityHours=2|ValiditySeconds=30|ValidityRelative=1|"
-    "RegisteredDelivery=1|ReplaceIfPresent=1|DataCoding=8|DefaultMsgId=7|ShortMessage=Hi";
-
 const std::tuple<char, std::string, std::string> kRows[] = {
     {'S',
      "ServiceType=CMT|SourceAddress=44|SourceAddressTON=1|SourceAddressNPI=1|MessageType=64|"
@@ -143,12 +138,16 @@ const std::tuple<char, std::string, std::string> kRows[] = {
     {'D',
      "Recipient=1/1/447700900001|DestAddress=1234|UserMessageReference=300|TLV=5123/abc|Payload=x",
      "size=37"},
-    {'D', kDeliverFields + "|Schedule=2004,3,10,8,0,0",
+    {'D',
+     "ServiceType=CMT|SourceAddress=44|SourceAddressTON=1|SourceAddressNPI=1|DestAddressTON=2|"
+     "MessageMode=3|Priority=2|ValidityHours=2|ValiditySeconds=30|ValidityRelative=1|"
+     "RegisteredDelivery=1|ReplaceIfPresent=1|DataCoding=8|DefaultMsgId=7|ShortMessage=Hi|"
+     "Schedule=2004,3,10,8,0,0",
      "hex=00 00 00 4C 00 00 00 05 00 00 00 00 00 00 00 04 "
      "43 4D 54 00 01 01 34 34 00 02 00 31 32 33 34 00 03 34 02 " +
          HexOf("040310080000004+") + " 00 " + HexOf("040309160507004+") +
          " 00 01 01 08 07 02 48 69"},
-    {'D', kDeliverFields + "|ValidityHours=0", "@32=03 34 02 00 00 01"},
+    {'D', "ValiditySeconds=30|ValidityRelative=1", "@27=00 34 00 00 00"},
     // The payload mode follows MessageType and the session's switch; in it
     // the text is not cut; a byte body goes out as it is.
     {'D', "ShortMessage=Hello|MessageType=4|ctx.no_payload=1", "@36=05 48 65 6C 6C 6F|size=42"},
@@ -195,14 +194,10 @@ TEST(EncodersTest, MessageVectors) {
 TEST(EncodersTest, SessionVectors) {
   const encoders::EncodedBind bind =
       encoders::EncodeBind({vocabulary::kBindTransceiver, 2, "ab", "p", "", 0x34, 1, 1, "9"});
-  EXPECT_TRUE(bind.faults.empty());
-  const encoders::EncodedBind unfit = encoders::EncodeBind({.command_id = vocabulary::kBindReceiver,
-                                                            .sequence_number = 2,
-                                                            .interface_version = 256,
-                                                            .addr_ton = -1,
-                                                            .addr_npi = 2});
-  ASSERT_EQ(unfit.faults.size(), 2u);
-  EXPECT_EQ(unfit.faults[0].Number(), 6);
+  const encoders::EncodedBind unfit =
+      encoders::EncodeBind({vocabulary::kBindReceiver, 2, "", "", "", 256, -1, 2, ""});
+  EXPECT_EQ(bind.faults.size() * 10 + unfit.faults.size(), 2u);
+  EXPECT_EQ(unfit.faults.at(0).Number(), 6);
   const std::pair<std::vector<uint8_t>, const char*> rows[] = {
       {bind.pdu,
        "00 00 00 1B 00 00 00 09 00 00 00 00 00 00 00 02 61 62 00 70 00 00 34 01 01 39 00"},
