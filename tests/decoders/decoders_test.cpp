@@ -50,8 +50,8 @@ std::string ValueOf(const decoders::DecodedDeliverSm& d, const std::string& key)
 
 // Each PDU with its expectations.
 const std::pair<std::vector<uint8_t>, std::string> kDeliverSm[] = {
-    // Schedule, validity, replace_if_present and sm_default_msg_id are not
-    // kept; NUL octets stay in the short message.
+    // Validity, replace_if_present and sm_default_msg_id are not kept; NUL
+    // octets stay in the short message.
     {Pdu("43 4D 54 00 05 00 41 42 00 00 08 00 43 7F 02 " + HexOf("040101000000000R") + " 00 " +
          HexOf("040102000000000R") + " 00 01 01 08 09 03 61 00 62"),
      "ServiceType=CMT|SourceAddressTON=5|SourceAddress=AB|DestAddressNPI=8|DestAddress=|"
@@ -117,10 +117,6 @@ TEST(DeliverSmDecoderTest, Vectors) {
       EXPECT_EQ(actual, value) << key;
     }
   }
-  EXPECT_TRUE(
-      decoders::DecodeDeliverSm(kDeliverSm[0].first).message.ScheduledDeliveryTime.IsZero());
-  EXPECT_TRUE(decoders::DecodeDeliverSm(kDeliverSm[1].first).message.FinalDeliveryDate.IsZero());
-  EXPECT_EQ(decoders::DecodeDeliverSm(kDeliverSm[1].first).message.TLVs[0].TagLength, 5);
 }
 
 const std::string kResp = "00 00 00 00 80 00 00 21 00 00 00 00 00 00 00 05 ";

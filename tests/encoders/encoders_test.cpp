@@ -104,15 +104,10 @@ const std::tuple<char, std::string, std::string> kRows[] = {
     {'S', "ShortMessage=Hi|hex:Payload=01 02 03|ctx.no_payload=1", "@36=00 04 24 00 03 01 02 03"},
     // Optional parameters follow the body in order; a callback number with
     // a letter has digit mode 1 and is cut to 15; a TON without an octet is 0.
-    {'S',
-     "CallbackNumber=441234567|CallbackNumberTON=1|CallbackNumberNPI=1|UserMessageReference=300|"
-     "TLV=5123/abc",
-     "@36=00 03 81 00 0C 00 01 01 34 34 31 32 33 34 35 36 37 02 04 00 02 01 2C 14 03 00 03 61 62 "
-     "63|size=66"},
-    {'S',
-     "CallbackNumber=0800 "
-     "CALL-ME-NOW-PLEASE|CallbackNumberTON=300|CallbackNumberNPI=1|UserMessageReference=0",
-     "@36=00 03 81 00 12 01 00 01 30 38 30 30 20 43 41 4C 4C 2D 4D 45 2D 4E 4F|size=59"},
+    {'S', "CallbackNumber=12|CallbackNumberTON=1|UserMessageReference=300|TLV=5123/abc",
+     "@36=00 03 81 00 05 00 01 00 31 32 02 04 00 02 01 2C 14 03 00 03 61 62 63|size=59"},
+    {'S', "CallbackNumber=A23456789012345678|CallbackNumberTON=300|UserMessageReference=0",
+     "@36=00 03 81 00 12 01 00 00 41 32 33 34 35 36 37 38 39 30 31 32 33 34 35|size=59"},
     // submit_multi: SME addresses before distribution lists.
     {'S', "List=L1|Recipient=1/1/A|Recipient=2/1/B|ctx.multi=1",
      "hex=00 00 00 2D 00 00 00 21 00 00 00 00 00 00 00 04 "
@@ -133,20 +128,17 @@ const std::tuple<char, std::string, std::string> kRows[] = {
      "hex:ShortMessage=" + Zeros(255) + "|hex:Payload=" + Zeros(65535) +
          "|ValidityRelative=1|ValidityHours=2399",
      "size=65592"},
-    // deliver_sm: the recipient list, the reference and the host's
-    // parameters are not sent; validity is relative hours only.
-    {'D',
-     "Recipient=1/1/447700900001|DestAddress=1234|UserMessageReference=300|TLV=5123/abc|Payload=x",
+    // deliver_sm (the fields it shares with submit_sm shown there): the recipient list, the
+    // reference and the host's parameters are not sent; validity is relative hours only.
+    {'D', "Recipient=1/1/4|DestAddress=1234|UserMessageReference=300|TLV=5123/abc|Payload=x",
      "size=37"},
     {'D',
-     "ServiceType=CMT|SourceAddress=44|SourceAddressTON=1|SourceAddressNPI=1|DestAddressTON=2|"
-     "MessageMode=3|Priority=2|ValidityHours=2|ValiditySeconds=30|ValidityRelative=1|"
-     "RegisteredDelivery=1|ReplaceIfPresent=1|DataCoding=8|DefaultMsgId=7|ShortMessage=Hi|"
-     "Schedule=2004,3,10,8,0,0",
-     "hex=00 00 00 4C 00 00 00 05 00 00 00 00 00 00 00 04 "
-     "43 4D 54 00 01 01 34 34 00 02 00 31 32 33 34 00 03 34 02 " +
+     "ValidityHours=2|ValiditySeconds=30|ValidityRelative=1|Schedule=2004,3,10,8,0,0|ShortMessage="
+     "Hi",
+     "hex=00 00 00 47 00 00 00 05 00 00 00 00 00 00 00 04 00 00 00 00 00 00 31 32 33 34 00 00 34 "
+     "00 " +
          HexOf("040310080000004+") + " 00 " + HexOf("040309160507004+") +
-         " 00 01 01 08 07 02 48 69"},
+         " 00 00 00 00 00 02 48 69"},
     {'D', "ValiditySeconds=30|ValidityRelative=1", "@27=00 34 00 00 00"},
     // The payload mode follows MessageType and the session's switch; in it
     // the text is not cut; a byte body goes out as it is.
@@ -165,10 +157,8 @@ const std::tuple<char, std::string, std::string> kRows[] = {
      "hex=00 00 00 1C 00 00 00 03 00 00 00 00 00 00 00 05 4D 53 47 31 00 01 01 34 34 37 39 00"},
     {'Q', "MessageID=" + std::string(300, '7'), "@0=00 00 01 40|size=320"},
     {'C',
-     "MessageID=MSG1|ServiceType=CMT|SourceAddress=44|SourceAddressTON=1|Recipient=1/1/4477|"
-     "DestAddress=55|DestAddressNPI=8",
-     "hex=00 00 00 23 00 00 00 08 00 00 00 00 00 00 00 09 43 4D 54 00 4D 53 47 31 00 01 00 34 34 "
-     "00 00 08 35 35 00"},
+     "MessageID=M|ServiceType=C|SourceAddress=4|Recipient=1/1/7|DestAddress=5|DestAddressNPI=8",
+     "hex=00 00 00 1C 00 00 00 08 00 00 00 00 00 00 00 09 43 00 4D 00 00 00 34 00 00 08 35 00"},
     {'Q', "DestAddressTON=-1", "error=0"},
     {'C', "DestAddressTON=-1", "error=6"},
 };
