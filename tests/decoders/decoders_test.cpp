@@ -50,10 +50,10 @@ std::string ValueOf(const decoders::DecodedDeliverSm& d, const std::string& key)
 
 // Each PDU with its expectations.
 const std::pair<std::vector<uint8_t>, std::string> kDeliverSm[] = {
-    // Validity, replace_if_present and sm_default_msg_id are not kept; NUL
+    // Schedule "1", validity "2", replace_if_present and sm_default_msg_id
+    // are not kept; NUL
     // octets stay in the short message.
-    {Pdu("43 4D 54 00 05 00 41 42 00 00 08 00 43 7F 02 " + HexOf("040101000000000R") + " 00 " +
-         HexOf("040102000000000R") + " 00 01 01 08 09 03 61 00 62"),
+    {Pdu("43 4D 54 00 05 00 41 42 00 00 08 00 43 7F 02 31 00 32 00 01 01 08 09 03 61 00 62"),
      "ServiceType=CMT|SourceAddressTON=5|SourceAddress=AB|DestAddressNPI=8|DestAddress=|"
      "MessageType=67|ProtocolID=127|Priority=2|RegisteredDelivery=1|ReplaceIfPresent=0|"
      "DataCoding=8|DefaultMsgId=0|ValidityPeriodString=|hex:ShortMessage=61 00 62|"

@@ -135,9 +135,8 @@ TEST(SplitText, HeadersCarryReferenceTotalAndNumber) {
   EXPECT_EQ(HexText(text::BodyOf(text::SplitText("hellohello", {.packed = true})[0])),
             "E8 32 9B FD 46 97 D9 EC 37");
   text::ConcatenationReferences references(0xFFFF);
-  std::string next;
-  for (int i = 0; i < 3; ++i) next += std::to_string(references.Next()) + " ";
-  EXPECT_EQ(next, "65535 0 1 ");
+  EXPECT_EQ(references.Next(), 65535);
+  EXPECT_EQ(references.Next(), 0);
 }
 
 // Received parts put back together.
@@ -207,24 +206,22 @@ TEST(Reassembler, CompletesOnceExpiresAndEvicts) {
 }
 
 TEST(Reassembler, ReadsOnlyWellFormedConcatenationElements) {
-  const std::pair<std::vector<uint8_t>, const char*> rows[] = {
-      {{5, 0, 3, 9, 2, 1, 'a'}, "9 2 1"},
-      {{8, 0x24, 1, 1, 0, 3, 9, 2, 2}, "9 2 2"},  // after another element
-      {{6, 8, 4, 1, 2, 3, 2}, "258 3 2"},         // 16-bit reference
-      {{5, 0, 3, 9, 2, 3}, "none"},               // number above total
-      {{5, 0, 3, 9, 0, 0}, "none"},               // no parts
-      {{5, 0, 4, 9, 2, 1}, "none"},               // runs past the header
-      {{9, 0, 3, 9, 2}, "none"},                  // header past the body
-      {{}, "none"}};
+  // The element as reference * 10000 + total * 100 + number, 0 for none.
+  const std::pair<std::vector<uint8_t>, int> rows[] = {
+      {{5, 0, 3, 9, 2, 1, 'a'}, 90201},
+      {{8, 0x24, 1, 1, 0, 3, 9, 2, 2}, 90202},  // after another element
+      {{6, 8, 4, 1, 2, 3, 2}, 2580302},         // 16-bit reference
+      {{5, 0, 3, 9, 2, 3}, 0},                  // number above total
+      {{5, 0, 3, 9, 0, 0}, 0},                  // no parts
+      {{5, 0, 4, 9, 2, 1}, 0},                  // runs past the header
+      {{9, 0, 3, 9, 2}, 0},                     // header past the body
+      {{}, 0}};
   for (const auto& [body, expected] : rows) {
     MessageObject message;
     message.MessageType = MessageTypes::escmUDHI;
     message.ShortMessageBytes = Variant(body);
-    const auto element = text::ConcatenationOf(message);
-    EXPECT_EQ(element ? std::to_string(element->reference) + " " + std::to_string(element->total) +
-                            " " + std::to_string(element->number)
-                      : "none",
-              expected);
+    const auto part = text::ConcatenationOf(message).value_or(text::PartOf{});
+    EXPECT_EQ(part.reference * 10000 + part.total * 100 + part.number, expected);
   }
 }
 

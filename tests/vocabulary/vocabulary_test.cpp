@@ -113,22 +113,17 @@ TEST(VocabularyTest, PduWriter) {
   });
 }
 
-// The header; a read past the end throws 9 and leaves the position. (The
+// The header; a read past the end (each of the checks: the length asked,
+// the NUL looked for, the position sought) throws 9 and leaves the position. (The
 // encoders' and decoders' vectors show the writer and reader at work.)
 TEST(VocabularyTest, PduReader) {
-  auto pdu = Hex("00 00 00 19 80 00 00 05 00 00 01 00 7F FF FF FF");
-  EXPECT_EQ(ReadHeader(pdu), (PduHeader{25, kDeliverSmResp, 0x100, 0x7FFFFFFF}));
-  pdu.resize(15);
-  EXPECT_EQ(testing::ErrorNumberOf([&] { ReadHeader(pdu); }), 9);
+  EXPECT_EQ(ReadHeader(Hex("00 00 00 19 80 00 00 05 00 00 01 00 7F FF FF FF")),
+            (PduHeader{25, kDeliverSmResp, 0x100, 0x7FFFFFFF}));
   const auto short_pdu = Hex("00 01 02 41 42");
   const std::pair<std::size_t, std::function<void(PduReader&)>> reads[] = {
-      {5, [](PduReader& r) { r.ReadOctet(); }},
-      {4, [](PduReader& r) { r.ReadShort(); }},
       {2, [](PduReader& r) { r.ReadLong(); }},
-      {3, [](PduReader& r) { r.ReadText(3); }},
       {1, [](PduReader& r) { r.ReadOctets(SIZE_MAX); }},
-      {3, [](PduReader& r) { r.ReadCString(); }},  // no NUL
-      {3, [](PduReader& r) { r.SkipCString(); }},
+      {3, [](PduReader& r) { r.SkipCString(); }},  // no NUL
       {2, [](PduReader& r) { r.Skip(4); }},
       {2, [](PduReader& r) { r.Seek(6); }}};
   for (const auto& [start, read] : reads) {
