@@ -27,12 +27,9 @@ using testing::HexText;
 void ExpectOutcomes(const std::vector<std::pair<std::function<std::string()>, std::string>>& rows) {
   for (std::size_t i = 0; i < rows.size(); ++i) {
     std::string outcome;
-    try {
-      outcome = rows[i].first();
-    } catch (const ComponentError& error) {
-      outcome = "error " + std::to_string(error.Number());
-    }
-    EXPECT_EQ(outcome, rows[i].second) << "row " << i;
+    const int error = testing::ErrorNumberOf([&] { outcome = rows[i].first(); });
+    EXPECT_EQ(error ? std::string("error ") + std::to_string(error) : outcome, rows[i].second)
+        << "row " << i;
   }
 }
 
