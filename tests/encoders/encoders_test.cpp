@@ -182,28 +182,24 @@ TEST(EncodersTest, MessageVectors) {
 }
 
 TEST(EncodersTest, SessionVectors) {
-  const encoders::EncodedBind bind =
-      encoders::EncodeBind({vocabulary::kBindTransceiver, 2, "ab", "p", "", 0x34, 1, 1, "9"});
-  const encoders::EncodedBind unfit =
-      encoders::EncodeBind({vocabulary::kBindReceiver, 2, "", "", "", 256, -1, 2, ""});
+  using namespace encoders;
+  using namespace vocabulary;
+  const EncodedBind bind = EncodeBind({kBindTransceiver, 2, "ab", "p", "", 0x34, 1, 1, "9"});
+  const EncodedBind unfit = EncodeBind({kBindReceiver, 2, "", "", "", 256, -1, 2, ""});
   EXPECT_EQ(bind.faults.size() * 10 + unfit.faults.size(), 2u);
   EXPECT_EQ(unfit.faults.at(0).Number(), 6);
   const std::pair<std::vector<uint8_t>, const char*> rows[] = {
       {bind.pdu,
        "00 00 00 1B 00 00 00 09 00 00 00 00 00 00 00 02 61 62 00 70 00 00 34 01 01 39 00"},
       {unfit.pdu, "00 00 00 17 00 00 00 01 00 00 00 00 00 00 00 02 00 00 00 00 00 02 00"},
-      {encoders::EncodeHeaderOnly(vocabulary::kEnquireLink, 1),
-       "00 00 00 10 00 00 00 15 00 00 00 00 00 00 00 01"},
-      {encoders::EncodeHeaderOnly(vocabulary::kUnbindResp, 0xFFFFFFFE),
+      {EncodeHeaderOnly(kEnquireLink, 1), "00 00 00 10 00 00 00 15 00 00 00 00 00 00 00 01"},
+      {EncodeHeaderOnly(kUnbindResp, 0xFFFFFFFE),
        "00 00 00 10 80 00 00 06 00 00 00 00 FF FF FF FE"},
-      {encoders::EncodeDeliverSmResp(0x80000001),
-       "00 00 00 11 80 00 00 05 00 00 00 00 80 00 00 01 00"},
-      {encoders::EncodeDataSmResp(0x0000012C),
-       "00 00 00 11 80 00 01 03 00 00 00 00 00 00 01 2C 00"},
-      {encoders::EncodeGenericNack(vocabulary::kStatusInvalidCommandId, 7),
-       "00 00 00 10 80 00 00 00 00 00 00 03 00 00 00 07"},
-  };
-  for (const auto& [pdu, hex] : rows) EXPECT_EQ(testing::HexText(pdu), hex);
+      {EncodeDeliverSmResp(0x80000001), "00 00 00 11 80 00 00 05 00 00 00 00 80 00 00 01 00"},
+      {EncodeDataSmResp(0x0000012C), "00 00 00 11 80 00 01 03 00 00 00 00 00 00 01 2C 00"},
+      {EncodeGenericNack(kStatusInvalidCommandId, 7),
+       "00 00 00 10 80 00 00 00 00 00 00 03 00 00 00 07"}};
+  for (const auto& [pdu, hex] : rows) EXPECT_EQ(HexText(pdu), hex);
 }
 
 }  // namespace
