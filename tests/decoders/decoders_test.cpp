@@ -69,15 +69,13 @@ const std::pair<std::vector<uint8_t>, std::string> kDeliverSm[] = {
     {Pdu("00 00 00 01 34 01 34 01 00 00 00 01 35 01 00 " + kFields + "00"),
      "SourceAddress=44|hex:DestAddress=01 35 01"},
     {Pdu("00 00 00 01 01 00 00 00 00 " + kFields + "00"), "SourceAddress="},
-    // user_message_reference 0x0102, callback_num 55512 (digit mode 0, TON 1,
+    // A payload "ppp", user_message_reference 0x0102, callback_num 55512 (digit mode 0, TON 1,
     // NPI 1), a second callback_num to the list, four spare octets.
-    {Pdu(kPlain + "00 04 24 01 2C " + HexOf(std::string(300, 'p')) +
-         " 02 04 00 02 01 02 03 81 00 08 00 01 01 35 35 35 31 32 03 81 00 04 01"
-         " 02 03 39 00 05 00 01"),
-     "ShortMessage=|hex:ShortMessageBytes=|Payload=" + std::string(300, 'p') +
-         "|PayloadBytes=" + std::string(300, 'p') +
-         "|UserMessageReference=258|CallbackNumber=55512|CallbackNumberTON=1|CallbackNumberNPI=1|"
-         "TLVs.Count=1|tlv:381=01 02 03 39|faults="},
+    {Pdu(kPlain + "00 04 24 00 03 70 70 70 02 04 00 02 01 02 03 81 00 08 00 01 01 35 35 35 31 32 "
+                  "03 81 00 04 01 02 03 39 00 05 00 01"),
+     "ShortMessage=|hex:ShortMessageBytes=|Payload=ppp|PayloadBytes=ppp|UserMessageReference=258|"
+     "CallbackNumber=55512|CallbackNumberTON=1|CallbackNumberNPI=1|TLVs.Count=1|"
+     "tlv:381=01 02 03 39|faults="},
     // A short message or payload past the end.
     {Pdu(kPlain + "14 04 27 00 01 02 41 42 43 44 45"),
      "lengths=20/0|ShortMessage=|hex:ShortMessageBytes=" + HexText(std::vector<uint8_t>(20)) +

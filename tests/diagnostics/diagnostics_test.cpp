@@ -94,7 +94,6 @@ TEST(HelperModuleTest, ReportsToStandardErrorOrAsksTheHandler) {
 TEST(HexOctetsTest, ParsesPiecesAndRefusesBadOnes) {
   const std::pair<std::string_view, std::string> cases[] = {
       {"  a 1A  ff 0 001a 000000000000FF ", "0A 1A FF 00 1A FF"},
-      {"", ""},
       {"1A\t2B", "error 13"},
       {"100", "error 6"},
       {"10000000000000000000000000000000A", "error 6"},  // would wrap to 0x0A in 32 bits

@@ -248,7 +248,6 @@ TEST(ParseReceipt, ReadsTheTextAndTheParameters) {
     EXPECT_EQ(Summary(text::ParseReceiptText(text)), expected);
   EXPECT_EQ(text::ParseReceiptText("id:1 text: x y ").text, "x y ");
   MessageObject message;
-  message.MessageType = MessageTypes::escmSMSCDeliveryReceipt;
   message.ShortMessage = Variant("id:111 dlvrd:001 stat:UNDELIV err:005 text:x");
   message.AddOptionalParamString(0x001E, std::string("6F\0", 3));
   message.MessageState = MessageStates::Delivered;
