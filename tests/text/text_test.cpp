@@ -35,7 +35,7 @@ TEST(Alphabets, EncodeDecodeBackOrNameTheRefusedCharacter) {
        "1B 65 1B 14 1B 28 1B 29 1B 3C 1B 3E 1B 3D 1B 2F 1B 40 1B 0A dc0"},
       {"Grüße, €5", Encoding::Auto, "47 72 7E 1E 65 2C 20 1B 65 35 dc0"},
       {"Привет", Encoding::Auto, "04 1F 04 40 04 38 04 32 04 35 04 42 dc8"},
-      {"a😀", Encoding::Ucs2, "00 61 D8 3D DE 00 dc8"},
+      {"a\U00010000", Encoding::Ucs2, "00 61 D8 00 DC 00 dc8"},  // the first surrogate pair
       {"Grüße ÿ", Encoding::Latin1, "47 72 FC DF 65 20 FF dc3"},
       {"A~z", Encoding::Ascii, "41 7E 7A dc1"},
       {"ok €", Encoding::Latin1, "U+20AC '€' at position 4 cannot be encoded in Latin-1 @4"},
