@@ -82,8 +82,9 @@ const std::tuple<char, std::string, std::string> kRows[] = {
      "MessageMode=3|Priority=1|RegisteredDelivery=1|ReplaceIfPresent=1|DataCoding=8|DefaultMsgId=7",
      "hex=00 00 00 2A 00 00 00 04 00 00 00 00 00 00 00 04 "
      "43 4D 54 00 01 01 34 34 00 00 00 31 32 33 34 00 43 33 01 00 00 01 01 08 07 00"},
-    // Validity: relative from the counts (seconds win; carried into minutes
-    // and days), absolute from now, or the string as given (its first 17).
+    // Validity: relative from the counts (seconds win; carried into days),
+    // absolute from now, or the string as given (its first 17). The schedule:
+    // deliver_sm's vector.
     {'S', "ValidityRelative=1|ValidityHours=99", "@31=" + HexOf("000000990000000R") + " 00"},
     {'S', "ValidityRelative=1|ValiditySeconds=1|ValidityHours=5",
      "@31=" + HexOf("000000000001000R")},
@@ -91,7 +92,6 @@ const std::tuple<char, std::string, std::string> kRows[] = {
     {'S', "ValidityHours=2", "@31=" + HexOf("040309160507004+") + " 00"},
     {'S', "ValidityRelative=1|ValiditySeconds=30|ValidityPeriodString=01234567890123456789",
      "@31=" + HexOf("01234567890123456") + " 00"},
-    {'S', "Schedule=2004,3,9,14,5,7", "@30=" + HexOf("040309140507004+") + " 00 00"},
     // The body: text cut to 255, bytes as they are, a number's text, a
     // payload (dropped when text and the session says so; bytes always go).
     {'S', "ShortMessage=" + std::string(300, 'x'), "@36=FF 78|size=292"},
