@@ -171,5 +171,25 @@ TEST_F(RefusalTest, PropertiesKeepTheirOwnRulesAndReportsTheEnvironmentsTime) {
   EXPECT_EQ(title + " " + version, std::string("KorvaneSMPP ") + KORVANE_SMPP_VERSION_STRING);
 }
 
+// Records the waits the session hands over instead of spinning.
+struct DeadlineEnvironment : testing::FakeEnvironment {
+  void Yield() override { calls += "yield;"; }
+  void YieldUntil(std::chrono::steady_clock::time_point deadline) override {
+    calls += std::to_string((deadline - MonotonicNow()) / std::chrono::milliseconds(1)) + ";";
+    Advance(std::chrono::ceil<std::chrono::milliseconds>(deadline - MonotonicNow()));
+  }
+  std::string calls;
+};
+
+// An idle wait gives the environment its deadline once and is over when that
+// passes; a wait whose condition holds does not yield.
+TEST(SessionWaitTest, AnIdleWaitHandsItsDeadlineToTheEnvironmentOnce) {
+  DeadlineEnvironment environment;
+  SMPP smpp(environment);
+  session::Session::Of(smpp).WaitUntil(3, [] { return false; });
+  session::Session::Of(smpp).WaitUntil(3, [] { return true; });
+  EXPECT_EQ(environment.calls + std::to_string(environment.Elapsed().count()), "3000;3000");
+}
+
 }  // namespace
 }  // namespace korvane

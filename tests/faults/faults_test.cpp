@@ -251,5 +251,21 @@ TEST_F(FaultsTest, AConnectNobodyAcceptsIsAbandoned) {
   for (const int fd : sockets) ::close(fd);
 }
 
+// The host unbinding from inside MessageReceived with more deliveries queued
+// behind the one it handles: the unbind's wait raises and acknowledges each,
+// on the still open connection, before the unbind_resp ends it.
+TEST_F(FaultsTest, AHostUnbindingFromInsideItsEventLosesNoDelivery) {
+  BindAs(BindTypes::SmppBindAsReceiver);
+  const std::size_t from = smsc.ReceivedCount();
+  events.on_event = [&](const RecordedEvent& event) {
+    if (event.name == "MessageReceived" && event.message.SequenceNumber == 3) smpp.Unbind();
+  };
+  smsc.Send(Deliveries(1, 6, "q"));
+  ASSERT_TRUE(PumpUntil(loop, [&] { return smsc.ReceivedCount() >= from + 7; }));
+  EXPECT_EQ(Raised(events), "1:q1 2:q2 3:q3 4:q4 5:q5 6:q6 ");
+  EXPECT_EQ(events.Names().back(), "UnBound");
+  EXPECT_EQ(SentFrom(smsc, from), "ack:1 ack:2 ack:3 6 ack:4 ack:5 ack:6 ");
+}
+
 }  // namespace
 }  // namespace korvane::testing

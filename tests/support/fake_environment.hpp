@@ -96,7 +96,7 @@ class ScriptedSocket final : public platform::TcpSocket {
   Responder responder_;
 };
 
-class FakeEnvironment final : public platform::Environment {
+class FakeEnvironment : public platform::Environment {
  public:
   // Where MonotonicNow starts; the local clock then reads 2024-03-15 12:00:00.
   static constexpr std::chrono::steady_clock::time_point kStart{std::chrono::hours(1000)};
